@@ -1,0 +1,108 @@
+#include "bank/content.h"
+
+#include <QDir>
+
+namespace {
+
+QString where(const QString &fileName, int line)
+{
+    return QStringLiteral("%1:%2: ").arg(fileName).arg(line);
+}
+
+/// Undoes the escapes of one text line; false with `error` set on a bad one.
+bool unescapeLine(const QString &line, QString &out, QString &error)
+{
+    out.clear();
+    out.reserve(line.size());
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == QLatin1Char('\\')) {
+            const QChar next = i + 1 < line.size() ? line.at(i + 1) : QChar();
+            if (next == QLatin1Char('\\') || next == QLatin1Char('@'))
+                out.append(next);
+            else if (next != QLatin1Char('e')) {
+                error = QStringLiteral("unknown escape (write \\\\, \\e or \\@)");
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        if (c.unicode() < 32 || c.unicode() == 127) {
+            error = QStringLiteral("control character U+%1 (tabs included)")
+                        .arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            return false;
+        }
+        out.append(c);
+    }
+    return true;
+}
+
+} // namespace
+
+ParsedContent parseContent(const QString &text, const QString &fileName)
+{
+    ParsedContent result;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+
+    std::vector<QStringList> stepLines;
+    QString unescaped, error;
+    for (int n = 0; n < lines.size(); ++n) {
+        QString line = lines.at(n);
+        const int lineNumber = n + 1;
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1); // a checkout with Windows line endings reads the same
+        if (line.startsWith(QLatin1Char('@'))) {
+            const bool isNew = line.startsWith(QLatin1String("@@"));
+            const bool isAppend = line.startsWith(QLatin1String("@+"));
+            if ((!isNew && !isAppend) || (line.size() > 2 && line.at(2) != QLatin1Char(' '))) {
+                result.error = where(fileName, lineNumber)
+                               + QStringLiteral("a line starting with @ must be @@ or @+ (write \\@ for text)");
+                return result;
+            }
+            if (isAppend && result.steps.empty()) {
+                result.error = where(fileName, lineNumber) + QStringLiteral("@+ before any entry");
+                return result;
+            }
+            result.steps.push_back(ContentStep{isAppend, QString(), lineNumber});
+            stepLines.emplace_back();
+            continue;
+        }
+        if (result.steps.empty()) {
+            if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
+                continue;
+            result.error = where(fileName, lineNumber) + QStringLiteral("text before the first @@");
+            return result;
+        }
+        if (line.endsWith(QLatin1Char(' '))) {
+            result.error = where(fileName, lineNumber)
+                           + QStringLiteral("trailing blank (end the line with \\e to keep it)");
+            return result;
+        }
+        if (!unescapeLine(line, unescaped, error)) {
+            result.error = where(fileName, lineNumber) + error;
+            return result;
+        }
+        stepLines.back().append(unescaped);
+    }
+
+    for (size_t i = 0; i < result.steps.size(); ++i) {
+        QStringList &body = stepLines[i];
+        while (!body.isEmpty() && body.first().isEmpty())
+            body.removeFirst();
+        while (!body.isEmpty() && body.last().isEmpty())
+            body.removeLast();
+        result.steps[i].text = body.join(QStringLiteral("\r\n"));
+    }
+    return result;
+}
+
+QStringList builtInContentFiles()
+{
+    const QDir dir(QStringLiteral(":/bank/content"));
+    QStringList files;
+    for (const QString &name : dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
+        files.append(dir.filePath(name));
+    return files;
+}

@@ -1,0 +1,254 @@
+#include "flow/queryform.h"
+
+#include "figures/picturearea.h"
+#include "ui/platform.h"
+
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+const QColor white = PictureArea::colourFromComponents(255, 255, 255);
+const QColor red = PictureArea::colourFromComponents(255, 0, 0);
+const QColor green = PictureArea::colourFromComponents(0, 255, 0);
+
+struct Label
+{
+    float x, y;
+    const char *text;
+};
+
+} // namespace
+
+void QueryForm::printAt(float x, float y, const QString &text)
+{
+    Picture1->setCurrentPosition(QPointF(x, y));
+    Picture1->printLine(text);
+}
+
+QString QueryForm::remSpaces(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (c != QLatin1Char(' ') && c != QLatin1Char('-'))
+            out.append(c);
+    return out;
+}
+
+void QueryForm::runRoutine(const QString &routine)
+{
+    if (routine == QLatin1String("graph1"))
+        graph1();
+    else if (routine == QLatin1String("graph2"))
+        graph2();
+    else if (routine == QLatin1String("graph3"))
+        graph3();
+    else
+        endRun();
+}
+
+void QueryForm::graph1()
+{
+    auto line = [this](float x1, float y1, float x2, float y2) { Picture1->line({x1, y1}, {x2, y2}); };
+    printAt(300, 50, QStringLiteral("velocity v vs. clock time t"));
+    line(0, 900, 900, 900);
+    line(100, 1000, 100, 100);
+    printAt(900, 950, QStringLiteral("t"));
+    printAt(900, 870, QStringLiteral(">"));
+    printAt(90, 100, QStringLiteral("^"));
+    printAt(50, 100, QStringLiteral("v"));
+    line(100, 900, 700, 500);
+    const char *vLabels[] = {"4", "3", "2", "1"};
+    for (int i = 0; i < 4; ++i)
+        printAt(50, 500 + 100 * i, QLatin1String(vLabels[i]));
+    for (int i = 0; i < 4; ++i)
+        line(100, 500 + 100 * i, 900, 500 + 100 * i);
+    for (int i = 0; i < 6; ++i)
+        printAt(200 + 100 * i, 950, QString::number(i + 1));
+    for (int i = 0; i < 6; ++i)
+        line(200 + 100 * i, 900, 200 + 100 * i, 100);
+    line(370, 670, 430, 730);
+    line(430, 670, 370, 730);
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Graph: velocity v against clock time t; a straight line from t 0, v 0 to t 6, v 4, "
+        "with the point t 3, v 2 marked by a cross"));
+}
+
+void QueryForm::graph2()
+{
+    auto line = [this](float x1, float y1, float x2, float y2, const QColor &c = QColor()) {
+        Picture1->line({x1, y1}, {x2, y2}, c);
+    };
+    Picture1->filledBox({0, 0}, {1000, 1000}, white);
+    const char *yLabels[] = {"5500", "5400", "5300", "5200", "5100", "5000"};
+    for (int i = 0; i < 6; ++i)
+        printAt(10, 400 + 100 * i, QLatin1String(yLabels[i]));
+    for (int i = 0; i < 5; ++i)
+        line(100, 400 + 100 * i, 900, 400 + 100 * i);
+    const Label tLabels[] = {{200, 950, "2"}, {300, 950, "4"},  {400, 950, "6"},
+                             {500, 950, "8"}, {590, 950, "10"}, {690, 950, "12"}};
+    for (const Label &l : tLabels)
+        printAt(l.x, l.y, QLatin1String(l.text));
+    for (int i = 0; i < 6; ++i)
+        line(200 + 100 * i, 900, 200 + 100 * i, 100);
+    printAt(300, 50, QStringLiteral("Value y (dollars) vs. clock time t (months)"));
+    line(0, 900, 900, 900);
+    line(100, 100, 100, 900);
+    line(250, 900, 450, 600);
+    line(250, 900, 450, 900, red);
+    printAt(300, 850, QStringLiteral("run 4"));
+    line(450, 900, 450, 600, red);
+    printAt(470, 750, QStringLiteral("rise 300"));
+    printAt(250, 650, QStringLiteral("slope 75"));
+    line(450, 600, 700, 400);
+    line(450, 600, 700, 600, red);
+    printAt(550, 550, QStringLiteral("run 5"));
+    line(700, 600, 700, 400, red);
+    printAt(720, 500, QStringLiteral("rise 200"));
+    printAt(430, 450, QStringLiteral("slope 40"));
+    printAt(900, 950, QStringLiteral("t"));
+    printAt(900, 870, QStringLiteral(">"));
+    printAt(90, 100, QStringLiteral("^"));
+    printAt(50, 100, QStringLiteral("y"));
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Graph: value y in dollars against clock time t in months; two segments, from 5000 dollars at "
+        "month 3 to 5300 at month 7 (run 4, rise 300, slope 75) and on to 5500 at month 12 "
+        "(run 5, rise 200, slope 40)"));
+}
+
+void QueryForm::graph3()
+{
+    auto line = [this](float x1, float y1, float x2, float y2, const QColor &c = QColor()) {
+        Picture1->line({x1, y1}, {x2, y2}, c);
+    };
+    Picture1->filledBox({0, 0}, {1000, 1000}, white);
+    const char *yLabels[] = {"100", "80", "60", "40", "20"};
+    for (int i = 0; i < 5; ++i)
+        printAt(10, 400 + 100 * i, QLatin1String(yLabels[i]));
+    for (int i = 0; i < 5; ++i)
+        line(100, 400 + 100 * i, 900, 400 + 100 * i);
+    const Label tLabels[] = {{200, 950, "20"}, {300, 950, "40"}, {400, 950, "60"},
+                             {500, 950, "80"}, {590, 950, "100"}};
+    for (const Label &l : tLabels)
+        printAt(l.x, l.y, QLatin1String(l.text));
+    for (int i = 0; i < 6; ++i)
+        line(200 + 100 * i, 900, 200 + 100 * i, 100);
+    printAt(300, 50, QStringLiteral("Depth y (dollars) vs. clock time t (seconds)"));
+    line(0, 900, 900, 900);
+    line(100, 900, 100, 100);
+    line(150, 500, 300, 700);
+    line(150, 500, 300, 500, red);
+    printAt(180, 440, QStringLiteral("run 30"));
+    line(300, 500, 300, 700, red);
+    printAt(320, 550, QStringLiteral("rise -40"));
+    printAt(110, 650, QStringLiteral("slope -1.33"));
+    line(300, 700, 550, 800);
+    line(300, 700, 550, 700, green);
+    printAt(430, 640, QStringLiteral("run 50"));
+    line(550, 700, 550, 800, green);
+    printAt(570, 750, QStringLiteral("rise -20"));
+    printAt(300, 750, QStringLiteral("slope -.4"));
+    printAt(900, 950, QStringLiteral("t"));
+    printAt(900, 870, QStringLiteral(">"));
+    printAt(90, 100, QStringLiteral("^"));
+    printAt(50, 100, QStringLiteral("y"));
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Graph: depth y against clock time t in seconds; two falling segments, from depth 80 at "
+        "10 seconds to 40 at 40 seconds (run 30, rise -40, slope -1.33) and on to 20 at 90 seconds "
+        "(run 50, rise -20, slope -.4)"));
+}
+
+int QueryForm::randomComponent()
+{
+    return int(std::nearbyint(double(platform.random()) * 155 + 100));
+}
+
+void QueryForm::drawVennDiagram()
+{
+    for (const float x : {325.0f, 675.0f}) {
+        const int r = randomComponent();
+        const int g = randomComponent();
+        const int b = randomComponent();
+        Picture1->circle({x, 500}, 300, PictureArea::colourFromComponents(r, g, b));
+    }
+    printAt(500, 500, QStringLiteral("I"));
+    printAt(200, 500, QStringLiteral("II"));
+    printAt(800, 500, QStringLiteral("III"));
+    printAt(30, 30, QStringLiteral("IV"));
+}
+
+void QueryForm::venn1()
+{
+    drawVennDiagram();
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Venn diagram of two overlapping circles; regions numbered I (both), II (first only), "
+        "III (second only) and IV (outside both)"));
+}
+
+void QueryForm::venn2()
+{
+    drawVennDiagram();
+    const Label letters[] = {{400, 400, "a"}, {570, 570, "c"}, {520, 250, "f"}, {240, 260, "b"},
+                             {300, 600, "d"}, {200, 680, "e"}, {700, 440, "g"}, {800, 620, "k"}};
+    for (const Label &l : letters)
+        printAt(l.x, l.y, QLatin1String(l.text));
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Venn diagram of two overlapping circles with regions I to IV and the letters a, c, f, b, d, e, "
+        "g and k placed in them"));
+}
+
+void QueryForm::venn3()
+{
+    Picture1->filledBox({0, 0}, {1000, 1000}, white);
+    drawVennDiagram();
+    const Label counts[] = {{200, 950, "Total 1st Circle 20"}, {700, 950, "Total 2d Circle 15"},
+                            {530, 700, "8"}, {250, 290, "12"}, {700, 340, "7"}, {10, 150, "8"}};
+    for (const Label &l : counts)
+        printAt(l.x, l.y, QLatin1String(l.text));
+    Picture1->setAccessibleDescription(QStringLiteral(
+        "Venn diagram: 8 in both circles, 12 in the first only, 7 in the second only, 8 outside both; "
+        "first circle total 20, second circle total 15"));
+}
+
+void QueryForm::cmdNextPictureClick()
+{
+    if (ended)
+        return;
+    for (int k = 1; k <= 2; ++k) {
+        const int i = bankIndex + k;
+        // Beyond the end of the bank there is no routine entry to draw.
+        if (i >= bankSize || !isRoutineEntry(QuestionBank[i]))
+            continue;
+        runRoutine(routineName(QuestionBank[i]));
+        if (ended)
+            return;
+        bankIndex += k;
+    }
+}
+
+void QueryForm::cmdCopyPictureClick()
+{
+    if (ended)
+        return;
+    platform.setClipboardImage(Picture1->storedPicture());
+    const QImage copied = platform.clipboardImage();
+    if (!copied.isNull())
+        Picture2->setStoredPicture(copied);
+}
+
+void QueryForm::cmdPendExpClick()
+{
+    if (!tmr_pend_exp->isActive())
+        tmr_pend_exp->start();
+}
+
+void QueryForm::tmrPendExpTick()
+{
+    if (ended)
+        return;
+    platform.beep();
+    const float r = platform.random();
+    Picture1->circle({500, 500}, r * 500);
+}

@@ -1,0 +1,123 @@
+#include "records/recordfiles.h"
+
+#include "records/cp1252.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+RecordFiles::RecordFiles(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        auto file = std::make_unique<QFile>(path);
+        if (!failed()) {
+            if (QFileInfo(path).isDir())
+                fail(*file, QStringLiteral("it is a folder, not a file"));
+            else if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+                fail(*file, file->errorString());
+        }
+        m_files.push_back(std::move(file));
+    }
+}
+
+RecordFiles::~RecordFiles()
+{
+    close();
+}
+
+void RecordFiles::fail(const QFile &file, const QString &reason)
+{
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file.fileName()), reason);
+}
+
+void RecordFiles::write(int index, const QByteArray &bytes)
+{
+    if (failed())
+        return;
+    QFile &file = *m_files[index];
+    if (file.write(bytes) != bytes.size())
+        fail(file, file.errorString());
+}
+
+void RecordFiles::line(const QString &text)
+{
+    const QByteArray bytes = Cp1252::encode(text) + "\r\n";
+    for (int i = 0; i < int(m_files.size()); ++i)
+        write(i, bytes);
+}
+
+void RecordFiles::lineTo(int index, const QString &text)
+{
+    write(index, Cp1252::encode(text) + "\r\n");
+}
+
+void RecordFiles::textTo(int index, const QString &text)
+{
+    write(index, Cp1252::encode(text));
+}
+
+bool RecordFiles::close()
+{
+    for (auto &file : m_files) {
+        if (!file->isOpen())
+            continue;
+        if (!failed() && !syncToDisk(*file))
+            fail(*file, file->errorString().isEmpty() ? QStringLiteral("could not be written to the disk")
+                                                       : file->errorString());
+        file->close();
+    }
+    return !failed();
+}
+
+bool readWholeFile(const QString &path, QString &text, QString &error)
+{
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                              QFileInfo(path).isDir() ? QStringLiteral("it is a folder, not a file")
+                                                                     : file.errorString());
+        return false;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFile::NoError) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    text = Cp1252::decode(bytes);
+    return true;
+}
+
+QStringList splitFileLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (text.at(i) != QLatin1Char('\r'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}

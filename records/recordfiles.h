@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+/// The output files one command writes, opened for appending in the order
+/// given and closed (synced to disk) together. Every line goes to the disk
+/// as it is written, so what a command wrote before it waits for the student
+/// is already in the files. The first failure stops all further writing;
+/// failed() and error() say which file and why, for the one message the
+/// command shows.
+class RecordFiles
+{
+public:
+    explicit RecordFiles(const QStringList &paths);
+    ~RecordFiles();
+    RecordFiles(const RecordFiles &) = delete;
+    RecordFiles &operator=(const RecordFiles &) = delete;
+
+    /// `text` and CR LF to every file, in order.
+    void line(const QString &text);
+    /// `text` and CR LF to the file at `index` only.
+    void lineTo(int index, const QString &text);
+    /// `text` without a line ending to the file at `index` only.
+    void textTo(int index, const QString &text);
+    /// Syncs and closes every file; false when anything failed.
+    bool close();
+
+    bool failed() const { return !m_error.isEmpty(); }
+    /// The path of the file that failed and the system's reason.
+    QString error() const { return m_error; }
+
+private:
+    void write(int index, const QByteArray &bytes);
+    void fail(const QFile &file, const QString &reason);
+
+    std::vector<std::unique_ptr<QFile>> m_files;
+    QString m_error;
+};
+
+/// Reads a whole file as characters; false (with the path and reason in
+/// `error`) when it cannot.
+bool readWholeFile(const QString &path, QString &text, QString &error);
+
+/// Splits file text into lines: a line ends at CR or at CR LF, the ending
+/// not being part of it; text after the last ending is a line of its own.
+QStringList splitFileLines(const QString &text);
+
+/// Makes sure the data of an open file is on the disk.
+bool syncToDisk(QFile &file);

@@ -1,0 +1,75 @@
+#include "scriptedplatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+
+QString ScriptedPlatform::inputBox(const QString &prompt)
+{
+    prompts.append(prompt);
+    if (onInput)
+        return onInput(prompt);
+    if (answers.isEmpty()) {
+        qWarning("unexpected input box: %s", qPrintable(prompt.left(60)));
+        return QString();
+    }
+    return answers.takeFirst();
+}
+
+float ScriptedPlatform::random()
+{
+    if (randomsDrawn < randoms.size())
+        return randoms.at(randomsDrawn++);
+    ++randomsDrawn;
+    m_lcg = m_lcg * 1664525u + 1013904223u;
+    return float(m_lcg >> 8) / 16777216.0f;
+}
+
+void ScriptedPlatform::setClipboardImage(const QImage &image)
+{
+    if (hasClipboard)
+        clipboard = image;
+}
+
+TestRun::TestRun(const QString &bankText, const QString &assignment)
+{
+    QDir(dir.path()).mkdir(QStringLiteral("out"));
+    form = std::make_unique<QueryForm>(platform);
+    form->setDefaultFolder(dir.filePath(QStringLiteral("default")));
+    if (!bankText.isNull()) {
+        QFile bank(dir.filePath(QStringLiteral("bank.txt")));
+        if (bank.open(QIODevice::WriteOnly))
+            bank.write(bankText.toUtf8());
+        form->setBankFiles({bank.fileName()});
+    }
+    platform.answers = {QStringLiteral("Student Name"), QStringLiteral("1"), outputFolder(), assignment};
+}
+
+bool TestRun::start()
+{
+    return form->startRun();
+}
+
+QByteArray TestRun::file(const QString &name) const
+{
+    QFile f(outputPath(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+QString TestRun::boxQuestion() const
+{
+    return QueryForm::boxText(form->txt_question);
+}
+
+QString TestRun::boxAnswer() const
+{
+    return QueryForm::boxText(form->txt_answer);
+}
+
+void TestRun::typeAnswer(const QString &text)
+{
+    QueryForm::setBoxText(form->txt_answer, text);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "flow/queryform.h"
+#include "ui/platform.h"
+
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+/// A platform whose boxes are answered from a script and whose clock and
+/// random numbers are fixed, so that every byte a run writes is foreseeable.
+class ScriptedPlatform : public Platform
+{
+public:
+    QStringList answers;                          ///< answers to the input boxes, in order
+    std::function<QString(const QString &)> onInput; ///< when set, answers instead of the list
+    QStringList prompts;                          ///< every prompt shown
+    QStringList messages;                         ///< every message shown
+    QDateTime clock = QDateTime(QDate(2026, 3, 6), QTime(14, 5, 9));
+    QList<float> randoms;                         ///< drawn first, then a fixed sequence
+    int randomsDrawn = 0;
+    int beeps = 0;
+    int exits = 0;
+    bool hasClipboard = true;
+    QImage clipboard;
+
+    QString inputBox(const QString &prompt) override;
+    void message(const QString &text) override { messages.append(text); }
+    QDateTime now() override { return clock; }
+    void seedRandom(quint32) override {}
+    float random() override;
+    void beep() override { ++beeps; }
+    void setClipboardImage(const QImage &image) override;
+    QImage clipboardImage() override { return hasClipboard ? clipboard : QImage(); }
+    void exitProcess() override { ++exits; }
+
+private:
+    quint32 m_lcg = 12345;
+};
+
+/// One run of the program in a temporary folder with a bank of the test's own.
+class TestRun
+{
+public:
+    QTemporaryDir dir;
+    ScriptedPlatform platform;
+    std::unique_ptr<QueryForm> form;
+
+    /// Writes `bankText` (content-file format) as the bank; the student
+    /// answers the start-up boxes with a name, "1", the output folder and
+    /// `assignment`. With an empty bank text the compiled-in course is used.
+    explicit TestRun(const QString &bankText = QString(), const QString &assignment = QStringLiteral("1"));
+    /// Starts the run; false when it ended during start-up.
+    bool start();
+    QString outputFolder() const { return dir.filePath(QStringLiteral("out")); }
+    QString outputPath(const QString &name) const { return outputFolder() + QLatin1Char('/') + name; }
+    /// The bytes of an output file ("masterFile.txt", "send_0306.txt", "notes_.txt").
+    QByteArray file(const QString &name) const;
+    QString boxQuestion() const;
+    QString boxAnswer() const;
+    void typeAnswer(const QString &text);
+};

@@ -1,0 +1,177 @@
+#include "scriptedplatform.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+const QString twoAssignments = QStringLiteral(
+    "@@\n001.  `Query 1\n@@\n@@\n`qFirst question\n@@\n`a First answer.**\n"
+    "@@\n002.  `Query 2\n@@\n`qSecond question\n");
+}
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void assignmentNumbers_data();
+    void assignmentNumbers();
+    void folderChoice_data();
+    void folderChoice();
+    void codeKeyRange_data();
+    void codeKeyRange();
+    void headingSearch_data();
+    void headingSearch();
+    void unknownAssignmentAsksAgain();
+    void emptyAnswerAfterUnknownEndsRun();
+    void missingFolderEndsStartup();
+};
+
+void StartupTest::assignmentNumbers_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("one digit padded to three") << "7" << "007" << "008";
+    QTest::newRow("two digits padded to three") << "12" << "012" << "013";
+    QTest::newRow("carry into the hundreds") << "099" << "099" << "100";
+    QTest::newRow("three digits unchanged") << "123" << "123" << "124";
+    QTest::newRow("empty answer") << "" << "" << "001";
+    QTest::newRow("letters count as zero") << "abc" << "abc" << "001";
+    QTest::newRow("digit then letter") << "7a" << "07a" << "008";
+    QTest::newRow("four digits unchanged") << "1234" << "1234" << "1235";
+    QTest::newRow("999 gives four digits") << "999" << "999" << "1000";
+    QTest::newRow("blanks inside the number") << "1 2" << "1 2" << "013";
+    QTest::newRow("a minus after a digit ends the number") << "-1" << "0-1" << "001";
+}
+
+void StartupTest::assignmentNumbers()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, number);
+    QFETCH(QString, next);
+    const QString padded = QueryForm::padAssignmentNumber(typed);
+    QCOMPARE(padded, number);
+    QCOMPARE(QueryForm::nextNumberAfter(padded), next);
+}
+
+void StartupTest::folderChoice_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<bool>("pathAsked");
+    QTest::addColumn<QString>("typedPath"); // "<out>" stands for the test's output folder
+    QTest::addColumn<QString>("expectedMaster"); // "<default>" and "<out>" as above
+    QTest::newRow("1 and a path") << "1" << true << "<out>" << "<out>/masterFile.txt";
+    QTest::newRow("1 and an empty path keeps the default") << "1" << true << "" << "<default>/masterFile.txt";
+    QTest::newRow("01 is not 1") << "01" << false << "" << "<default>/masterFile.txt";
+    QTest::newRow("1 with blanks is not 1") << " 1 " << false << "" << "<default>/masterFile.txt";
+    QTest::newRow("yes is not 1") << "yes" << false << "" << "<default>/masterFile.txt";
+    QTest::newRow("empty keeps the default") << "" << false << "" << "<default>/masterFile.txt";
+    QTest::newRow("trailing separator doubles") << "1" << true << "<out>/" << "<out>//masterFile.txt";
+}
+
+void StartupTest::folderChoice()
+{
+    QFETCH(QString, choice);
+    QFETCH(bool, pathAsked);
+    QFETCH(QString, typedPath);
+    QFETCH(QString, expectedMaster);
+    TestRun run(twoAssignments);
+    const QString out = run.outputFolder();
+    const QString def = run.dir.filePath(QStringLiteral("default"));
+    run.platform.answers = {QStringLiteral("A Student"), choice};
+    if (pathAsked)
+        run.platform.answers.append(QString(typedPath).replace(QLatin1String("<out>"), out));
+    run.platform.answers.append(QStringLiteral("1"));
+    QVERIFY(run.start());
+    QCOMPARE(run.platform.prompts.size(), pathAsked ? 4 : 3);
+    QCOMPARE(run.form->masterFilePath,
+             QString(expectedMaster).replace(QLatin1String("<out>"), out).replace(QLatin1String("<default>"), def));
+    QVERIFY(run.form->sendFilePath.endsWith(QLatin1String("send_0306.txt")));
+    QVERIFY(run.form->notesFilePath.endsWith(QLatin1String("notes_.txt")));
+    // The default folder is created even when another one is chosen.
+    QVERIFY(QFileInfo(def).isDir());
+    // The prompts name the real default folder.
+    QVERIFY(run.platform.prompts.at(1).contains(def));
+    QVERIFY(!run.platform.prompts.at(1).contains(QLatin1String("c:\\crsfiles")));
+    // The name is asked but written nowhere.
+    QVERIFY(!run.file(QStringLiteral("masterFile.txt")).contains("A Student"));
+}
+
+void StartupTest::codeKeyRange_data()
+{
+    QTest::addColumn<float>("draw");
+    QTest::addColumn<float>("key");
+    QTest::newRow("zero gives 19") << 0.0f << 19.0f;
+    QTest::newRow("a half gives 24") << 0.5f << 24.0f;
+    QTest::newRow("just under 0.1 stays 19") << 0.099999994f << 19.0f;
+    QTest::newRow("largest float below one gives 28, not 29") << 0.99999994f << 28.0f;
+}
+
+void StartupTest::codeKeyRange()
+{
+    QFETCH(float, draw);
+    QFETCH(float, key);
+    TestRun run(twoAssignments);
+    run.platform.randoms = {draw};
+    QVERIFY(run.start());
+    QCOMPARE(run.form->codeKey, key);
+}
+
+void StartupTest::headingSearch_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("index");
+    QTest::newRow("7 finds 007") << "7" << 3;
+    QTest::newRow("07 finds 007") << "07" << 3;
+    QTest::newRow("007 finds 007") << "007" << 3;
+    QTest::newRow("the first heading") << "1" << 1;
+}
+
+void StartupTest::headingSearch()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, index);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qQ\n@@\n007.  `query 7\n@@\n`qQ7\n"), typed);
+    QVERIFY(run.start());
+    QCOMPARE(run.form->bankIndex, index);
+    QCOMPARE(run.platform.messages, QStringList());
+}
+
+void StartupTest::unknownAssignmentAsksAgain()
+{
+    TestRun run(twoAssignments, QStringLiteral("30"));
+    run.platform.answers.append(QStringLiteral("2"));
+    QVERIFY(run.start());
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.first().contains(QLatin1String("\"030\"")));
+    QVERIFY(run.platform.messages.first().contains(QLatin1String("001 to 002")));
+    QCOMPARE(run.form->assignmentNumber, QStringLiteral("002"));
+    QCOMPARE(run.form->nextAssignmentNumber, QStringLiteral("003"));
+    QCOMPARE(run.form->bankIndex, 5);
+}
+
+void StartupTest::emptyAnswerAfterUnknownEndsRun()
+{
+    TestRun run(twoAssignments, QStringLiteral("0007"));
+    run.platform.answers.append(QString());
+    QVERIFY(!run.start());
+    QCOMPARE(run.platform.exits, 1);
+    QVERIFY(!QFileInfo::exists(run.outputPath(QStringLiteral("masterFile.txt"))));
+    QVERIFY(!QFileInfo::exists(run.outputPath(QStringLiteral("send_0306.txt"))));
+}
+
+void StartupTest::missingFolderEndsStartup()
+{
+    TestRun run(twoAssignments);
+    const QString missing = run.dir.filePath(QStringLiteral("no/such/folder"));
+    run.platform.answers = {QStringLiteral("n"), QStringLiteral("1"), missing, QStringLiteral("1")};
+    QVERIFY(!run.start());
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.first().contains(missing + QStringLiteral("/masterFile.txt")));
+    QVERIFY(!QFileInfo::exists(run.dir.filePath(QStringLiteral("no"))));
+    QCOMPARE(run.platform.exits, 1);
+}
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"

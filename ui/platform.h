@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+class QWidget;
+
+/// Everything the program asks of the operating system besides files: the
+/// modal boxes, the clock, the random numbers, the beep, the clipboard and the
+/// end of the process. The program uses QtPlatform; tests put a scripted
+/// platform in its place so that they can answer the boxes and read messages.
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+
+    /// Modal input box with an empty entry field; the typed text, or empty on Cancel.
+    virtual QString inputBox(const QString &prompt) = 0;
+    /// Modal message box that the student acknowledges.
+    virtual void message(const QString &text) = 0;
+    /// The clock, read afresh on each call.
+    virtual QDateTime now() = 0;
+    /// Seeds the one random generator of the run.
+    virtual void seedRandom(quint32 seed) = 0;
+    /// A uniform single-precision number in [0, 1).
+    virtual float random() = 0;
+    virtual void beep() = 0;
+    virtual void setClipboardImage(const QImage &image) = 0;
+    /// The picture the clipboard holds now; a null image when it holds none.
+    virtual QImage clipboardImage() = 0;
+    /// Ends the process at once, without further events; only returns under test.
+    virtual void exitProcess() = 0;
+
+    /// Title of every box the program shows.
+    static QString applicationTitle();
+};
+
+/// The real platform: Qt's own dialogs, clipboard and clock.
+class QtPlatform : public Platform
+{
+public:
+    explicit QtPlatform(QWidget *dialogParent = nullptr) : m_parent(dialogParent) {}
+    void setDialogParent(QWidget *parent) { m_parent = parent; }
+
+    QString inputBox(const QString &prompt) override;
+    void message(const QString &text) override;
+    QDateTime now() override;
+    void seedRandom(quint32 seed) override;
+    float random() override;
+    void beep() override;
+    void setClipboardImage(const QImage &image) override;
+    QImage clipboardImage() override;
+    void exitProcess() override;
+
+private:
+    QWidget *m_parent;
+    quint64 m_state = 0x853c49e6748fea9bULL;
+};

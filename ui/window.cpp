@@ -1,0 +1,102 @@
+#include "flow/queryform.h"
+
+#include "figures/picturearea.h"
+#include "records/recordfiles.h"
+#include "ui/platform.h"
+#include "ui_queryform.h"
+
+#include <QCloseEvent>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+QueryForm::QueryForm(Platform &platform, QWidget *parent)
+    : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
+{
+    ui->setupUi(this);
+    txt_question = ui->txt_question;
+    txt_answer = ui->txt_answer;
+    Picture1 = ui->Picture1;
+    Picture2 = ui->Picture2;
+    txt_parameter = {ui->txt_parameter_0, ui->txt_parameter_1, ui->txt_parameter_2, ui->txt_parameter_3};
+    lbl_parameter = {ui->lbl_parameter_0, ui->lbl_parameter_1, ui->lbl_parameter_2, ui->lbl_parameter_3};
+
+    QFont boxFont(QStringLiteral("Arial"));
+    boxFont.setPointSizeF(9.75);
+    boxFont.setWeight(QFont::Normal);
+    boxFont.setStyleHint(QFont::SansSerif);
+    txt_question->setFont(boxFont);
+    txt_answer->setFont(boxFont);
+
+    tmr_pend_exp = new QTimer(this);
+    tmr_pend_exp->setObjectName(QStringLiteral("tmr_pend_exp"));
+    tmr_pend_exp->setInterval(15);
+
+    setFixedSize(725, 573);
+    wireControls();
+    txt_question->setFocus();
+}
+
+QueryForm::~QueryForm()
+{
+    delete ui;
+}
+
+void QueryForm::wireControls()
+{
+    const std::pair<QPushButton *, void (QueryForm::*)()> handlers[] = {
+        {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick},
+        {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick},
+        {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick},
+        {ui->cmd_save_as_notes, &QueryForm::cmdSaveAsNotesClick},
+        {ui->cmd_display_note_file, &QueryForm::cmdDisplayNoteFileClick},
+        {ui->cmd_displayCumulativeText, &QueryForm::cmdDisplaySendFileClick},
+        {ui->cmd_quit, &QueryForm::cmdQuitClick},
+        {ui->cmd_pend_exp, &QueryForm::cmdPendExpClick},
+        {ui->cmd_next_picture, &QueryForm::cmdNextPictureClick},
+        {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick},
+    };
+    for (const auto &[button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, handler);
+    connect(tmr_pend_exp, &QTimer::timeout, this, &QueryForm::tmrPendExpTick);
+}
+
+QString QueryForm::boxText(const QPlainTextEdit *box)
+{
+    // The raw text keeps every character as typed (no-break spaces
+    // included); only the block separators become CR LF.
+    QString text = box->document()->toRawText();
+    for (QChar &c : text)
+        if (c == QChar::LineSeparator)
+            c = QChar::ParagraphSeparator;
+    return text.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+}
+
+void QueryForm::setBoxText(QPlainTextEdit *box, const QString &text)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box->setPlainText(shown);
+}
+
+void QueryForm::answerRecorded()
+{
+}
+
+void QueryForm::endRun()
+{
+    if (ended)
+        return;
+    ended = true;
+    if (openRecordFiles)
+        openRecordFiles->close();
+    tmr_pend_exp->stop();
+    hide();
+    platform.exitProcess();
+}
+
+void QueryForm::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    endRun();
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QPushButton>
+
+/// A push button whose caption wraps onto several lines, as the narrow,
+/// tall buttons of the form need ("Next Question / Answer" in 65 pixels).
+class WrapButton : public QPushButton
+{
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
