@@ -26,6 +26,7 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
     boxFont.setStyleHint(QFont::SansSerif);
     txt_question->setFont(boxFont);
     txt_answer->setFont(boxFont);
+    setBoxText(txt_answer, QStringLiteral(" ")); // a form file cannot hold a text that is only a blank
 
     tmr_pend_exp = new QTimer(this);
     tmr_pend_exp->setObjectName(QStringLiteral("tmr_pend_exp"));

@@ -134,7 +134,7 @@ def check_001():
         holds = x / 2 - x / 3 > 5
         assert holds == (x > boundary), x
     says(ans, f"x > {frac_str(boundary)}", f"({frac_str(boundary)}, infinity)",
-         f"3x - 2x > {6 * 5}", f"x/{frac_str(1 / coef)}")
+         f"3x - 2x > {6 * 5}\r\nx > {frac_str(boundary)}.", f"x/{frac_str(1 / coef)} > 5")
 
     # 2x^2 + 1 < 9x - 3  ->  a x^2 + b x + c < 0
     a, b, c = F(2) - 0, F(0) - 9, F(1) - (-3)
@@ -201,8 +201,8 @@ def check_003():
     for x in (0.25, 1.0, 2.0, 4.0, 7.5):
         assert math.isclose(x ** 1.5 - x ** 0.5, x ** 0.5 * (x - 1), abs_tol=1e-12)
         assert math.isclose(2 * x ** -0.5 + 4 * x ** 0.5, 2 * (1 + 2 * x) / math.sqrt(x))
-    zeros = [x for x in (F(k, 4) for k in range(0, 41)) if exact_pow(x, F(3, 2)) - exact_pow(x, F(1, 2)) == 0
-             if exact_root(x, 2) is not None]
+    squares = [x for x in (F(k, 4) for k in range(0, 41)) if exact_root(x, 2) is not None]
+    zeros = [x for x in squares if exact_pow(x, F(3, 2)) - exact_pow(x, F(1, 2)) == 0]
     assert zeros == [0, 1]
     ans = answer_to(ents, "x^(3/2) - x^(1/2)")
     says(ans, "x^(1/2)(x - 1), with zeros x = 0 and x = 1", "2x^(-1/2)(1 + 2x)",
@@ -290,7 +290,7 @@ def check_004_exponential():
     # drug: 200 mg -> 150 mg in 4 h
     ans = answer_to(ents, "in a patient's blood")
     T = 4 * math.log(0.5) / math.log(150 / 200)
-    says(ans, f"about {dec(T, 2)} hours", f"= {F(200) * F(3, 4) ** 3} mg")
+    says(ans, f"about {dec(T, 2)} hours", f"= {num_str(F(200) * F(3, 4) ** 3)} mg")
     assert T > 8  # longer than the linear estimate, as the answer says
 
     # account at 4.5%
@@ -355,11 +355,12 @@ def check_004_zeros():
     assert {c for c in cands if poly_eval(p, c) == 0} == {3, F(1, 2), -2}
     ans = answer_to(ents, "rational root test")
     for x in (1, -1, 2, 3):
-        says(ans, f"f({x}) = {' '.join([])}".rstrip() if False else f"f({x}) = ")
-        assert ans.split(f"f({x}) = ")[1].split("\r\n")[0].split(" = ")[-1].rstrip(".") == str(poly_eval(p, x))
+        says(ans, f"f({x}) = ")
+        stated = ans.split(f"f({x}) = ")[1].split("\r\n")[0].split(" = ")[-1].rstrip(".")
+        assert stated == str(poly_eval(p, x)), (x, stated)
     q, r = synthetic(p, 3)
     assert r == 0
-    says(ans, "gives " + ", ".join(str(c) for c in q) + " and remainder 0".replace(", -2 and", ", -2 and"))
+    says(ans, "gives " + ", ".join(str(c) for c in q) + " and remainder 0")
     q, r = synthetic([1, 0, -7, 6], 1)
     assert r == 0
     says(answer_to(ents, "x^3 - 7x + 6"), "gives " + ", ".join(str(c) for c in q) + " with remainder 0")
