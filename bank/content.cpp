@@ -46,7 +46,9 @@ ParsedContent parseContent(const QString &text, const QString &fileName)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
 
-    std::vector<QStringList> stepLines;
+    // Each text line of a step, and whether it was empty as written (a line
+    // holding only \e is kept even where empty lines are dropped).
+    std::vector<std::vector<std::pair<QString, bool>>> stepLines;
     QString unescaped, error;
     for (int n = 0; n < lines.size(); ++n) {
         QString line = lines.at(n);
@@ -84,16 +86,22 @@ ParsedContent parseContent(const QString &text, const QString &fileName)
             result.error = where(fileName, lineNumber) + error;
             return result;
         }
-        stepLines.back().append(unescaped);
+        stepLines.back().emplace_back(unescaped, line.isEmpty());
     }
 
     for (size_t i = 0; i < result.steps.size(); ++i) {
-        QStringList &body = stepLines[i];
-        while (!body.isEmpty() && body.first().isEmpty())
-            body.removeFirst();
-        while (!body.isEmpty() && body.last().isEmpty())
-            body.removeLast();
-        result.steps[i].text = body.join(QStringLiteral("\r\n"));
+        const auto &body = stepLines[i];
+        size_t begin = 0, end = body.size();
+        while (begin < end && body[begin].second)
+            ++begin;
+        while (end > begin && body[end - 1].second)
+            --end;
+        QString &text = result.steps[i].text;
+        for (size_t k = begin; k < end; ++k) {
+            if (k > begin)
+                text += QLatin1String("\r\n");
+            text += body[k].first;
+        }
     }
     return result;
 }

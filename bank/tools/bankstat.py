@@ -65,14 +65,15 @@ def parse(path):
             raise Malformed(f"{where}: text before the first '@@'")
         if line.endswith(" "):
             raise Malformed(f"{where}: trailing blank (end the line with \\e to keep it)")
-        cur[1].append(unescape(line, where))
+        cur[1].append((unescape(line, where), line == ""))
     result = []
     for kind, text_lines, n in steps:
-        while text_lines and text_lines[0] == "":
+        # Lines empty as written are dropped at both ends; a line of just \e is kept.
+        while text_lines and text_lines[0][1]:
             text_lines.pop(0)
-        while text_lines and text_lines[-1] == "":
+        while text_lines and text_lines[-1][1]:
             text_lines.pop()
-        result.append((kind, CRLF.join(text_lines), n))
+        result.append((kind, CRLF.join(t for t, _ in text_lines), n))
     return result
 
 
