@@ -1,0 +1,314 @@
+#include "scriptedplatform.h"
+
+#include "records/cp1252.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+
+const QString bank = QStringLiteral("@@\n001.  `Query 1\n@@\n`qFirst question\n@@\n`a First answer.**\n"
+                                    "@@\n`qSecond question\n@@\n002.  `Query 2\n");
+const QByteArray opening = "......!!!!!!!!...................................";
+const QByteArray closing = ".................................................";
+const QByteArray timeLine = QByteArray(36, ' ') + "14:05:09";
+const QString master = QStringLiteral("masterFile.txt");
+const QString send = QStringLiteral("send_0306.txt");
+const QString notes = QStringLiteral("notes_.txt");
+
+/// A started run with the given number of Next clicks made.
+struct Started : TestRun
+{
+    QByteArray masterHeader, sendHeader;
+    explicit Started(int clicks) : TestRun(bank)
+    {
+        start();
+        masterHeader = file(master);
+        sendHeader = file(send);
+        for (int i = 0; i < clicks; ++i)
+            form->cmdNextQuestionClick();
+    }
+    QByteArray masterAdded() const { return file(master).mid(masterHeader.size()); }
+    QByteArray sendAdded() const { return file(send).mid(sendHeader.size()); }
+};
+
+QByteArray expectedRecord(bool keyBlock, const QByteArray &lastLine, const QByteArray &answer,
+                          const QByteArray &assessment)
+{
+    QByteArray r = opening + "\r\n" + timeLine + "\r\n";
+    if (keyBlock)
+        r += "\r\n\r\n`questionNumber 10000 \r\n";
+    r += lastLine + "\r\n" + opening + "\r\nRESPONSE -->  \r\n" + answer + "\r\n";
+    if (!assessment.isNull())
+        r += assessment + "\r\n";
+    return r + closing + "\r\n";
+}
+
+} // namespace
+
+class CommandsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void responseRecord_data();
+    void responseRecord();
+    void instructionTextRecordsNothing_data();
+    void instructionTextRecordsNothing();
+    void recordIsOnDiskWhileRatingWaits();
+    void sameQuestionTwice();
+    void notesRecord();
+    void sendLineContinuesAfterNote();
+    void displaySendFileTwice();
+    void displayNotesWithoutNotesFile();
+    void displayNotesShowsLinesOnce();
+    void clearAnswerOnlyClearsAnswer();
+    void quitEndsAtOnce();
+    void failedResponseKeepsTypedText();
+    void failedNoteKeepsTypedText();
+};
+
+void CommandsTest::responseRecord_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("ratings");
+    QTest::addColumn<QByteArray>("lastLine");
+    QTest::addColumn<QByteArray>("assessment");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("after a question") << 1 << "x > 30" << QStringList{"2"} << QByteArray("First question")
+                                      << QByteArray("confidence assessment:  2") << "Assess your level of confidence";
+    QTest::newRow("after an answer") << 2 << "I forgot the sign." << QStringList{"3"}
+                                     << QByteArray(" First answer.**") << QByteArray("self critique assessment: 3")
+                                     << "Rate the quality of your self-critique";
+    QTest::newRow("Cancel on the rating box") << 1 << "x" << QStringList{""} << QByteArray("First question")
+                                              << QByteArray("confidence assessment:  ") << "Assess";
+    QTest::newRow("rating outside 0 to 3 kept") << 1 << "x" << QStringList{"five!"} << QByteArray("First question")
+                                                << QByteArray("confidence assessment:  five!") << "Assess";
+    QTest::newRow("before the first entry: no rating") << 0 << "early" << QStringList{} << QByteArray("")
+                                                        << QByteArray() << "";
+    QTest::newRow("emptied box records an empty line") << 1 << "" << QStringList{"1"} << QByteArray("First question")
+                                                       << QByteArray("confidence assessment:  1") << "Assess";
+    QTest::newRow("several lines keep CR LF") << 1 << "line one\r\nline two" << QStringList{"0"}
+                                              << QByteArray("First question") << QByteArray("confidence assessment:  0")
+                                              << "Assess";
+    QTest::newRow("characters beyond the code page") << 1 << QString::fromUtf8("2\xcf\x80r \xe2\x89\xa4 3\xc2\xb7x")
+                                                     << QStringList{"2"} << QByteArray("First question")
+                                                     << QByteArray("confidence assessment:  2") << "Assess";
+}
+
+void CommandsTest::responseRecord()
+{
+    QFETCH(int, clicks);
+    QFETCH(QString, typed);
+    QFETCH(QStringList, ratings);
+    QFETCH(QByteArray, lastLine);
+    QFETCH(QByteArray, assessment);
+    QFETCH(QString, prompt);
+    Started run(clicks);
+    run.typeAnswer(typed);
+    run.platform.answers = ratings;
+    run.platform.prompts.clear();
+    run.form->cmdEnterResponseClick();
+    QByteArray answer = typed.contains(QChar(0x03c0)) ? QByteArray("2&#960;r &#8804; 3\xb7x") : typed.toUtf8();
+    QCOMPARE(run.masterAdded(), expectedRecord(true, lastLine, answer, assessment));
+    QCOMPARE(run.sendAdded(), expectedRecord(false, lastLine, answer, assessment));
+    QCOMPARE(run.platform.prompts.size(), ratings.size());
+    if (!prompt.isEmpty())
+        QVERIFY(run.platform.prompts.first().startsWith(prompt));
+    if (clicks == 2)
+        QCOMPARE(run.form->selfCritiqueRating, ratings.first());
+    QCOMPARE(run.boxAnswer(), QString());
+    QCOMPARE(run.boxQuestion(), QString());
+    QVERIFY(!run.form->resetAnswerBox);
+    QVERIFY(!QFileInfo::exists(run.outputPath(notes)));
+}
+
+void CommandsTest::instructionTextRecordsNothing_data()
+{
+    QTest::addColumn<bool>("notesCommand");
+    QTest::newRow("Enter Response") << false;
+    QTest::newRow("Save as Notes") << true;
+}
+
+void CommandsTest::instructionTextRecordsNothing()
+{
+    QFETCH(bool, notesCommand);
+    Started run(2); // the second click refilled the answer box with the instructions
+    QCOMPARE(run.boxAnswer(), run.form->instructionText);
+    notesCommand ? run.form->cmdSaveAsNotesClick() : run.form->cmdEnterResponseClick();
+    QCOMPARE(run.masterAdded(), QByteArray());
+    QCOMPARE(run.sendAdded(), QByteArray());
+    QVERIFY(run.platform.prompts.size() == 4);
+    QCOMPARE(run.boxAnswer(), QString());
+    QCOMPARE(run.boxQuestion(), QString());
+    QVERIFY(run.form->resetAnswerBox); // unchanged
+    // One character changed is an answer like any other.
+    run.typeAnswer(run.form->instructionText.left(run.form->instructionText.size() - 1));
+    run.platform.answers = {QStringLiteral("3")};
+    notesCommand ? run.form->cmdSaveAsNotesClick() : run.form->cmdEnterResponseClick();
+    QVERIFY(run.masterAdded().contains("just an OK."));
+}
+
+void CommandsTest::recordIsOnDiskWhileRatingWaits()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("typed"));
+    QByteArray masterSeen, sendSeen;
+    run.platform.onInput = [&](const QString &) {
+        masterSeen = run.masterAdded();
+        sendSeen = run.sendAdded();
+        return QStringLiteral("2");
+    };
+    run.form->cmdEnterResponseClick();
+    const QByteArray masterFull = expectedRecord(true, "First question", "typed", "confidence assessment:  2");
+    const QByteArray sendFull = expectedRecord(false, "First question", "typed", "confidence assessment:  2");
+    QCOMPARE(masterSeen, masterFull.left(masterFull.indexOf("confidence")));
+    QCOMPARE(sendSeen, sendFull.left(sendFull.indexOf("confidence")));
+}
+
+void CommandsTest::sameQuestionTwice()
+{
+    Started run(1);
+    for (int i = 0; i < 2; ++i) {
+        run.typeAnswer(QStringLiteral("try %1").arg(i));
+        run.platform.answers = {QStringLiteral("1")};
+        run.form->cmdEnterResponseClick();
+    }
+    QCOMPARE(run.sendAdded(), expectedRecord(false, "First question", "try 0", "confidence assessment:  1")
+                                  + expectedRecord(false, "First question", "try 1", "confidence assessment:  1"));
+}
+
+void CommandsTest::notesRecord()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("abc"));
+    run.form->cmdSaveAsNotesClick();
+    const QByteArray body = opening + "\r\n" + timeLine + "\r\n" + QByteArray(36, ' ') + "03-06-202614:05:09\r\n"
+                            + "First question\r\n" + opening + "\r\nNOTES -------> abc\r\n" + closing;
+    QCOMPARE(run.masterAdded(), body + "\r\n");
+    QCOMPARE(run.sendAdded(), body + "       ");
+    QCOMPARE(run.file(notes), body + "       ");
+    QCOMPARE(run.form->questionText, QStringLiteral("NOTES -------> abc"));
+    QCOMPARE(run.platform.prompts.size(), 4); // no rating box
+    QCOMPARE(run.boxAnswer(), QString());
+}
+
+void CommandsTest::sendLineContinuesAfterNote()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("note"));
+    run.form->cmdSaveAsNotesClick();
+    run.typeAnswer(QStringLiteral("answer"));
+    run.platform.answers = {QStringLiteral("2")};
+    run.form->cmdEnterResponseClick();
+    QVERIFY(run.sendAdded().contains(closing + "       " + opening + "\r\n"));
+    QVERIFY(run.masterAdded().contains(closing + "\r\n" + opening + "\r\n"));
+}
+
+void CommandsTest::displaySendFileTwice()
+{
+    Started run(1);
+    const QString before = run.boxQuestion();
+    run.form->cmdDisplaySendFileClick();
+    run.form->cmdDisplaySendFileClick();
+    const QStringList lines = Cp1252::decode(run.file(send)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QString expected = before;
+    for (int i = 0; i < 2; ++i)
+        for (const QString &line : lines)
+            expected += QStringLiteral("\r\n") + line;
+    QCOMPARE(run.boxQuestion(), expected);
+    QCOMPARE(run.sendAdded(), QByteArray());
+}
+
+void CommandsTest::displayNotesWithoutNotesFile()
+{
+    Started run(1);
+    const QString before = run.boxQuestion();
+    run.form->cmdDisplayNoteFileClick();
+    QVERIFY(!run.form->runEnded());
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.first().contains(QLatin1String("No notes have been saved yet")));
+    QCOMPARE(run.boxQuestion(), before);
+    QVERIFY(!QFileInfo::exists(run.outputPath(notes)));
+}
+
+void CommandsTest::displayNotesShowsLinesOnce()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("first note"));
+    run.form->cmdSaveAsNotesClick();
+    run.form->cmdNextQuestionClick();
+    const QString shown = run.boxQuestion();
+    const QString questionText = run.form->questionText;
+    run.form->cmdDisplayNoteFileClick();
+    run.form->cmdDisplayNoteFileClick();
+    const QString notesText = Cp1252::decode(run.file(notes));
+    const QString once = QStringLiteral("\r\n\r\n") + notesText;
+    QCOMPARE(run.boxQuestion(), shown + once + once);
+    QCOMPARE(run.form->questionText, questionText);
+    QCOMPARE(run.boxQuestion().count(QLatin1String("NOTES -------> first note")), 2);
+}
+
+void CommandsTest::clearAnswerOnlyClearsAnswer()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("typed"));
+    const QString question = run.boxQuestion();
+    run.form->cmdClearAnswerClick();
+    QCOMPARE(run.boxAnswer(), QString());
+    QCOMPARE(run.boxQuestion(), question);
+    QCOMPARE(run.masterAdded(), QByteArray());
+}
+
+void CommandsTest::quitEndsAtOnce()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("unsaved"));
+    run.form->cmdQuitClick();
+    QVERIFY(run.form->runEnded());
+    QCOMPARE(run.platform.exits, 1);
+    run.form->cmdEnterResponseClick();
+    QCOMPARE(run.masterAdded(), QByteArray());
+    QCOMPARE(run.platform.prompts.size(), 4);
+}
+
+void CommandsTest::failedResponseKeepsTypedText()
+{
+    Started run(1);
+    run.typeAnswer(QStringLiteral("first"));
+    run.platform.answers = {QStringLiteral("2")};
+    run.form->cmdEnterResponseClick();
+    const QByteArray masterBefore = run.file(master);
+    // The output folder disappears (a USB stick pulled out, say).
+    const QString moved = run.dir.filePath(QStringLiteral("moved"));
+    QVERIFY(QDir().rename(run.outputFolder(), moved));
+    run.form->cmdNextQuestionClick();
+    run.typeAnswer(QStringLiteral("second, long and careful"));
+    run.form->cmdEnterResponseClick();
+    QVERIFY(!run.form->runEnded());
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.first().contains(QDir::toNativeSeparators(run.outputPath(master))));
+    QCOMPARE(run.boxAnswer(), QStringLiteral("second, long and careful"));
+    QVERIFY(!QFileInfo::exists(run.outputFolder())); // nothing created in its place
+    QFile kept(moved + QStringLiteral("/masterFile.txt"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), masterBefore);
+}
+
+void CommandsTest::failedNoteKeepsTypedText()
+{
+    Started run(1);
+    // The notes file's place is taken by a folder.
+    QVERIFY(QDir().mkdir(run.outputPath(notes)));
+    run.typeAnswer(QStringLiteral("a note"));
+    run.form->cmdSaveAsNotesClick();
+    QCOMPARE(run.platform.messages.size(), 1);
+    QVERIFY(run.platform.messages.first().contains(QLatin1String("notes_.txt")));
+    QCOMPARE(run.boxAnswer(), QStringLiteral("a note"));
+    QVERIFY(!run.form->runEnded());
+}
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"
