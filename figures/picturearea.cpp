@@ -18,6 +18,8 @@ PictureArea::PictureArea(QWidget *parent) : QWidget(parent)
     // vertical units in an area the size of the form's picture areas.
     QFont small = font();
     small.setPixelSize(11);
+    // Solid glyphs: a label drawn twice looks the same as drawn once.
+    small.setStyleStrategy(QFont::NoAntialias);
     setFont(small);
 }
 

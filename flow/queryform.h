@@ -149,6 +149,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void wireControls();
@@ -160,6 +161,7 @@ private:
     static QString routineName(const QString &entry);
 
     Ui::QueryForm *ui;
+    std::vector<QWidget *> tabChain;
     QStringList bankFiles;
     QString defaultFolder;
     QString sendMonthDay;

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 QueryForm::QueryForm(Platform &platform, QWidget *parent)
     : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
 {
@@ -31,6 +33,14 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
     tmr_pend_exp = new QTimer(this);
     tmr_pend_exp->setObjectName(QStringLiteral("tmr_pend_exp"));
     tmr_pend_exp->setInterval(15);
+
+    // Tab order. Labels hold places in it but never take the focus, so they
+    // are left out. Qt 6.4's setTabOrder scrambles the chain around scroll
+    // areas (the text boxes and the list), so the window walks this list itself.
+    tabChain = {txt_question, txt_answer, ui->cmdNextQuestion, ui->cmd_enter_response, Picture1, Picture2,
+                ui->cmd_save_as_notes, ui->cmd_timerTrigger, ui->List1, txt_parameter[0], txt_parameter[1],
+                txt_parameter[2], txt_parameter[3], ui->cmd_displayCumulativeText, ui->cmd_display_note_file,
+                ui->cmd_quit, ui->cmd_pend_exp, ui->cmd_next_picture, ui->cmd_copy_picture, ui->cmd_clr_answer};
 
     setFixedSize(725, 573);
     wireControls();
@@ -94,6 +104,26 @@ void QueryForm::endRun()
     tmr_pend_exp->stop();
     hide();
     platform.exitProcess();
+}
+
+bool QueryForm::focusNextPrevChild(bool next)
+{
+    QWidget *current = focusWidget();
+    auto at = std::find_if(tabChain.begin(), tabChain.end(),
+                           [current](QWidget *w) { return w == current || w->isAncestorOf(current); });
+    if (at == tabChain.end())
+        return QWidget::focusNextPrevChild(next);
+    const int n = int(tabChain.size());
+    int i = int(at - tabChain.begin());
+    for (int step = 0; step < n; ++step) {
+        i = (i + (next ? 1 : n - 1)) % n;
+        QWidget *candidate = tabChain[i];
+        if (candidate->isVisible() && candidate->isEnabled()) {
+            candidate->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
 }
 
 void QueryForm::closeEvent(QCloseEvent *event)
