@@ -22,6 +22,13 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
     txt_parameter = {ui->txt_parameter_0, ui->txt_parameter_1, ui->txt_parameter_2, ui->txt_parameter_3};
     lbl_parameter = {ui->lbl_parameter_0, ui->lbl_parameter_1, ui->lbl_parameter_2, ui->lbl_parameter_3};
 
+    // The window's own font. The layout is fixed in pixels, so it is made for
+    // one font whatever the desktop's: Arial (Liberation Sans on Linux), 10 pixels high.
+    QFont windowFont(QStringLiteral("Arial"));
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPixelSize(10);
+    setFont(windowFont);
+
     QFont boxFont(QStringLiteral("Arial"));
     boxFont.setPointSizeF(9.75);
     boxFont.setWeight(QFont::Normal);

@@ -11,8 +11,7 @@ void WrapButton::paintEvent(QPaintEvent *)
     const QString caption = option.text;
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
-    const QRect box = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                    QPalette::ButtonText));
-    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    painter.drawText(captionRect(), Qt::AlignCenter | Qt::TextWordWrap, caption);
 }

@@ -9,6 +9,8 @@ class WrapButton : public QPushButton
     Q_OBJECT
 public:
     using QPushButton::QPushButton;
+    /// Where the caption is drawn: the button less a thin bevel.
+    QRect captionRect() const { return rect().adjusted(1, 2, -1, -2); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
