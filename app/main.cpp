@@ -1,5 +1,6 @@
 #include "flow/queryform.h"
 #include "ui/platform.h"
+#include "ui/recovery.h"
 
 #include <QApplication>
 
@@ -10,9 +11,11 @@ int main(int argc, char *argv[])
 
     QtPlatform platform;
     QueryForm form(platform);
+    form.enableAnswerRecovery(AnswerRecovery::defaultPath());
     if (!form.startRun())
         return 0;
     platform.setDialogParent(&form);
     form.show();
+    form.restoreUnrecordedAnswer();
     return app.exec();
 }

@@ -28,6 +28,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTimer;
+class AnswerRecovery;
 class RecordFiles;
 
 namespace Ui {
@@ -53,6 +54,10 @@ public:
     void setBankFiles(const QStringList &files) { bankFiles = files; }
     /// Folder used when the student keeps the default.
     void setDefaultFolder(const QString &folder) { defaultFolder = folder; }
+    /// Keeps unrecorded typing in `path` so that a crash does not lose it.
+    void enableAnswerRecovery(const QString &path);
+    /// Puts back an answer an earlier run left unrecorded, with a message saying so.
+    void restoreUnrecordedAnswer();
     /// True once the run has ended; no handler does anything after that.
     bool runEnded() const { return ended; }
 
@@ -167,6 +172,8 @@ private:
     QString sendMonthDay;
     bool ended = false;
     RecordFiles *openRecordFiles = nullptr; // while a response record waits for its rating
+    AnswerRecovery *recovery = nullptr;
+    void reportRecoveryProblem();
 
 public:
     // The controls, under the names the rest of the program uses.

@@ -2,6 +2,7 @@
 
 #include "figures/picturearea.h"
 #include "records/recordfiles.h"
+#include "ui/recovery.h"
 #include "ui/platform.h"
 #include "ui_queryform.h"
 
@@ -97,8 +98,51 @@ void QueryForm::setBoxText(QPlainTextEdit *box, const QString &text)
     box->setPlainText(shown);
 }
 
+void QueryForm::enableAnswerRecovery(const QString &path)
+{
+    recovery = new AnswerRecovery(path, this);
+    recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
+    connect(recovery, &AnswerRecovery::problemFound, this, &QueryForm::reportRecoveryProblem,
+            Qt::QueuedConnection);
+    connect(txt_answer, &QPlainTextEdit::textChanged, this, [this] {
+        if (!ended)
+            recovery->textChanged(boxText(txt_answer));
+    });
+}
+
+void QueryForm::restoreUnrecordedAnswer()
+{
+    if (!recovery)
+        return;
+    // The instructions are only known once start-up has set them.
+    recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
+    QString text;
+    QDateTime typed;
+    if (recovery->takeLeftOver(text, typed)) {
+        setBoxText(txt_answer, text);
+        platform.message(QStringLiteral("The answer below was typed on %1 at %2 and was not recorded yet. "
+                                        "It is back in the answer box: record it with Enter Response or "
+                                        "Save as Notes, or clear it.")
+                             .arg(typed.toString(QStringLiteral("MM-dd-yyyy")),
+                                  typed.toString(QStringLiteral("HH:mm:ss"))));
+        return;
+    }
+    reportRecoveryProblem();
+}
+
+void QueryForm::reportRecoveryProblem()
+{
+    const QString problem = recovery ? recovery->takeProblem() : QString();
+    if (!problem.isEmpty())
+        platform.message(QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1\n\n"
+                                        "Your answers are still recorded as usual.")
+                             .arg(problem));
+}
+
 void QueryForm::answerRecorded()
 {
+    if (recovery)
+        recovery->discard();
 }
 
 void QueryForm::endRun()
@@ -108,6 +152,8 @@ void QueryForm::endRun()
     ended = true;
     if (openRecordFiles)
         openRecordFiles->close();
+    if (recovery && recovery->pending())
+        recovery->keepNow(boxText(txt_answer));
     tmr_pend_exp->stop();
     hide();
     platform.exitProcess();
