@@ -3,11 +3,14 @@
 #include "ui/recovery.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("calculus-study"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icons/calculus-study-256.png")));
+    QGuiApplication::setDesktopFileName(QStringLiteral("calculus-study"));
 
     QtPlatform platform;
     QueryForm form(platform);

@@ -89,6 +89,8 @@ void WindowTest::controls()
         QCOMPARE(t->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
     QVERIFY(w->isEnabled());
+    // A screen reader says what each control is for.
+    QVERIFY(w->accessibleName().size() > caption.size() / 2);
 }
 
 void WindowTest::windowAndFonts()

@@ -1,5 +1,7 @@
 #include "ui/platform.h"
 
+#include "records/recordfiles.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputDialog>
@@ -7,6 +9,12 @@
 #include <QMessageBox>
 
 #include <cstdlib>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 QString Platform::applicationTitle()
 {
@@ -76,4 +84,15 @@ QImage QtPlatform::clipboardImage()
 void QtPlatform::exitProcess()
 {
     std::exit(0);
+}
+
+bool syncToDisk(QFile &file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
 }
