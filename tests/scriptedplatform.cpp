@@ -73,3 +73,11 @@ void TestRun::typeAnswer(const QString &text)
 {
     QueryForm::setBoxText(form->txt_answer, text);
 }
+
+QString bankOfAssignmentOne(const QStringList &entries)
+{
+    QString text = QStringLiteral("@@\n001.  `Query 1\n");
+    for (const QString &e : entries)
+        text += QStringLiteral("@@\n") + e + QLatin1Char('\n');
+    return text + QStringLiteral("@@\n002.  `Query 2\n@@\n`qnext assignment\n");
+}

@@ -39,6 +39,10 @@ private:
     quint32 m_lcg = 12345;
 };
 
+/// A bank whose assignment 001 holds `entries` (content-file lines, one
+/// entry each, "" for an empty one), followed by the heading of 002.
+QString bankOfAssignmentOne(const QStringList &entries);
+
 /// One run of the program in a temporary folder with a bank of the test's own.
 class TestRun
 {

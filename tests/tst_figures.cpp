@@ -49,13 +49,6 @@ struct Surface
 
 const QColor black(Qt::black), red(255, 0, 0), green(0, 255, 0);
 
-QString bankWith(const QStringList &entries)
-{
-    QString text = QStringLiteral("@@\n001.  `Query 1\n");
-    for (const QString &e : entries)
-        text += QStringLiteral("@@\n") + e + QLatin1Char('\n');
-    return text;
-}
 
 } // namespace
 
@@ -212,7 +205,7 @@ void FiguresTest::nextPicture()
     QFETCH(int, index);
     QFETCH(bool, drawn);
     QFETCH(bool, ends);
-    TestRun run(bankWith(entries));
+    TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
     const QImage before = run.form->Picture1->rendered();
     run.form->cmdNextPictureClick();
@@ -224,7 +217,7 @@ void FiguresTest::nextPicture()
 
 void FiguresTest::nextPictureTwice()
 {
-    TestRun run(bankWith({"`routine graph2", "`routine graph1", "`qc", "`qd"}));
+    TestRun run(bankOfAssignmentOne({"`routine graph2", "`routine graph1", "`qc", "`qd"}));
     QVERIFY(run.start());
     run.form->cmdNextPictureClick();
     QCOMPARE(run.form->bankIndex, 2);
@@ -289,7 +282,7 @@ void FiguresTest::vennOverVenn()
 
 void FiguresTest::timerDrawsCircles()
 {
-    TestRun run(bankWith({"`qa"}));
+    TestRun run(bankOfAssignmentOne({"`qa"}));
     QVERIFY(run.start());
     const QByteArray master = run.file(QStringLiteral("masterFile.txt"));
     QTimer *timer = run.form->tmr_pend_exp;

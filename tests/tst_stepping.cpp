@@ -7,20 +7,6 @@
 #include <QTextBlock>
 #include <QTest>
 
-namespace {
-
-/// A bank of assignment 001 holding `entries` (content-file lines, one
-/// entry each, "" for an empty one), followed by the heading of 002.
-QString bankWith(const QStringList &entries)
-{
-    QString text = QStringLiteral("@@\n001.  `Query 1\n");
-    for (const QString &e : entries)
-        text += QStringLiteral("@@\n") + e + QLatin1Char('\n');
-    return text + QStringLiteral("@@\n002.  `Query 2\n@@\n`qnext assignment\n");
-}
-
-} // namespace
-
 class SteppingTest : public QObject
 {
     Q_OBJECT
@@ -72,7 +58,7 @@ void SteppingTest::classification()
     QFETCH(QString, shown);
     QFETCH(QString, lastLine);
     QFETCH(QString, kind);
-    TestRun run(bankWith(entries));
+    TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
     run.form->cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
@@ -86,7 +72,7 @@ void SteppingTest::classification()
 
 void SteppingTest::routineAtFirstRead()
 {
-    TestRun run(bankWith({"`Routine Graph-1", "`qAfter the figure"}));
+    TestRun run(bankOfAssignmentOne({"`Routine Graph-1", "`qAfter the figure"}));
     QVERIFY(run.start());
     const QImage before = run.form->Picture1->rendered();
     run.form->cmdNextQuestionClick();
@@ -99,7 +85,7 @@ void SteppingTest::routineAtFirstRead()
 
 void SteppingTest::routineAtSecondReadShownAsText()
 {
-    TestRun run(bankWith({"`routine graph2", "`routine graph1"}));
+    TestRun run(bankOfAssignmentOne({"`routine graph2", "`routine graph1"}));
     QVERIFY(run.start());
     run.form->cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
@@ -110,7 +96,7 @@ void SteppingTest::routineAtSecondReadShownAsText()
 
 void SteppingTest::routineNamedWithNothingEndsRun()
 {
-    TestRun run(bankWith({"`routine \\e", "`qnever shown"}));
+    TestRun run(bankOfAssignmentOne({"`routine \\e", "`qnever shown"}));
     QVERIFY(run.start());
     run.form->cmdNextQuestionClick();
     QVERIFY(run.form->runEnded());
@@ -141,7 +127,7 @@ void SteppingTest::expandLineBreaks()
 
 void SteppingTest::answerBoxRefill()
 {
-    TestRun run(bankWith({"`qOne", "`aTwo", "`qThree"}));
+    TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo", "`qThree"}));
     QVERIFY(run.start());
     run.form->cmdNextQuestionClick();
     QCOMPARE(run.boxAnswer(), QStringLiteral(" ")); // the first click leaves the box alone
@@ -168,7 +154,7 @@ void SteppingTest::endsAtNextHeading()
 {
     QFETCH(QStringList, entries);
     QFETCH(int, clicksShown);
-    TestRun run(bankWith(entries));
+    TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
     for (int i = 0; i < clicksShown; ++i)
         run.form->cmdNextQuestionClick();
@@ -195,7 +181,7 @@ void SteppingTest::endsAtEndOfBank()
 
 void SteppingTest::keepsWhatTheStudentTyped()
 {
-    TestRun run(bankWith({"`qOne", "`aTwo"}));
+    TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo"}));
     QVERIFY(run.start());
     run.form->cmdNextQuestionClick();
     QueryForm::setBoxText(run.form->txt_question, run.boxQuestion() + QStringLiteral(" typed"));
@@ -211,7 +197,7 @@ void SteppingTest::scrollsToNewEntry()
     QString question = QStringLiteral("`q question");
     for (int i = 0; i < 80; ++i)
         question += QStringLiteral("\nq line %1").arg(i);
-    TestRun run(bankWith({question, longAnswer}));
+    TestRun run(bankOfAssignmentOne({question, longAnswer}));
     QVERIFY(run.start());
     run.form->show();
     run.form->cmdNextQuestionClick();
