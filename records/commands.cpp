@@ -124,7 +124,9 @@ void QueryForm::cmdDisplayNoteFileClick()
 {
     if (ended)
         return;
-    if (!QFileInfo::exists(notesFilePath)) {
+    // Only a folder that is there can say that no notes were saved yet; a
+    // folder gone or replaced is a fault to name like any other.
+    if (!QFileInfo::exists(notesFilePath) && QFileInfo(outputFolder).isDir()) {
         platform.message(QStringLiteral("No notes have been saved yet in %1.").arg(outputFolder));
         return;
     }

@@ -35,8 +35,17 @@ void RecordFiles::write(int index, const QByteArray &bytes)
     if (failed())
         return;
     QFile &file = *m_files[index];
-    if (file.write(bytes) != bytes.size())
-        fail(file, file.errorString());
+    // A write cut short (a disk that fills up) reports no reason; writing
+    // the rest gets the system's reason for the message.
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            fail(file, file.errorString());
+            return;
+        }
+        done += n;
+    }
 }
 
 void RecordFiles::line(const QString &text)
@@ -56,11 +65,27 @@ void RecordFiles::textTo(int index, const QString &text)
     write(index, Cp1252::encode(text));
 }
 
+/// False when the file written through `file` is no longer the one its
+/// path names (deleted, moved or replaced while a rating box waited):
+/// what went into it is not where the student's files are.
+static bool stillAtPath(QFile &file)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(file);
+    return true; // Windows refuses to delete or move a file that is open
+#else
+    const QFileInfo info(file.fileName());
+    return info.isFile() && info.size() == file.size();
+#endif
+}
+
 bool RecordFiles::close()
 {
     for (auto &file : m_files) {
         if (!file->isOpen())
             continue;
+        if (!failed() && !stillAtPath(*file))
+            fail(*file, QStringLiteral("the file was moved or deleted while it was being written"));
         if (!failed() && !syncToDisk(*file))
             fail(*file, file->errorString().isEmpty() ? QStringLiteral("could not be written to the disk")
                                                        : file->errorString());

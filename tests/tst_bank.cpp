@@ -177,6 +177,9 @@ void BankTest::malformedContentIsRefused_data()
     QTest::newRow("marker without a blank before its note") << QByteArray("@@1\n") << "bad.txt:1:";
     QTest::newRow("append before any entry") << QByteArray("@+\nx\n") << "bad.txt:1:";
     QTest::newRow("not UTF-8") << QByteArray("@@\n\xff\xfe\n") << "bad.txt";
+    QTest::newRow("C1 control character (found by fuzzing)") << QByteArray("@@\n`\n@+ 2p).\n\n\xc2\x8d**\n")
+                                                           << "bad.txt:5:";
+    QTest::newRow("C1 control U+0085 inside a line") << QByteArray("@@\nnext\xc2\x85line\n") << "bad.txt:2:";
 }
 
 void BankTest::malformedContentIsRefused()

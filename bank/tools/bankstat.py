@@ -30,7 +30,7 @@ def unescape(line, where):
                 out.append("@")
             i += 2
             continue
-        if ord(c) < 32 or ord(c) == 127:
+        if ord(c) < 32 or 127 <= ord(c) < 160:
             raise Malformed(f"{where}: control character U+{ord(c):04X}")
         out.append(c)
         i += 1

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (installing clang and its runtime
+# libraries when missing) and runs each for the given number of seconds
+# (60 by default). Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# The corpora grow in build-fuzz/corpus/; a crash leaves its input in
+# build-fuzz/findings/ and stops the script with a non-zero status.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-60}"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_content fuzz_filelines)
+
+packages=(build-essential cmake qt6-base-dev clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -DBUILD_FUZZERS=ON -DBUILD_TESTING=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --parallel "$(nproc)" --target "${targets[@]}"
+
+for t in "${targets[@]}"; do
+    corpus="$build/corpus/$t"
+    mkdir -p "$corpus" "$build/findings"
+    # The course text itself is the best start for the content reader.
+    if [ "$t" = fuzz_content ] && [ -z "$(ls -A "$corpus")" ]; then
+        cp bank/content/*.txt "$corpus/"
+    fi
+    echo "== $t for ${seconds}s"
+    "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/findings/$t-" "$corpus"
+done
