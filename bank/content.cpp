@@ -14,9 +14,15 @@ bool unescapeLine(const QString &line, QString &out, QString &error)
 {
     out.clear();
     out.reserve(line.size());
+    // The whole course passes through here at every start-up: characters
+    // are copied in runs, and printable ASCII skips the control check.
+    qsizetype run = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
+        if (c.unicode() >= 32 && c.unicode() < 127 && c != QLatin1Char('\\'))
+            continue;
         if (c == QLatin1Char('\\')) {
+            out.append(line.constData() + run, i - run);
             const QChar next = i + 1 < line.size() ? line.at(i + 1) : QChar();
             if (next == QLatin1Char('\\') || next == QLatin1Char('@'))
                 out.append(next);
@@ -25,15 +31,18 @@ bool unescapeLine(const QString &line, QString &out, QString &error)
                 return false;
             }
             ++i;
+            run = i + 1;
             continue;
         }
-        if (c.unicode() < 32 || c.unicode() == 127) {
+        // The C1 controls (U+0080 to U+009F) as well: invisible in the boxes,
+        // they are mostly Windows-1252 text mis-read, never course text.
+        if (c.category() == QChar::Other_Control) {
             error = QStringLiteral("control character U+%1 (tabs included)")
                         .arg(c.unicode(), 4, 16, QLatin1Char('0'));
             return false;
         }
-        out.append(c);
     }
+    out.append(line.constData() + run, line.size() - run);
     return true;
 }
 

@@ -4,6 +4,30 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+namespace {
+
+/// Adds `text` (CR LF breaks) at the end of a box, leaving it as
+/// setBoxText(box, boxText(box) + text) would, but laying out only the new
+/// text: setting the whole text again would lay out the whole walk so far on
+/// every click.
+void appendToBox(QPlainTextEdit *box, const QString &text)
+{
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QTextDocument *document = box->document();
+    // Setting the text forgets the undo history; so does this, and the
+    // added entry does not enter it either.
+    const bool undo = document->isUndoRedoEnabled();
+    document->setUndoRedoEnabled(false);
+    QTextCursor end(document);
+    end.movePosition(QTextCursor::End);
+    end.insertText(shown);
+    document->setUndoRedoEnabled(undo);
+}
+
+} // namespace
+
 bool QueryForm::isRoutineEntry(const QString &entry)
 {
     return entry.left(8).toLower() == QLatin1String("`routine");
@@ -65,18 +89,18 @@ void QueryForm::cmdNextQuestionClick()
             return;
     }
     questionText = boxText(txt_question);
-    pendingLine = expandLineBreaks(pendingLine);
-    const qsizetype entryStart = questionText.size() + 4;
-    questionText += QStringLiteral("\r\n\r\n") + pendingLine;
+    const QString added = QStringLiteral("\r\n\r\n") + expandLineBreaks(pendingLine);
+    questionText += added;
     pendingLine.clear();
-    setBoxText(txt_question, questionText);
+    // The two breaks before the entry start two new blocks after the last one.
+    const int entryBlock = txt_question->document()->blockCount() + 1;
+    appendToBox(txt_question, added);
 
     // Show the new entry from its first line, so a long given answer is read
-    // from the start; the box text uses single LF breaks, so count them.
-    const int newLines = int(questionText.left(entryStart).count(QLatin1String("\r\n")));
-    QTextCursor cursor(txt_question->document()->findBlockByNumber(newLines));
+    // from the start: seen from the end of the text, making the entry's
+    // first line visible scrolls it to the top of the box.
     txt_question->moveCursor(QTextCursor::End);
-    txt_question->setTextCursor(cursor);
+    txt_question->setTextCursor(QTextCursor(txt_question->document()->findBlockByNumber(entryBlock)));
     txt_question->ensureCursorVisible();
 }
 

@@ -29,13 +29,9 @@ QString QueryForm::questionKeyLine() const
 
 bool QueryForm::writeHeaderRecord(const QString &heading)
 {
-    {
-        RecordFiles touch({masterFilePath});
-        if (!touch.close()) {
-            platform.message(touch.error());
-            return false;
-        }
-    }
+    // Opening the master file first makes sure it exists, and a master file
+    // that cannot be opened stops the record before the SEND file is touched;
+    // a separate open and close before would only add one more sync to disk.
     RecordFiles files({masterFilePath, sendFilePath});
     const QString codeLine = makeCodeLine(codeKey);
     for (int i = 0; i < 2; ++i) {

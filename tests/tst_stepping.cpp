@@ -23,6 +23,7 @@ private slots:
     void endsAtNextHeading();
     void endsAtEndOfBank();
     void keepsWhatTheStudentTyped();
+    void newEntryIsNotUndoable();
     void scrollsToNewEntry();
 };
 
@@ -186,6 +187,22 @@ void SteppingTest::keepsWhatTheStudentTyped()
     run.form->cmdNextQuestionClick();
     QueryForm::setBoxText(run.form->txt_question, run.boxQuestion() + QStringLiteral(" typed"));
     run.form->cmdNextQuestionClick();
+    QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nOne typed\r\n\r\nTwo"));
+}
+
+void SteppingTest::newEntryIsNotUndoable()
+{
+    // The box is added to, not set anew, on each click; like setting it, a
+    // click must leave nothing that undo could take out of the box.
+    TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo"}));
+    QVERIFY(run.start());
+    run.form->cmdNextQuestionClick();
+    run.form->txt_question->moveCursor(QTextCursor::End);
+    QTest::keyClicks(run.form->txt_question, QStringLiteral(" typed"));
+    QVERIFY(run.form->txt_question->document()->isUndoAvailable());
+    run.form->cmdNextQuestionClick();
+    QVERIFY(!run.form->txt_question->document()->isUndoAvailable());
+    run.form->txt_question->undo();
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nOne typed\r\n\r\nTwo"));
 }
 

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds the benchmark in Release (in ./build-bench, or $BENCH_BUILD_DIR) and
+# runs it headless; extra arguments go to the benchmark (e.g. --reps=9).
+# Prints one table and, last, the same as one JSON line.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${BENCH_BUILD_DIR:-build-bench}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
+cmake --build "$build" --target querybench --parallel "$(nproc)" >/dev/null
+QT_QPA_PLATFORM=offscreen "$build/bench/querybench" "$@"
