@@ -12,17 +12,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_content fuzz_filelines)
 
-packages=(build-essential cmake qt6-base-dev clang libclang-rt-14-dev)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/install-missing.sh build-essential cmake qt6-base-dev clang libclang-rt-14-dev
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DBUILD_FUZZERS=ON -DBUILD_TESTING=OFF \
