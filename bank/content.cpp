@@ -1,7 +1,5 @@
 #include "bank/content.h"
 
-#include <QDir>
-
 namespace {
 
 QString where(const QString &fileName, int line)
@@ -14,8 +12,8 @@ bool unescapeLine(const QString &line, QString &out, QString &error)
 {
     out.clear();
     out.reserve(line.size());
-    // The whole course passes through here at every start-up: characters
-    // are copied in runs, and printable ASCII skips the control check.
+    // Characters are copied in runs, and printable ASCII skips the control
+    // check: the whole course passes through here at every build.
     qsizetype run = 0;
     for (qsizetype i = 0; i < line.size(); ++i) {
         const QChar c = line.at(i);
@@ -113,13 +111,4 @@ ParsedContent parseContent(const QString &text, const QString &fileName)
         }
     }
     return result;
-}
-
-QStringList builtInContentFiles()
-{
-    const QDir dir(QStringLiteral(":/bank/content"));
-    QStringList files;
-    for (const QString &name : dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
-        files.append(dir.filePath(name));
-    return files;
 }

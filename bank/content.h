@@ -23,6 +23,3 @@ struct ParsedContent
 
 /// Parses the text of one content file (format in bank/content/README.md).
 ParsedContent parseContent(const QString &text, const QString &fileName);
-
-/// The compiled-in content files, in assignment order.
-QStringList builtInContentFiles();

@@ -1,10 +1,13 @@
 #include "flow/queryform.h"
 
+#include "bank/compiledcourse.h"
 #include "bank/content.h"
 #include "ui/platform.h"
 
 #include <QFile>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 QString QueryForm::bankEntry(int index) const
 {
@@ -13,8 +16,21 @@ QString QueryForm::bankEntry(int index) const
 
 bool QueryForm::loadQuestionBank()
 {
-    const QStringList files = bankFiles.isEmpty() ? builtInContentFiles() : bankFiles;
-    for (const QString &path : files) {
+    if (bankFiles.isEmpty()) {
+        // The course was read and checked when the program was built; its
+        // entries refer to constant data, so this copies no text.
+        const QStringList entries = compiledCourseEntries();
+        if (entries.size() >= bankSize) {
+            platform.message(QStringLiteral("The course text holds more than %1 entries; "
+                                            "the question bank cannot hold it.")
+                                 .arg(bankSize - 1));
+            return false;
+        }
+        std::copy(entries.begin(), entries.end(), QuestionBank.begin() + 1);
+        bankIndex = 0;
+        return true;
+    }
+    for (const QString &path : bankFiles) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             platform.message(QStringLiteral("The course text cannot be read: %1: %2").arg(path, file.errorString()));
