@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 namespace {
 
@@ -24,6 +25,38 @@ const QString selfCritiquePrompt = QStringLiteral(
     "solution everything was completely obvious so you skipped the self-critique.");
 
 enum { masterFile, sendFile, notesFile };
+
+/// File text in the form a text box holds, in one pass and in place: each
+/// line of splitFileLines() ends in LF, the last one without its ending.
+/// A 10 MB file would otherwise be split into lines, joined and converted
+/// again, several copies of it at once.
+void toBoxLines(QString &text)
+{
+    const bool endsWithLineEnd = text.endsWith(QLatin1Char('\r')) || text.endsWith(QLatin1String("\r\n"));
+    QChar *const data = text.data();
+    const qsizetype n = text.size();
+    qsizetype out = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (data[i] == QLatin1Char('\r')) {
+            data[out++] = QLatin1Char('\n');
+            if (i + 1 < n && data[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            data[out++] = data[i];
+        }
+    }
+    text.truncate(endsWithLineEnd ? out - 1 : out);
+}
+
+/// The whole text of `box` as it holds it, line breaks as LF.
+QString boxLines(const QPlainTextEdit *box)
+{
+    QString text = box->document()->toRawText();
+    for (QChar &c : text)
+        if (c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = QLatin1Char('\n');
+    return text;
+}
 
 } // namespace
 
@@ -135,8 +168,8 @@ void QueryForm::cmdDisplayNoteFileClick()
         platform.message(QStringLiteral("The notes file cannot be shown.\n\n%1").arg(error));
         return;
     }
-    setBoxText(txt_question, boxText(txt_question) + QStringLiteral("\r\n\r\n")
-                                 + splitFileLines(text).join(QStringLiteral("\r\n")));
+    toBoxLines(text);
+    txt_question->setPlainText(boxLines(txt_question) + QStringLiteral("\n\n") + text);
 }
 
 void QueryForm::cmdDisplaySendFileClick()
@@ -148,15 +181,11 @@ void QueryForm::cmdDisplaySendFileClick()
         platform.message(QStringLiteral("The SEND file cannot be shown.\n\n%1").arg(error));
         return;
     }
-    QString shown = boxText(txt_question);
-    const QStringList lines = splitFileLines(text);
-    qsizetype size = shown.size();
-    for (const QString &line : lines)
-        size += line.size() + 2;
-    shown.reserve(size);
-    for (const QString &line : lines)
-        shown.append(QLatin1String("\r\n")).append(line);
-    setBoxText(txt_question, shown);
+    // Each line of the file on a line of its own after the box's text.
+    if (text.isEmpty())
+        return;
+    toBoxLines(text);
+    txt_question->setPlainText(boxLines(txt_question) + QLatin1Char('\n') + text);
 }
 
 void QueryForm::cmdQuitClick()
