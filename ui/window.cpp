@@ -15,6 +15,14 @@
 QueryForm::QueryForm(Platform &platform, QWidget *parent)
     : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
 {
+    // The window's own font. The layout is fixed in pixels, so it is made for
+    // one font whatever the desktop's: Arial (Liberation Sans on Linux), 10 pixels high.
+    // Set before the controls exist, so that they are made with it rather
+    // than made and then all changed (a tenth of the window's start-up).
+    QFont windowFont(QStringLiteral("Arial"));
+    windowFont.setStyleHint(QFont::SansSerif);
+    windowFont.setPixelSize(10);
+    setFont(windowFont);
     ui->setupUi(this);
     txt_question = ui->txt_question;
     txt_answer = ui->txt_answer;
@@ -22,13 +30,6 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
     Picture2 = ui->Picture2;
     txt_parameter = {ui->txt_parameter_0, ui->txt_parameter_1, ui->txt_parameter_2, ui->txt_parameter_3};
     lbl_parameter = {ui->lbl_parameter_0, ui->lbl_parameter_1, ui->lbl_parameter_2, ui->lbl_parameter_3};
-
-    // The window's own font. The layout is fixed in pixels, so it is made for
-    // one font whatever the desktop's: Arial (Liberation Sans on Linux), 10 pixels high.
-    QFont windowFont(QStringLiteral("Arial"));
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPixelSize(10);
-    setFont(windowFont);
 
     QFont boxFont(QStringLiteral("Arial"));
     boxFont.setPointSizeF(9.75);
