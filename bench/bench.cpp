@@ -375,8 +375,11 @@ void measureWalk(int reps, std::vector<Figure> &figures)
     }
     figures.push_back({QStringLiteral("walk: median click"), QStringLiteral("ms"), median(clickMedians),
                        median(floors), clickRatio});
-    figures.push_back({QStringLiteral("walk: slowest click"), QStringLiteral("ms"),
-                       *std::max_element(clickMedians.begin(), clickMedians.end()), median(floors), clickRatio});
+    const auto slowest = std::max_element(clickMedians.begin(), clickMedians.end());
+    figures.push_back({QStringLiteral("walk: slowest click (%1 of %2)")
+                           .arg(slowest - clickMedians.begin() + 1)
+                           .arg(clickMedians.size()),
+                       QStringLiteral("ms"), *slowest, median(floors), clickRatio});
 }
 
 void measureEnterResponse(int reps, std::vector<Figure> &figures)
@@ -507,9 +510,9 @@ void measureLongLineTyping(int reps, std::vector<Figure> &figures)
 
 void printResults(const std::vector<Figure> &figures)
 {
-    std::printf("\n%-30s %12s %12s %8s  %-18s %s\n", "figure", "measured", "floor", "ratio", "target", "met");
+    std::printf("\n%-33s %12s %12s %8s  %-18s %s\n", "figure", "measured", "floor", "ratio", "target", "met");
     for (const Figure &f : figures) {
-        std::printf("%-30s %9.3f %-3s%9.3f %-3s%8.2f  %-18s %s\n", qPrintable(f.name), f.value, qPrintable(f.unit),
+        std::printf("%-33s %9.3f %-3s%9.3f %-3s%8.2f  %-18s %s\n", qPrintable(f.name), f.value, qPrintable(f.unit),
                     f.floor, qPrintable(f.unit), f.ratio(), qPrintable(f.targetText()), f.met() ? "yes" : "NO");
     }
     QJsonArray rows;
