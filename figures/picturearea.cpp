@@ -63,6 +63,8 @@ void PictureArea::line(QPointF from, QPointF to, const QColor &colour)
     QPainter painter(&m_canvas);
     painter.setPen(QPen(colour.isValid() ? colour : foreground(), 0));
     painter.drawLine(toPixels(from), toPixels(to));
+    if (m_log)
+        m_log->append({'L', from, to, 0, painter.pen().color(), QString()});
     update();
 }
 
@@ -77,6 +79,8 @@ void PictureArea::filledBox(QPointF corner1, QPointF corner2, const QColor &colo
     QPainter painter(&m_canvas);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(pixels, colour);
+    if (m_log)
+        m_log->append({'B', corner1, corner2, 0, colour, QString()});
     update();
 }
 
@@ -88,6 +92,8 @@ void PictureArea::circle(QPointF centre, float radius, const QColor &colour)
     painter.setPen(QPen(colour.isValid() ? colour : foreground(), 0));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(toPixels(centre), pixelRadius, pixelRadius);
+    if (m_log)
+        m_log->append({'C', centre, QPointF(), radius, painter.pen().color(), QString()});
     update();
 }
 
@@ -100,6 +106,8 @@ void PictureArea::printLine(const QString &text)
     painter.setPen(foreground());
     const QPointF topLeft = toPixels(m_current);
     painter.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), text);
+    if (m_log)
+        m_log->append({'T', m_current, QPointF(), 0, painter.pen().color(), text});
     m_current = QPointF(0, m_current.y() + metrics.height() * m_scaleHeight / surface().height());
     update();
 }

@@ -14,6 +14,17 @@ class PictureArea : public QWidget
 {
     Q_OBJECT
 public:
+    /// One drawing operation as given, in user units: 'L' line (from, to),
+    /// 'B' filled box (corners from, to), 'C' circle (centre from, radius),
+    /// 'T' text (top-left from). The colour is the one drawn with.
+    struct Drawn
+    {
+        char kind;
+        QPointF from, to;
+        float radius;
+        QColor colour;
+        QString text;
+    };
     explicit PictureArea(QWidget *parent = nullptr);
 
     /// Sets the user coordinate system; height and width in user units.
@@ -39,6 +50,10 @@ public:
     /// Pixel position of a point in user units, relative to the surface.
     QPointF toPixels(QPointF user) const;
 
+    /// Appends every later drawing operation to `log` (null stops it); for
+    /// checking a figure whole without reading pixels.
+    void setDrawingLog(QList<Drawn> *log) { m_log = log; }
+
     static QColor foreground() { return Qt::black; }
     /// A colour from its red, green and blue components.
     static QColor colourFromComponents(int red, int green, int blue) { return QColor(red, green, blue); }
@@ -52,6 +67,7 @@ private:
 
     QImage m_canvas; // the drawing, transparent where nothing was drawn
     QImage m_stored;
+    QList<Drawn> *m_log = nullptr;
     QPointF m_current;
     float m_scaleWidth = 1000;
     float m_scaleHeight = 1000;

@@ -2,8 +2,22 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
+
+ScriptedPlatform::ScriptedPlatform()
+{
+    setSyncObserver([this](const QString &path) {
+        syncs.append(QFileInfo(path).fileName());
+        syncedSizes.append(QFileInfo(path).size());
+    });
+}
+
+ScriptedPlatform::~ScriptedPlatform()
+{
+    setSyncObserver(nullptr);
+}
 
 QString ScriptedPlatform::inputBox(const QString &prompt)
 {

@@ -17,6 +17,8 @@ public:
     std::function<QString(const QString &)> onInput; ///< when set, answers instead of the list
     QStringList prompts;                          ///< every prompt shown
     QStringList messages;                         ///< every message shown
+    QStringList syncs;                            ///< the file name of every sync to disk, in order
+    QList<qint64> syncedSizes;                    ///< each synced file's size on the disk at its sync
     QDateTime clock = QDateTime(QDate(2026, 3, 6), QTime(14, 5, 9));
     QList<float> randoms;                         ///< drawn first, then a fixed sequence
     int randomsDrawn = 0;
@@ -25,6 +27,8 @@ public:
     bool hasClipboard = true;
     QImage clipboard;
 
+    ScriptedPlatform();
+    ~ScriptedPlatform() override;
     QString inputBox(const QString &prompt) override;
     void message(const QString &text) override { messages.append(text); }
     QDateTime now() override { return clock; }
@@ -38,6 +42,14 @@ public:
 private:
     quint32 m_lcg = 12345;
 };
+
+/// The instructions the answer box is refilled with, as the student reads them.
+inline const QString instructionsShown = QStringLiteral(
+    "Enter, as appropriate, an answer to the question, a critique of your answer in response to a given answer, "
+    "your insights regarding the situation at this point, notes to yourself, or just an OK.\r\n\r\n"
+    "Always critique your solutions by describing any insights you had or errors you makde, and by explaining how "
+    "you can make use of the insight or how you now know how to avoid certain errors.  Also pose for the "
+    "instructor any question or questions that you have related to the problem or series of problems.");
 
 /// A bank whose assignment 001 holds `entries` (content-file lines, one
 /// entry each, "" for an empty one), followed by the heading of 002.

@@ -17,6 +17,16 @@ const QByteArray timeLine = QByteArray(36, ' ') + "14:05:09";
 const QString master = QStringLiteral("masterFile.txt");
 const QString send = QStringLiteral("send_0306.txt");
 const QString notes = QStringLiteral("notes_.txt");
+const QString confidence = QStringLiteral(
+    "Assess your level of confidence in your answer on a scale from 0 to 3, where 0 means you have no confidence "
+    "in your answer, 1 means you have some confidence, 2 means you are pretty confident and 3 means you are "
+    "certain of your answer:");
+const QString critique = QStringLiteral(
+    "Rate the quality of your self-critique on a 0-3 scale, where 0 indicates that self-critique was necessary "
+    "on this question but was not given, 1 indicates that self-critique was necessary but the given self-critique "
+    "was not adequate, 2 indicates that self-critique was necessary and was mostly adequate, and 3 indicates that "
+    "either self-critique was not necessary or that after reading the solution everything was completely obvious "
+    "so you skipped the self-critique.");
 
 /// A started run with the given number of Next clicks made.
 struct Started : TestRun
@@ -67,6 +77,8 @@ private slots:
     void quitEndsAtOnce();
     void failedResponseKeepsTypedText();
     void failedNoteKeepsTypedText();
+    void syncedBeforeReturn_data();
+    void syncedBeforeReturn();
 };
 
 void CommandsTest::responseRecord_data()
@@ -78,24 +90,24 @@ void CommandsTest::responseRecord_data()
     QTest::addColumn<QByteArray>("assessment");
     QTest::addColumn<QString>("prompt");
     QTest::newRow("after a question") << 1 << "x > 30" << QStringList{"2"} << QByteArray("First question")
-                                      << QByteArray("confidence assessment:  2") << "Assess your level of confidence";
+                                      << QByteArray("confidence assessment:  2") << confidence;
     QTest::newRow("after an answer") << 2 << "I forgot the sign." << QStringList{"3"}
                                      << QByteArray(" First answer.**") << QByteArray("self critique assessment: 3")
-                                     << "Rate the quality of your self-critique";
+                                     << critique;
     QTest::newRow("Cancel on the rating box") << 1 << "x" << QStringList{""} << QByteArray("First question")
-                                              << QByteArray("confidence assessment:  ") << "Assess";
+                                              << QByteArray("confidence assessment:  ") << confidence;
     QTest::newRow("rating outside 0 to 3 kept") << 1 << "x" << QStringList{"five!"} << QByteArray("First question")
-                                                << QByteArray("confidence assessment:  five!") << "Assess";
+                                                << QByteArray("confidence assessment:  five!") << confidence;
     QTest::newRow("before the first entry: no rating") << 0 << "early" << QStringList{} << QByteArray("")
                                                         << QByteArray() << "";
     QTest::newRow("emptied box records an empty line") << 1 << "" << QStringList{"1"} << QByteArray("First question")
-                                                       << QByteArray("confidence assessment:  1") << "Assess";
+                                                       << QByteArray("confidence assessment:  1") << confidence;
     QTest::newRow("several lines keep CR LF") << 1 << "line one\r\nline two" << QStringList{"0"}
                                               << QByteArray("First question") << QByteArray("confidence assessment:  0")
-                                              << "Assess";
+                                              << confidence;
     QTest::newRow("characters beyond the code page") << 1 << QString::fromUtf8("2\xcf\x80r \xe2\x89\xa4 3\xc2\xb7x")
                                                      << QStringList{"2"} << QByteArray("First question")
-                                                     << QByteArray("confidence assessment:  2") << "Assess";
+                                                     << QByteArray("confidence assessment:  2") << confidence;
 }
 
 void CommandsTest::responseRecord()
@@ -114,9 +126,7 @@ void CommandsTest::responseRecord()
     QByteArray answer = typed.contains(QChar(0x03c0)) ? QByteArray("2&#960;r &#8804; 3\xb7x") : typed.toUtf8();
     QCOMPARE(run.masterAdded(), expectedRecord(true, lastLine, answer, assessment));
     QCOMPARE(run.sendAdded(), expectedRecord(false, lastLine, answer, assessment));
-    QCOMPARE(run.platform.prompts.size(), ratings.size());
-    if (!prompt.isEmpty())
-        QVERIFY(run.platform.prompts.first().startsWith(prompt));
+    QCOMPARE(run.platform.prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
     if (clicks == 2)
         QCOMPARE(run.form->selfCritiqueRating, ratings.first());
     QCOMPARE(run.boxAnswer(), QString());
@@ -136,7 +146,7 @@ void CommandsTest::instructionTextRecordsNothing()
 {
     QFETCH(bool, notesCommand);
     Started run(2); // the second click refilled the answer box with the instructions
-    QCOMPARE(run.boxAnswer(), run.form->instructionText);
+    QCOMPARE(run.boxAnswer(), instructionsShown);
     notesCommand ? run.form->cmdSaveAsNotesClick() : run.form->cmdEnterResponseClick();
     QCOMPARE(run.masterAdded(), QByteArray());
     QCOMPARE(run.sendAdded(), QByteArray());
@@ -228,8 +238,7 @@ void CommandsTest::displayNotesWithoutNotesFile()
     const QString before = run.boxQuestion();
     run.form->cmdDisplayNoteFileClick();
     QVERIFY(!run.form->runEnded());
-    QCOMPARE(run.platform.messages.size(), 1);
-    QVERIFY(run.platform.messages.first().contains(QLatin1String("No notes have been saved yet")));
+    QCOMPARE(run.platform.messages, QStringList{"No notes have been saved yet in " + run.outputFolder() + "."});
     QCOMPARE(run.boxQuestion(), before);
     QVERIFY(!QFileInfo::exists(run.outputPath(notes)));
 }
@@ -288,8 +297,9 @@ void CommandsTest::failedResponseKeepsTypedText()
     run.typeAnswer(QStringLiteral("second, long and careful"));
     run.form->cmdEnterResponseClick();
     QVERIFY(!run.form->runEnded());
-    QCOMPARE(run.platform.messages.size(), 1);
-    QVERIFY(run.platform.messages.first().contains(QDir::toNativeSeparators(run.outputPath(master))));
+    QCOMPARE(run.platform.messages, QStringList{"Your response could not be saved completely.\n\n"
+                                                + QDir::toNativeSeparators(run.outputPath(master))
+                                                + ": No such file or directory\n\nYour text is still in the answer box."});
     QCOMPARE(run.boxAnswer(), QStringLiteral("second, long and careful"));
     QVERIFY(!QFileInfo::exists(run.outputFolder())); // nothing created in its place
     QFile kept(moved + QStringLiteral("/masterFile.txt"));
@@ -304,10 +314,45 @@ void CommandsTest::failedNoteKeepsTypedText()
     QVERIFY(QDir().mkdir(run.outputPath(notes)));
     run.typeAnswer(QStringLiteral("a note"));
     run.form->cmdSaveAsNotesClick();
-    QCOMPARE(run.platform.messages.size(), 1);
-    QVERIFY(run.platform.messages.first().contains(QLatin1String("notes_.txt")));
+    QCOMPARE(run.platform.messages, QStringList{"Your note could not be saved completely.\n\n"
+                                                + QDir::toNativeSeparators(run.outputPath(notes))
+                                                + ": it is a folder, not a file\n\nYour text is still in the answer box."});
     QCOMPARE(run.boxAnswer(), QStringLiteral("a note"));
     QVERIFY(!run.form->runEnded());
+}
+
+void CommandsTest::syncedBeforeReturn_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QStringList>("synced"); // in order, each once
+    QTest::newRow("start-up: header record") << 0 << QStringList{master, send};
+    QTest::newRow("Enter Response") << 1 << QStringList{master, send};
+    QTest::newRow("Save as Notes") << 2 << QStringList{master, send, notes};
+    QTest::newRow("display SEND file writes nothing") << 3 << QStringList();
+    QTest::newRow("Next Question writes nothing") << 4 << QStringList();
+}
+
+void CommandsTest::syncedBeforeReturn()
+{
+    QFETCH(int, command);
+    QFETCH(QStringList, synced);
+    TestRun run(bank);
+    run.platform.answers << QStringLiteral("2");
+    QVERIFY(run.start());
+    if (command > 0) {
+        run.form->cmdNextQuestionClick();
+        run.typeAnswer(QStringLiteral("typed"));
+        run.platform.syncs.clear();
+        run.platform.syncedSizes.clear();
+        void (QueryForm::*const commands[])() = {nullptr, &QueryForm::cmdEnterResponseClick,
+                                                 &QueryForm::cmdSaveAsNotesClick, &QueryForm::cmdDisplaySendFileClick,
+                                                 &QueryForm::cmdNextQuestionClick};
+        (run.form.get()->*commands[command])();
+    }
+    // Counted as the command returns, before any event runs: a sync left for later does not count.
+    QCOMPARE(run.platform.syncs, synced);
+    for (int i = 0; i < synced.size(); ++i) // each file synced after its last byte
+        QCOMPARE(run.platform.syncedSizes.at(i), qint64(run.file(synced.at(i)).size()));
 }
 
 QTEST_MAIN(CommandsTest)

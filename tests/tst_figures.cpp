@@ -37,8 +37,13 @@ bool blank(const QImage &image, const PictureArea *area, QPointF user)
 struct Surface
 {
     ScriptedPlatform platform;
+    QList<PictureArea::Drawn> log;
     QueryForm form{platform};
-    Surface() { form.Picture1->setScale(1000, 1000); }
+    Surface()
+    {
+        form.Picture1->setScale(1000, 1000);
+        form.Picture1->setDrawingLog(&log);
+    }
     QImage draw(std::initializer_list<Figure> figures)
     {
         for (Figure f : figures)
@@ -49,6 +54,25 @@ struct Surface
 
 const QColor black(Qt::black), red(255, 0, 0), green(0, 255, 0);
 
+/// What was drawn, one text per operation: kind, points in user units, colour; text last.
+QStringList described(const QList<PictureArea::Drawn> &log)
+{
+    QStringList out;
+    const auto at = [](QPointF p) { return QStringLiteral(" %1,%2").arg(p.x()).arg(p.y()); };
+    for (const PictureArea::Drawn &d : log) {
+        const QColor c = d.colour;
+        const QString colour = c == black ? QStringLiteral("black") : c == QColor(255, 255, 255) ? QStringLiteral("white")
+                               : c == red ? QStringLiteral("red") : c == green ? QStringLiteral("green")
+                               : QStringLiteral("rgb(%1,%2,%3)").arg(c.red()).arg(c.green()).arg(c.blue());
+        if (d.kind == 'T')
+            out << QLatin1Char('T') + at(d.from) + (c == black ? QString() : QLatin1Char(' ') + colour) + QLatin1Char(' ') + d.text;
+        else if (d.kind == 'C')
+            out << QLatin1Char('C') + at(d.from) + QStringLiteral(" r%1 ").arg(d.radius) + colour;
+        else
+            out << QLatin1Char(d.kind) + at(d.from) + at(d.to) + QLatin1Char(' ') + colour;
+    }
+    return out;
+}
 
 } // namespace
 
@@ -82,32 +106,71 @@ private slots:
 void FiguresTest::definingPixels_data()
 {
     QTest::addColumn<int>("figure");
-    QTest::addColumn<QPointF>("point");
+    QTest::addColumn<QStringList>("drawn");
+    QTest::addColumn<QPointF>("point"); // one pixel of the drawing surface
     QTest::addColumn<QColor>("colour");
-    QTest::newRow("graph1 horizontal axis") << 1 << QPointF(50, 900) << black;
-    QTest::newRow("graph1 vertical axis below the origin") << 1 << QPointF(100, 980) << black;
-    QTest::newRow("graph1 cross arm") << 1 << QPointF(385, 685) << black;
-    QTest::newRow("graph1 velocity line") << 1 << QPointF(520, 620) << black;
-    QTest::newRow("graph2 red run over the axis") << 2 << QPointF(350, 900) << red;
-    QTest::newRow("graph2 red rise") << 2 << QPointF(450, 750) << red;
-    QTest::newRow("graph2 second red run") << 2 << QPointF(600, 600) << red;
-    QTest::newRow("graph2 segment") << 2 << QPointF(575, 500) << black;
-    QTest::newRow("graph3 red run") << 3 << QPointF(225, 500) << red;
-    QTest::newRow("graph3 green run over the grid") << 3 << QPointF(420, 700) << green;
-    QTest::newRow("graph3 green rise") << 3 << QPointF(550, 750) << green;
-    QTest::newRow("graph3 axis") << 3 << QPointF(100, 300) << black;
-    QTest::newRow("venn3 white outside the figure") << 6 << QPointF(990, 20) << QColor(Qt::white);
+    const QStringList vGrid = {"L 200,900 200,100 black", "L 300,900 300,100 black", "L 400,900 400,100 black",
+                               "L 500,900 500,100 black", "L 600,900 600,100 black", "L 700,900 700,100 black"};
+    const QStringList ends = {"T 900,950 t", "T 900,870 >", "T 90,100 ^"};
+    const QStringList hGrid = {"L 100,400 900,400 black", "L 100,500 900,500 black", "L 100,600 900,600 black",
+                               "L 100,700 900,700 black", "L 100,800 900,800 black"};
+    QTest::newRow("graph1") << 1
+        << QStringList{"T 300,50 velocity v vs. clock time t", "L 0,900 900,900 black", "L 100,1000 100,100 black"}
+               + ends + QStringList{"T 50,100 v", "L 100,900 700,500 black", "T 50,500 4", "T 50,600 3", "T 50,700 2",
+                                    "T 50,800 1"} + hGrid.mid(1)
+               + QStringList{"T 200,950 1", "T 300,950 2", "T 400,950 3", "T 500,950 4", "T 600,950 5", "T 700,950 6"}
+               + vGrid + QStringList{"L 370,670 430,730 black", "L 430,670 370,730 black"}
+        << QPointF(520, 620) << black;
+    QTest::newRow("graph2") << 2
+        << QStringList{"B 0,0 1000,1000 white", "T 10,400 5500", "T 10,500 5400", "T 10,600 5300", "T 10,700 5200",
+                       "T 10,800 5100", "T 10,900 5000"} + hGrid
+               + QStringList{"T 200,950 2", "T 300,950 4", "T 400,950 6", "T 500,950 8", "T 590,950 10", "T 690,950 12"}
+               + vGrid
+               + QStringList{"T 300,50 Value y (dollars) vs. clock time t (months)", "L 0,900 900,900 black",
+                             "L 100,100 100,900 black", "L 250,900 450,600 black", "L 250,900 450,900 red",
+                             "T 300,850 run 4", "L 450,900 450,600 red", "T 470,750 rise 300", "T 250,650 slope 75",
+                             "L 450,600 700,400 black", "L 450,600 700,600 red", "T 550,550 run 5",
+                             "L 700,600 700,400 red", "T 720,500 rise 200", "T 430,450 slope 40"}
+               + ends + QStringList{"T 50,100 y"}
+        << QPointF(450, 750) << red;
+    QTest::newRow("graph3") << 3
+        << QStringList{"B 0,0 1000,1000 white", "T 10,400 100", "T 10,500 80", "T 10,600 60", "T 10,700 40",
+                       "T 10,800 20"} + hGrid
+               + QStringList{"T 200,950 20", "T 300,950 40", "T 400,950 60", "T 500,950 80", "T 590,950 100"} + vGrid
+               + QStringList{"T 300,50 Depth y (dollars) vs. clock time t (seconds)", "L 0,900 900,900 black",
+                             "L 100,900 100,100 black", "L 150,500 300,700 black", "L 150,500 300,500 red",
+                             "T 180,440 run 30", "L 300,500 300,700 red", "T 320,550 rise -40", "T 110,650 slope -1.33",
+                             "L 300,700 550,800 black", "L 300,700 550,700 green", "T 430,640 run 50",
+                             "L 550,700 550,800 green", "T 570,750 rise -20", "T 300,750 slope -.4"}
+               + ends + QStringList{"T 50,100 y"}
+        << QPointF(420, 700) << green;
+    // Colours from the scripted draws 0, 0.5, 1- for the first circle and 1-, 0, 0.5 for the second.
+    const QStringList diagram = {"C 325,500 r300 rgb(100,178,255)", "C 675,500 r300 rgb(255,100,178)",
+                                 "T 500,500 I", "T 200,500 II", "T 800,500 III", "T 30,30 IV"};
+    QTest::newRow("venn1") << 4 << diagram << QPointF(25, 500) << QColor(100, 178, 255);
+    QTest::newRow("venn2") << 5
+        << diagram + QStringList{"T 400,400 a", "T 570,570 c", "T 520,250 f", "T 240,260 b", "T 300,600 d",
+                                 "T 200,680 e", "T 700,440 g", "T 800,620 k"}
+        << QPointF(975, 500) << QColor(255, 100, 178);
+    QTest::newRow("venn3") << 6
+        << QStringList{"B 0,0 1000,1000 white"} + diagram
+               + QStringList{"T 200,950 Total 1st Circle 20", "T 700,950 Total 2d Circle 15", "T 530,700 8",
+                             "T 250,290 12", "T 700,340 7", "T 10,150 8"}
+        << QPointF(990, 20) << QColor(Qt::white);
 }
 
 void FiguresTest::definingPixels()
 {
     QFETCH(int, figure);
+    QFETCH(QStringList, drawn);
     QFETCH(QPointF, point);
     QFETCH(QColor, colour);
     const Figure figures[] = {nullptr, &QueryForm::graph1, &QueryForm::graph2, &QueryForm::graph3,
                               &QueryForm::venn1, &QueryForm::venn2, &QueryForm::venn3};
     Surface s;
+    s.platform.randoms = {0.0f, 0.5f, 0.99999994f, 0.99999994f, 0.0f, 0.5f};
     const QImage image = s.draw({figures[figure]});
+    QCOMPARE(described(s.log), drawn);
     QVERIFY(near(image, s.form.Picture1, point, colour));
     QVERIFY(s.form.Picture2->rendered().allGray() && s.form.Picture2->rendered().pixelColor(10, 10) == Qt::white);
 }
@@ -186,33 +249,43 @@ void FiguresTest::nextPicture_data()
 {
     QTest::addColumn<QStringList>("entries"); // entries after the heading; bankIndex starts on the heading
     QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("drawn");
+    QTest::addColumn<QStringList>("titles"); // of the figures drawn, in order
     QTest::addColumn<bool>("ends");
-    QTest::newRow("no routine at e+1 or e+2") << QStringList{"`qa", "`qb", "`routine graph1"} << 1 << false << false;
-    QTest::newRow("routine at e+2 only") << QStringList{"`qa", "`routine graph1"} << 3 << true << false;
-    QTest::newRow("routines at e+1 and e+3") << QStringList{"`routine graph2", "`qb", "`routine graph1"} << 4 << true
-                                             << false;
+    const QString g1 = QStringLiteral("velocity v vs. clock time t");
+    const QString g2 = QStringLiteral("Value y (dollars) vs. clock time t (months)");
+    QTest::newRow("no routine at e+1 or e+2") << QStringList{"`qa", "`qb", "`routine graph1"} << 1 << QStringList()
+                                              << false;
+    QTest::newRow("routine at e+2 only") << QStringList{"`qa", "`routine graph1"} << 3 << QStringList{g1} << false;
+    QTest::newRow("routines at e+1 and e+3") << QStringList{"`routine graph2", "`qb", "`routine graph1"} << 4
+                                             << QStringList{g2, g1} << false;
     QTest::newRow("routine at e+1, none at e+3") << QStringList{"`routine graph2", "`routine graph1", "`qc"} << 2
-                                                 << true << false;
-    QTest::newRow("unknown name ends the run") << QStringList{"`routine venn1"} << 1 << false << true;
-    QTest::newRow("marker alone ends the run") << QStringList{"`routine"} << 1 << false << true;
-    QTest::newRow("no separator loses a letter") << QStringList{"`routinegraph1"} << 1 << false << true;
+                                                 << QStringList{g2} << false;
+    QTest::newRow("unknown name ends the run") << QStringList{"`routine venn1"} << 1 << QStringList() << true;
+    QTest::newRow("marker alone ends the run") << QStringList{"`routine"} << 1 << QStringList() << true;
+    QTest::newRow("no separator loses a letter") << QStringList{"`routinegraph1"} << 1 << QStringList() << true;
 }
 
 void FiguresTest::nextPicture()
 {
     QFETCH(QStringList, entries);
     QFETCH(int, index);
-    QFETCH(bool, drawn);
+    QFETCH(QStringList, titles);
     QFETCH(bool, ends);
     TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
     const QImage before = run.form->Picture1->rendered();
+    QList<PictureArea::Drawn> log;
+    run.form->Picture1->setDrawingLog(&log);
     run.form->cmdNextPictureClick();
     QCOMPARE(run.form->runEnded(), ends);
     if (!ends)
         QCOMPARE(run.form->bankIndex, index);
-    QCOMPARE(run.form->Picture1->rendered() != before, drawn);
+    QStringList drawnTitles;
+    for (const PictureArea::Drawn &d : log)
+        if (d.kind == 'T' && d.from == QPointF(300, 50))
+            drawnTitles << d.text;
+    QCOMPARE(drawnTitles, titles);
+    QCOMPARE(run.form->Picture1->rendered() != before, !titles.isEmpty());
 }
 
 void FiguresTest::nextPictureTwice()
@@ -294,6 +367,8 @@ void FiguresTest::timerDrawsCircles()
     QCOMPARE(timer->interval(), 15);
     const int drawn = run.platform.randomsDrawn;
     run.platform.randoms = QList<float>(drawn, 0.0f) << 0.5f << 0.5f << 0.5f << 0.5f;
+    QList<PictureArea::Drawn> log;
+    run.form->Picture1->setDrawingLog(&log);
     QTRY_VERIFY(run.platform.beeps >= 2);
     run.form->cmdPendExpClick();
     QVERIFY(timer->isActive());
@@ -302,6 +377,12 @@ void FiguresTest::timerDrawsCircles()
     QVERIFY(near(image, run.form->Picture1, QPointF(250, 500), black)); // radius 250 about (500, 500)
     QCOMPARE(run.file(QStringLiteral("masterFile.txt")), master);
     QCOMPARE(run.platform.beeps, run.platform.randomsDrawn - drawn);
+    // Each tick draws one outline in the foreground colour about the middle, radius r * 500.
+    const QStringList circles = described(log);
+    QCOMPARE(circles.size(), run.platform.beeps);
+    QCOMPARE(circles.mid(0, 2), QStringList({"C 500,500 r250 black", "C 500,500 r250 black"}));
+    for (const PictureArea::Drawn &d : log)
+        QVERIFY(d.kind == 'C' && d.from == QPointF(500, 500) && d.radius >= 0 && d.radius < 500 && d.colour == black);
 }
 
 void FiguresTest::copyPicture()

@@ -133,8 +133,7 @@ void SteppingTest::answerBoxRefill()
     run.form->cmdNextQuestionClick();
     QCOMPARE(run.boxAnswer(), QStringLiteral(" ")); // the first click leaves the box alone
     run.form->cmdNextQuestionClick();
-    QCOMPARE(run.boxAnswer(), run.form->instructionText); // nothing recorded since: refilled
-    QCOMPARE(run.boxAnswer().count(QLatin1String("\r\n")), 2);
+    QCOMPARE(run.boxAnswer(), instructionsShown); // nothing recorded since: refilled
     run.typeAnswer(QStringLiteral("my answer"));
     run.platform.answers = {QStringLiteral("2")};
     run.form->cmdEnterResponseClick();
@@ -222,8 +221,7 @@ void SteppingTest::scrollsToNewEntry()
     QPlainTextEdit *box = run.form->txt_question;
     // The first visible line is the answer's first line, not the end of the text.
     const QTextBlock first = box->cursorForPosition(QPoint(4, 4)).block();
-    QVERIFY2(first.text().contains(QLatin1String("first line of the answer")) || first.text().isEmpty(),
-             qPrintable(first.text()));
+    QCOMPARE(first.text(), QStringLiteral(" first line of the answer"));
     QVERIFY(box->verticalScrollBar()->value() < box->verticalScrollBar()->maximum());
 }
 

@@ -86,13 +86,29 @@ void QtPlatform::exitProcess()
     std::exit(0);
 }
 
+namespace {
+std::function<void(const QString &)> &syncObserver()
+{
+    static std::function<void(const QString &)> observer;
+    return observer;
+}
+} // namespace
+
+void setSyncObserver(std::function<void(const QString &path)> observer)
+{
+    syncObserver() = std::move(observer);
+}
+
 bool syncToDisk(QFile &file)
 {
     if (!file.flush())
         return false;
 #ifdef Q_OS_WIN
-    return _commit(file.handle()) == 0;
+    const bool synced = _commit(file.handle()) == 0;
 #else
-    return ::fsync(file.handle()) == 0;
+    const bool synced = ::fsync(file.handle()) == 0;
 #endif
+    if (synced && syncObserver())
+        syncObserver()(file.fileName());
+    return synced;
 }

@@ -4,7 +4,13 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
+
+/// Test seam: called with a file's path each time syncToDisk has put the
+/// file on the disk, so that tests can count the syncs of each command.
+void setSyncObserver(std::function<void(const QString &path)> observer);
 
 /// Everything the program asks of the operating system besides files: the
 /// modal boxes, the clock, the random numbers, the beep, the clipboard and the
