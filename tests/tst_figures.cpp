@@ -34,6 +34,17 @@ bool blank(const QImage &image, const PictureArea *area, QPointF user)
     return true;
 }
 
+/// True when some pixel between two points in user units is not white.
+bool inked(const QImage &image, const PictureArea *area, QPointF from, QPointF to)
+{
+    const QRect box = QRectF(area->toPixels(from), area->toPixels(to)).toRect() & image.rect();
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (image.pixelColor(x, y) != QColor(Qt::white))
+                return true;
+    return false;
+}
+
 struct Surface
 {
     ScriptedPlatform platform;
@@ -204,7 +215,12 @@ void FiguresTest::drawingTwiceIsDrawingOnce()
 {
     QFETCH(int, figure);
     const Figure f = figure == 1 ? &QueryForm::graph1 : figure == 2 ? &QueryForm::graph2 : &QueryForm::graph3;
-    QCOMPARE(Surface().draw({f, f}), Surface().draw({f}));
+    Surface once;
+    const QImage image = once.draw({f});
+    QCOMPARE(Surface().draw({f, f}), image);
+    // The title's character cell hangs below its top-left corner (300, 50), not above it.
+    QVERIFY(!inked(image, once.form.Picture1, {300, 0}, {900, 45}));
+    QVERIFY(inked(image, once.form.Picture1, {300, 50}, {900, 110}));
 }
 
 void FiguresTest::remSpaces_data()
@@ -420,6 +436,7 @@ void FiguresTest::drawingSurvivesResize()
     s.form.show();
     s.form.Picture1->repaint();
     QCOMPARE(s.form.Picture1->grab().toImage(), before);
+    QCOMPARE(s.form.Picture2->grab().toImage().pixelColor(50, 50), QColor(Qt::white)); // an area's background
 }
 
 void FiguresTest::accessibleDescription()
