@@ -242,23 +242,26 @@ void FiguresTest::remSpaces()
 void FiguresTest::runRoutineNames_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("ends");
-    QTest::newRow("graph1") << "graph1" << false;
-    QTest::newRow("graph3") << "graph3" << false;
-    QTest::newRow("venn1 is not reachable") << "venn1" << true;
-    QTest::newRow("empty name") << "" << true;
-    QTest::newRow("capitals are not lowered here") << "Graph1" << true;
+    QTest::addColumn<QString>("title"); // of the figure drawn; none when the run ends
+    QTest::newRow("graph1") << "graph1" << "velocity v vs. clock time t";
+    QTest::newRow("graph2") << "graph2" << "Value y (dollars) vs. clock time t (months)";
+    QTest::newRow("graph3") << "graph3" << "Depth y (dollars) vs. clock time t (seconds)";
+    QTest::newRow("venn1 is not reachable") << "venn1" << "";
+    QTest::newRow("empty name") << "" << "";
+    QTest::newRow("capitals are not lowered here") << "Graph1" << "";
 }
 
 void FiguresTest::runRoutineNames()
 {
     QFETCH(QString, name);
-    QFETCH(bool, ends);
+    QFETCH(QString, title);
+    const bool ends = title.isEmpty();
     Surface s;
     s.form.runRoutine(name);
     QCOMPARE(s.form.runEnded(), ends);
     QCOMPARE(s.platform.exits, ends ? 1 : 0);
     QVERIFY(s.platform.messages.isEmpty());
+    QCOMPARE(described(s.log).filter(QLatin1String("T 300,50 ")), ends ? QStringList() : QStringList{"T 300,50 " + title});
 }
 
 void FiguresTest::nextPicture_data()
