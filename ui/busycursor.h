@@ -12,6 +12,7 @@ public:
     BusyCursor(const BusyCursor &) = delete;
     BusyCursor &operator=(const BusyCursor &) = delete;
 
+    /// Back to the normal cursor now, as before a message.
     void end()
     {
         if (m_on)
