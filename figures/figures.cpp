@@ -1,5 +1,6 @@
 #include "flow/queryform.h"
 
+#include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
 #include "ui/platform.h"
 
@@ -71,9 +72,9 @@ void QueryForm::graph1()
         line(200 + 100 * i, 900, 200 + 100 * i, 100);
     line(370, 670, 430, 730);
     line(430, 670, 370, 730);
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Graph: velocity v against clock time t; a straight line from t 0, v 0 to t 6, v 4, "
-        "with the point t 3, v 2 marked by a cross"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "graph of velocity v against clock time t (a straight line from t 0, v 0 to t 6, v 4; "
+        "the point t 3, v 2 marked by a cross)"));
 }
 
 void QueryForm::graph2()
@@ -112,10 +113,10 @@ void QueryForm::graph2()
     printAt(900, 870, QStringLiteral(">"));
     printAt(90, 100, QStringLiteral("^"));
     printAt(50, 100, QStringLiteral("y"));
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Graph: value y in dollars against clock time t in months; two segments, from 5000 dollars at "
-        "month 3 to 5300 at month 7 (run 4, rise 300, slope 75) and on to 5500 at month 12 "
-        "(run 5, rise 200, slope 40)"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "graph of value y in dollars against clock time t in months (two segments: from 5000 dollars "
+        "at month 3 to 5300 at month 7, run 4, rise 300, slope 75; then to 5500 at month 12, run 5, "
+        "rise 200, slope 40)"), PictureDescription::alone);
 }
 
 void QueryForm::graph3()
@@ -154,10 +155,10 @@ void QueryForm::graph3()
     printAt(900, 870, QStringLiteral(">"));
     printAt(90, 100, QStringLiteral("^"));
     printAt(50, 100, QStringLiteral("y"));
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Graph: depth y against clock time t in seconds; two falling segments, from depth 80 at "
-        "10 seconds to 40 at 40 seconds (run 30, rise -40, slope -1.33) and on to 20 at 90 seconds "
-        "(run 50, rise -20, slope -.4)"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "graph of depth y against clock time t in seconds (two falling segments: from depth 80 at "
+        "10 seconds to 40 at 40 seconds, run 30, rise -40, slope -1.33; then to 20 at 90 seconds, "
+        "run 50, rise -20, slope -.4)"), PictureDescription::alone);
 }
 
 int QueryForm::randomComponent()
@@ -182,9 +183,9 @@ void QueryForm::drawVennDiagram()
 void QueryForm::venn1()
 {
     drawVennDiagram();
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Venn diagram of two overlapping circles; regions numbered I (both), II (first only), "
-        "III (second only) and IV (outside both)"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "Venn diagram of two overlapping circles (regions I in both, II in the first only, "
+        "III in the second only, IV outside both)"));
 }
 
 void QueryForm::venn2()
@@ -194,9 +195,9 @@ void QueryForm::venn2()
                              {300, 600, "d"}, {200, 680, "e"}, {700, 440, "g"}, {800, 620, "k"}};
     for (const Label &l : letters)
         printAt(l.x, l.y, QLatin1String(l.text));
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Venn diagram of two overlapping circles with regions I to IV and the letters a, c, f, b, d, e, "
-        "g and k placed in them"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "Venn diagram of two overlapping circles (regions I to IV, with the letters a, c, f, b, d, e, "
+        "g and k placed in them)"));
 }
 
 void QueryForm::venn3()
@@ -207,9 +208,9 @@ void QueryForm::venn3()
                             {530, 700, "8"}, {250, 290, "12"}, {700, 340, "7"}, {10, 150, "8"}};
     for (const Label &l : counts)
         printAt(l.x, l.y, QLatin1String(l.text));
-    Picture1->setAccessibleDescription(QStringLiteral(
-        "Venn diagram: 8 in both circles, 12 in the first only, 7 in the second only, 8 outside both; "
-        "first circle total 20, second circle total 15"));
+    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+        "Venn diagram of two overlapping circles with counts (8 in both, 12 in the first only, "
+        "7 in the second only, 8 outside both; first circle total 20, second circle total 15)"), PictureDescription::alone);
 }
 
 void QueryForm::cmdNextPictureClick()
@@ -234,8 +235,10 @@ void QueryForm::cmdCopyPictureClick()
         return;
     platform.setClipboardImage(Picture1->storedPicture());
     const QImage copied = platform.clipboardImage();
-    if (!copied.isNull())
+    if (!copied.isNull()) {
         Picture2->setStoredPicture(copied);
+        PictureDescription::of(Picture2)->addFigure(QStringLiteral("copy of the figure"), PictureDescription::alone);
+    }
 }
 
 void QueryForm::cmdPendExpClick()
@@ -251,4 +254,5 @@ void QueryForm::tmrPendExpTick()
     platform.beep();
     const float r = platform.random();
     Picture1->circle({500, 500}, r * 500);
+    PictureDescription::of(Picture1)->addTimerCircle();
 }

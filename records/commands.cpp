@@ -1,6 +1,7 @@
 #include "flow/queryform.h"
 
 #include "records/recordfiles.h"
+#include "ui/busycursor.h"
 #include "ui/platform.h"
 
 #include <QFileInfo>
@@ -164,7 +165,9 @@ void QueryForm::cmdDisplayNoteFileClick()
         return;
     }
     QString text, error;
+    BusyCursor busy;
     if (!readWholeFile(notesFilePath, text, error)) {
+        busy.end();
         platform.message(QStringLiteral("The notes file cannot be shown.\n\n%1").arg(error));
         return;
     }
@@ -177,7 +180,9 @@ void QueryForm::cmdDisplaySendFileClick()
     if (ended)
         return;
     QString text, error;
+    BusyCursor busy;
     if (!readWholeFile(sendFilePath, text, error)) {
+        busy.end();
         platform.message(QStringLiteral("The SEND file cannot be shown.\n\n%1").arg(error));
         return;
     }

@@ -1,7 +1,9 @@
 #include "scriptedplatform.h"
 
+#include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 class WindowTest : public QObject
 {
@@ -22,7 +25,25 @@ private slots:
     void inertControls();
     void workAnAssignmentWithTheMouse();
     void recordAResponseFromTheKeyboard();
+    void accessibleControls_data();
+    void accessibleControls();
+    void pictureDescriptions_data();
+    void pictureDescriptions();
+    void workWithTheNewKeysOnly();
+    void textSize_data();
+    void textSize();
+    void busyCursorWhileShowingAFile_data();
+    void busyCursorWhileShowingAFile();
 };
+
+namespace {
+
+QString described(QWidget *w)
+{
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Description);
+}
+
+} // namespace
 
 void WindowTest::controls_data()
 {
@@ -78,7 +99,7 @@ void WindowTest::controls()
     QVERIFY(w->inherits(qPrintable(kind)));
     QCOMPARE(w->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     if (auto *b = qobject_cast<QPushButton *>(w)) {
-        QCOMPARE(b->text(), caption);
+        QCOMPARE(b->text().remove(QLatin1Char('&')), caption); // a mnemonic's mark is not shown
         QVERIFY(!b->isDefault() && !b->autoDefault());
     } else if (auto *l = qobject_cast<QLabel *>(w)) {
         QCOMPARE(l->text(), caption);
@@ -205,6 +226,255 @@ void WindowTest::recordAResponseFromTheKeyboard()
     run.platform.answers = {QStringLiteral("2")};
     key(Qt::Key_Space);
     QVERIFY(run.file(QStringLiteral("masterFile.txt")).contains("RESPONSE -->  \r\n7\r\nand 11\r\nconfidence assessment:  2\r\n"));
+}
+
+void WindowTest::accessibleControls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("accessibleName");
+    QTest::addColumn<QString>("keys"); // the mnemonic a screen reader announces
+    QTest::addColumn<QString>("describes"); // a part of the description
+    const struct
+    {
+        const char *name;
+        QAccessible::Role role;
+        const char *accessibleName, *keys, *describes;
+    } rows[] = {
+        {"cmdNextQuestion", QAccessible::Button, "Next Question / Answer", "Alt+N", "(Ctrl+N, Alt+N)"},
+        {"cmd_enter_response", QAccessible::Button, "Enter Response", "Alt+E", "(Ctrl+Return, Alt+E)"},
+        {"cmd_save_as_notes", QAccessible::Button, "Save as Notes", "Alt+S", "(Ctrl+S, Alt+S)"},
+        {"cmd_quit", QAccessible::Button, "quit program", "Alt+q", "(Ctrl+Q, Alt+Q)"},
+        {"cmd_display_note_file", QAccessible::Button, "display notes", "Alt+o", "notes file"},
+        {"cmd_pend_exp", QAccessible::Button, "pend exp", "", "random circles"},
+        {"cmd_timerTrigger", QAccessible::Button, "Trigger Timer (not used)", "", "Not used"},
+        {"txt_question", QAccessible::EditableText, "Questions and answers", "", "Ctrl+plus"},
+        {"txt_answer", QAccessible::EditableText, "Your answer", "", "Ctrl+Return records it"},
+        {"Picture1", QAccessible::Graphic, "Figure", "", "empty"},
+        {"Picture2", QAccessible::Graphic, "Copied picture", "", "empty"},
+        {"List1", QAccessible::List, "List (not used)", "", "Not used"},
+        {"txt_parameter_3", QAccessible::EditableText, "Parameter 4 (not used)", "", "Not used"},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << r.name << int(r.role) << r.accessibleName << r.keys << r.describes;
+}
+
+void WindowTest::accessibleControls()
+{
+    QFETCH(QString, name);
+    QFETCH(int, role);
+    QFETCH(QString, accessibleName);
+    QFETCH(QString, keys);
+    QFETCH(QString, describes);
+    ScriptedPlatform platform;
+    QueryForm form(platform);
+    QAccessibleInterface *control = QAccessible::queryAccessibleInterface(form.findChild<QWidget *>(name));
+    QVERIFY(control);
+    QCOMPARE(int(control->role()), role);
+    QCOMPARE(control->text(QAccessible::Name), accessibleName);
+    QVERIFY2(control->text(QAccessible::Description).contains(describes),
+             qPrintable(control->text(QAccessible::Description)));
+    if (auto *button = qobject_cast<QPushButton *>(form.findChild<QWidget *>(name))) {
+        QCOMPARE(control->text(QAccessible::Accelerator), keys);
+        QCOMPARE(button->toolTip(), control->text(QAccessible::Description));
+    }
+}
+
+void WindowTest::pictureDescriptions_data()
+{
+    const QString graph1 = QStringLiteral("graph of velocity v against clock time t (a straight line from t 0, v 0 to "
+                                          "t 6, v 4; the point t 3, v 2 marked by a cross)");
+    const QString venn1 = QStringLiteral("Venn diagram of two overlapping circles (regions I in both, II in the "
+                                         "first only, III in the second only, IV outside both)");
+    const QString graph2 = QStringLiteral("graph of value y in dollars against clock time t in months (two segments: "
+                                          "from 5000 dollars at month 3 to 5300 at month 7, run 4, rise 300, slope 75; "
+                                          "then to 5500 at month 12, run 5, rise 200, slope 40)");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("picture1");
+    QTest::addColumn<QString>("picture2");
+    QTest::addColumn<int>("events"); // description changes announced
+    QTest::newRow("nothing drawn") << QStringList() << "empty" << "empty" << 0;
+    QTest::newRow("one graph") << QStringList{"graph1"} << graph1 << "empty" << 1;
+    QTest::newRow("a Venn diagram over a graph")
+        << QStringList{"graph1", "venn1"} << graph1 + ", then " + venn1 << "empty" << 2;
+    QTest::newRow("a graph that wipes the area first")
+        << QStringList{"graph1", "venn1", "graph2"} << graph2 << "empty" << 3;
+    QTest::newRow("timer circles, announced at most once a second")
+        << QStringList(20, "tick") << "20 circles drawn by the timer" << "empty" << 2;
+    QTest::newRow("one timer circle") << QStringList{"tick"} << "1 circle drawn by the timer" << "empty" << 1;
+    QTest::newRow("a graph over timer circles")
+        << QStringList{"tick", "tick", "graph1"} << "2 circles drawn by the timer, then " + graph1 << "empty" << 2;
+    QTest::newRow("timer circles over a graph, then a graph")
+        << QStringList{"graph2", "tick", "graph1"}
+        << graph2 + ", then 1 circle drawn by the timer, then " + graph1 << "empty" << 3;
+    QTest::newRow("a wiping Venn diagram over timer circles")
+        << QStringList{"tick", "venn3"}
+        << "Venn diagram of two overlapping circles with counts (8 in both, 12 in the first only, 7 in the second "
+           "only, 8 outside both; first circle total 20, second circle total 15)"
+        << "empty" << 2;
+    QTest::newRow("copy of a stored picture") << QStringList{"stored", "copy"} << "empty" << "copy of the figure" << 1;
+    QTest::newRow("copy of no picture") << QStringList{"copy"} << "empty" << "empty" << 0;
+}
+
+void WindowTest::pictureDescriptions()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, picture1);
+    QFETCH(QString, picture2);
+    QFETCH(int, events);
+    ScriptedPlatform platform;
+    QueryForm form(platform);
+    QStringList announced; // what a screen reader reads when told of a change
+    for (PictureArea *area : {form.Picture1, form.Picture2})
+        connect(PictureDescription::of(area), &PictureDescription::announced, this,
+                [&announced, area] { announced << described(area); });
+    for (const QString &step : steps) {
+        if (step == QLatin1String("graph1"))
+            form.graph1();
+        else if (step == QLatin1String("graph2"))
+            form.graph2();
+        else if (step == QLatin1String("venn1"))
+            form.venn1();
+        else if (step == QLatin1String("venn3"))
+            form.venn3();
+        else if (step == QLatin1String("tick"))
+            form.tmrPendExpTick();
+        else if (step == QLatin1String("stored"))
+            form.Picture1->setStoredPicture(QImage(8, 8, QImage::Format_RGB32));
+        else if (step == QLatin1String("copy"))
+            form.cmdCopyPictureClick();
+    }
+    QCOMPARE(described(form.Picture1), picture1);
+    QCOMPARE(described(form.Picture2), picture2);
+    // The last announcement says what the area shows now.
+    if (events > 0)
+        QTRY_COMPARE(announced.value(announced.size() - 1), picture1 == QLatin1String("empty") ? picture2 : picture1);
+    if (steps.value(steps.size() - 1) == QLatin1String("tick"))
+        QTest::qWait(1100); // the timer's last count is not announced twice
+    QCOMPARE(announced.size(), events);
+}
+
+void WindowTest::workWithTheNewKeysOnly()
+{
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qName a prime.\n@@\n`a 7 is prime.\n"
+                               "@@\n`qName another.\n@@\n002.  `Query 2\n"));
+    QVERIFY(run.start());
+    run.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(run.form.get()));
+    QCOMPARE(run.form->windowTitle(), QStringLiteral("Form1"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(run.form.get())->text(QAccessible::Name),
+             QStringLiteral("Calculus Study, Applied Calculus I, assignment 1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // into the answer box, where the student stays
+    QCOMPARE(QApplication::focusWidget(), run.form->txt_answer);
+    auto keys = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(run.form->txt_answer, key, modifiers);
+        QCOMPARE(QApplication::focusWidget(), run.form->txt_answer);
+    };
+    auto type = [&](const char *text) {
+        keys(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(run.form->txt_answer, QLatin1String(text));
+    };
+
+    keys(Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nName a prime."));
+    type("7");
+    run.platform.answers = {QStringLiteral("3")};
+    keys(Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(run.file(QStringLiteral("send_0306.txt")).contains("RESPONSE -->  \r\n7\r\nconfidence assessment:  3\r\n"));
+    QCOMPARE(run.boxAnswer(), QString());
+
+    keys(Qt::Key_N, Qt::AltModifier); // the mnemonic of the same button, pressed after a flash
+    QTRY_COMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\n 7 is prime."));
+    type("right");
+    run.platform.answers = {QStringLiteral("2")};
+    keys(Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    QVERIFY(run.file(QStringLiteral("masterFile.txt")).contains("RESPONSE -->  \r\nright\r\nself critique assessment: 2\r\n"));
+
+    keys(Qt::Key_N, Qt::ControlModifier);
+    type("primes are odd, but for 2");
+    keys(Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(run.file(QStringLiteral("notes_.txt")).contains("NOTES -------> primes are odd, but for 2\r\n"));
+    QCOMPARE(run.platform.prompts.size(), 6); // the four of start-up and the two ratings
+
+    QTest::keyClick(run.form->txt_answer, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(run.form->runEnded());
+    QCOMPARE(run.platform.exits, 1);
+}
+
+void WindowTest::textSize_data()
+{
+    QTest::addColumn<double>("desktop"); // the desktop's font size, points
+    QTest::addColumn<QString>("keys");   // + - 0 = Ctrl with the key; u d: Ctrl+wheel up and down one notch
+    QTest::addColumn<double>("size");    // the boxes' size afterwards
+    QTest::newRow("start at 9.75 on a small desktop font") << 8.0 << "" << 9.75;
+    QTest::newRow("start at a larger desktop font") << 16.0 << "" << 16.0;
+    QTest::newRow("Ctrl+plus twice") << 8.0 << "++" << 11.75;
+    QTest::newRow("Ctrl+= as Ctrl+plus") << 8.0 << "=" << 10.75;
+    QTest::newRow("Ctrl+minus") << 8.0 << "-" << 8.75;
+    QTest::newRow("Ctrl+0 back to the start") << 16.0 << "+++-0" << 16.0;
+    QTest::newRow("Ctrl+wheel") << 8.0 << "uuud" << 11.75;
+    QTest::newRow("no larger than 36 points") << 16.0 << QString(30, '+') << 36.0;
+}
+
+void WindowTest::textSize()
+{
+    QFETCH(double, desktop);
+    QFETCH(QString, keys);
+    QFETCH(double, size);
+    const QFont desktopFont = QApplication::font();
+    QFont font = desktopFont;
+    font.setPointSizeF(desktop);
+    QApplication::setFont(font);
+    ScriptedPlatform platform;
+    QueryForm form(platform);
+    QApplication::setFont(desktopFont);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QRect answerBox = form.txt_answer->geometry();
+    for (const QChar k : keys) {
+        if (k == QLatin1Char('u') || k == QLatin1Char('d')) {
+            QWidget *viewport = form.txt_question->viewport();
+            const QPointF at(20, 20);
+            QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, k == QLatin1Char('u') ? 120 : -120),
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(viewport, &wheel);
+        } else {
+            const Qt::Key key = k == QLatin1Char('+')   ? Qt::Key_Plus
+                                : k == QLatin1Char('-') ? Qt::Key_Minus
+                                : k == QLatin1Char('=') ? Qt::Key_Equal
+                                                        : Qt::Key_0;
+            QTest::keyClick(form.txt_answer, key, Qt::ControlModifier);
+        }
+    }
+    QCOMPARE(form.txt_question->font().pointSizeF(), size);
+    QCOMPARE(form.txt_answer->font().pointSizeF(), size);
+    QCOMPARE(form.txt_answer->geometry(), answerBox);
+    QCOMPARE(form.size(), QSize(725, 573));
+}
+
+void WindowTest::busyCursorWhileShowingAFile_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("display notes") << "cmd_display_note_file";
+    QTest::newRow("display SEND file") << "cmd_displayCumulativeText";
+}
+
+void WindowTest::busyCursorWhileShowingAFile()
+{
+    QFETCH(QString, button);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qq\n"));
+    QVERIFY(run.start());
+    QFile notes(run.outputPath(QStringLiteral("notes_.txt")));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("a note\r\n");
+    notes.close();
+    QList<int> cursors; // the cursor while the text is set; -1 for none
+    connect(run.form->txt_question, &QPlainTextEdit::textChanged, this, [&cursors] {
+        cursors << (QGuiApplication::overrideCursor() ? int(QGuiApplication::overrideCursor()->shape()) : -1);
+    });
+    run.form->findChild<QPushButton *>(button)->click();
+    QCOMPARE(cursors, QList<int>{Qt::WaitCursor});
+    QVERIFY(!QGuiApplication::overrideCursor());
 }
 
 QTEST_MAIN(WindowTest)

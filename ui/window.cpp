@@ -1,13 +1,17 @@
 #include "flow/queryform.h"
 
+#include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
 #include "records/recordfiles.h"
 #include "ui/recovery.h"
 #include "ui/platform.h"
+#include "ui/textzoom.h"
 #include "ui_queryform.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -15,6 +19,7 @@
 QueryForm::QueryForm(Platform &platform, QWidget *parent)
     : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
 {
+    installPictureAccessibility();
     // The window's own font. The layout is fixed in pixels, so it is made for
     // one font whatever the desktop's: Arial (Liberation Sans on Linux), 10 pixels high.
     // Set before the controls exist, so that they are made with it rather
@@ -31,8 +36,12 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
     txt_parameter = {ui->txt_parameter_0, ui->txt_parameter_1, ui->txt_parameter_2, ui->txt_parameter_3};
     lbl_parameter = {ui->lbl_parameter_0, ui->lbl_parameter_1, ui->lbl_parameter_2, ui->lbl_parameter_3};
 
+    // The text boxes scroll, so they can take the desktop's text size when
+    // that is larger without breaking the layout.
     QFont boxFont(QStringLiteral("Arial"));
-    boxFont.setPointSizeF(9.75);
+    const QFont desktop = QApplication::font();
+    const qreal desktopPoints = desktop.pointSizeF() > 0 ? desktop.pointSizeF() : QFontInfo(desktop).pointSizeF();
+    boxFont.setPointSizeF(std::max(9.75, desktopPoints));
     boxFont.setWeight(QFont::Normal);
     boxFont.setStyleHint(QFont::SansSerif);
     txt_question->setFont(boxFont);
@@ -50,6 +59,11 @@ QueryForm::QueryForm(Platform &platform, QWidget *parent)
                 ui->cmd_save_as_notes, ui->cmd_timerTrigger, ui->List1, txt_parameter[0], txt_parameter[1],
                 txt_parameter[2], txt_parameter[3], ui->cmd_displayCumulativeText, ui->cmd_display_note_file,
                 ui->cmd_quit, ui->cmd_pend_exp, ui->cmd_next_picture, ui->cmd_copy_picture, ui->cmd_clr_answer};
+
+    setAccessibleName(QStringLiteral("Calculus Study"));
+    setAccessibleDescription(QStringLiteral(
+        "Keys: Ctrl+N next question or answer, Ctrl+Return enter response, Ctrl+S save as notes, "
+        "Ctrl+Q quit, Ctrl+plus and Ctrl+minus text size, Ctrl+0 normal text size"));
 
     setFixedSize(725, 573);
     wireControls();
@@ -78,6 +92,32 @@ void QueryForm::wireControls()
     for (const auto &[button, handler] : handlers)
         connect(button, &QPushButton::clicked, this, handler);
     connect(tmr_pend_exp, &QTimer::timeout, this, &QueryForm::tmrPendExpTick);
+
+    // Keys for the main loop. They click the button, so a key does exactly
+    // what the button does; they work from any control, the answer box included.
+    const std::pair<QList<QKeySequence>, QPushButton *> buttonKeys[] = {
+        {{QKeySequence(Qt::CTRL | Qt::Key_N)}, ui->cmdNextQuestion},
+        {{QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}, ui->cmd_enter_response},
+        {{QKeySequence(Qt::CTRL | Qt::Key_S)}, ui->cmd_save_as_notes},
+        {{QKeySequence(Qt::CTRL | Qt::Key_Q)}, ui->cmd_quit},
+    };
+    for (const auto &[keys, button] : buttonKeys) {
+        auto *shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+    }
+
+    auto *zoom = new TextZoom({txt_question, txt_answer}, this);
+    const std::pair<QList<QKeySequence>, void (TextZoom::*)()> zoomKeys[] = {
+        {{QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &TextZoom::zoomIn},
+        {{QKeySequence(QKeySequence::ZoomOut)}, &TextZoom::zoomOut},
+        {{QKeySequence(Qt::CTRL | Qt::Key_0)}, &TextZoom::reset},
+    };
+    for (const auto &[keys, action] : zoomKeys) {
+        auto *shortcut = new QShortcut(this);
+        shortcut->setKeys(keys);
+        connect(shortcut, &QShortcut::activated, zoom, action);
+    }
 }
 
 QString QueryForm::boxText(const QPlainTextEdit *box)
@@ -178,6 +218,22 @@ bool QueryForm::focusNextPrevChild(bool next)
         }
     }
     return false;
+}
+
+void QueryForm::showEvent(QShowEvent *event)
+{
+    // A screen reader names the window by what it is and which assignment
+    // is open; the caption stays "Form1".
+    bool numeric = false;
+    const int number = assignmentNumber.toInt(&numeric);
+    const QString assignment = numeric ? QString::number(number) : assignmentNumber;
+    QString name = QStringLiteral("Calculus Study");
+    if (!courseTitle.isEmpty())
+        name += QStringLiteral(", ") + courseTitle;
+    if (!assignment.isEmpty())
+        name += QStringLiteral(", assignment ") + assignment;
+    setAccessibleName(name);
+    QWidget::showEvent(event);
 }
 
 void QueryForm::closeEvent(QCloseEvent *event)

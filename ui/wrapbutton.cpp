@@ -13,5 +13,8 @@ void WrapButton::paintEvent(QPaintEvent *)
     painter.drawControl(QStyle::CE_PushButton, option);
     painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                    QPalette::ButtonText));
-    painter.drawText(captionRect(), Qt::AlignCenter | Qt::TextWordWrap, caption);
+    // The mnemonic letter is underlined as the style would do for a plain button.
+    const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic
+                                                                                          : Qt::TextHideMnemonic;
+    painter.drawText(captionRect(), Qt::AlignCenter | Qt::TextWordWrap | mnemonic, caption);
 }
