@@ -14,9 +14,10 @@ int main(int argc, char *argv[])
 
     QtPlatform platform;
     QueryForm form(platform);
-    form.enableAnswerRecovery(AnswerRecovery::defaultPath());
+    form.enableAnswerRecovery(AnswerRecovery::defaultFolder());
+    AnswerRecovery::keepTypingAtEveryEnd(form);
     if (!form.startRun())
-        return 0;
+        return 1;
     platform.setDialogParent(&form);
     form.show();
     form.restoreUnrecordedAnswer();

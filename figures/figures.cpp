@@ -233,7 +233,10 @@ void QueryForm::cmdCopyPictureClick()
 {
     if (ended)
         return;
-    platform.setClipboardImage(Picture1->storedPicture());
+    // With no picture to copy the clipboard keeps what it holds (text
+    // the student copied elsewhere, for one).
+    if (!Picture1->storedPicture().isNull())
+        platform.setClipboardImage(Picture1->storedPicture());
     const QImage copied = platform.clipboardImage();
     if (!copied.isNull()) {
         Picture2->setStoredPicture(copied);

@@ -20,6 +20,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class Platform;
@@ -30,6 +31,7 @@ class QPlainTextEdit;
 class QTimer;
 class AnswerRecovery;
 class RecordFiles;
+class QLockFile;
 
 namespace Ui {
 class QueryForm;
@@ -58,6 +60,11 @@ public:
     void enableAnswerRecovery(const QString &path);
     /// Puts back an answer an earlier run left unrecorded, with a message saying so.
     void restoreUnrecordedAnswer();
+    /// Keeps the answer box's typing now and takes back a record waiting for
+    /// its rating: the process is about to end without the student's word.
+    void keepWorkBeforeSuddenEnd();
+    /// Where the locks of output folders are kept; the user's runtime folder by default.
+    void setLockFolder(const QString &folder) { lockFolder = folder; }
     /// True once the run has ended; no handler does anything after that.
     bool runEnded() const { return ended; }
 
@@ -106,6 +113,8 @@ public:
     // Stepping (flow/stepping.cpp).
     void readNextQuestion();
     void cmdNextQuestionClick();
+    /// True when `answer` is the student's own typing (not empty, blanks or the instructions).
+    bool holdsUnrecordedTyping(const QString &answer) const;
     /// Each "{}", taken from the left, becomes CR LF.
     static QString expandLineBreaks(const QString &text);
 
@@ -143,8 +152,9 @@ public:
     void cmdPendExpClick();
     void tmrPendExpTick();
 
-    /// Ends the run at once: files closed, window closed, process gone.
-    void endRun();
+    /// Ends the run at once: files closed, window closed, process gone with
+    /// `status` (0 for a normal end, 1 when start-up failed or a fault ended it).
+    void endRun(int status = 0);
 
     /// The text of a text box with CR LF breaks, and the reverse.
     static QString boxText(const QPlainTextEdit *box);
@@ -165,12 +175,24 @@ private:
     int randomComponent();
     static bool isRoutineEntry(const QString &entry);
     static QString routineName(const QString &entry);
+    /// The header record into the file at `index` of `files`.
+    void writeHeaderLines(RecordFiles &files, int index);
+    /// Heads the master and SEND files of `files` that are missing or empty.
+    void headNewFiles(RecordFiles &files);
+    /// False (after the student gave up) when no output folder is free for this window.
+    bool lockOutputFolder();
+    /// The answer box's typing goes to the recovery file at once.
+    void keepTypingNow();
 
     Ui::QueryForm *ui;
     std::vector<QWidget *> tabChain;
     QStringList bankFiles;
     QString defaultFolder;
     QString sendMonthDay;
+    QString headingEntry; // the header record's heading and code line, for a file that lost it
+    QString headerCodeLine;
+    QString lockFolder;
+    std::shared_ptr<QLockFile> folderLock;
     bool ended = false;
     RecordFiles *openRecordFiles = nullptr; // while a response record waits for its rating
     AnswerRecovery *recovery = nullptr;

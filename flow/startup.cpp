@@ -2,9 +2,13 @@
 
 #include "figures/picturearea.h"
 #include "records/recordfiles.h"
+#include "ui/oscalls.h"
 #include "ui/platform.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
 
 #include <cmath>
 
@@ -138,6 +142,10 @@ void QueryForm::runStartDialogue()
         if (!typed.isEmpty())
             outputFolder = typed;
     }
+    if (!lockOutputFolder()) {
+        endRun(1);
+        return;
+    }
 
     const QString sep = pathSeparator();
     masterFilePath = outputFolder + sep + QStringLiteral("masterFile") + QStringLiteral(".txt");
@@ -161,7 +169,7 @@ void QueryForm::runStartDialogue()
 
     bankIndex = 0;
     if (!loadQuestionBank())
-        endRun();
+        endRun(1);
 }
 
 void QueryForm::openAssignment()
@@ -195,12 +203,53 @@ void QueryForm::openAssignment()
                                    .arg(assignmentNumber, first, last));
         const QString typed = platform.inputBox(QStringLiteral("Assignment Number:  "));
         if (typed.isEmpty()) {
-            endRun();
+            endRun(1);
             return;
         }
         assignmentNumber = padAssignmentNumber(typed);
         nextAssignmentNumber = nextNumberAfter(assignmentNumber);
     }
     if (!writeHeaderRecord(QuestionBank[bankIndex]))
-        endRun();
+        endRun(1);
+}
+
+bool QueryForm::lockOutputFolder()
+{
+    // Two windows writing one folder would interleave their records and
+    // glue one window's line onto the other's open SEND line. The lock lives
+    // outside the output folder, whose files are the instructor's alone.
+    const QString folder = lockFolder.isEmpty()
+                               ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+                                     + QStringLiteral("/calculus-study/locks")
+                               : lockFolder;
+    for (;;) {
+        folderLock.reset();
+        QString key = QFileInfo(outputFolder).canonicalFilePath();
+        if (key.isEmpty())
+            key = QDir::cleanPath(QDir(outputFolder).absolutePath());
+#ifdef Q_OS_WIN
+        key = key.toLower();
+#endif
+        QString reason;
+        if (!oscalls::makeFolders(folder, reason))
+            return true; // no place for locks: the run goes on as before locks existed
+        const QByteArray hash = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex();
+        auto lock = std::make_shared<QLockFile>(folder + QStringLiteral("/folder-") + QLatin1String(hash)
+                                                + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0); // only a window that is gone leaves a stale lock
+        if (lock->tryLock(0)) {
+            folderLock = lock;
+            return true;
+        }
+        if (lock->error() != QLockFile::LockFailedError)
+            return true;
+        platform.message(QStringLiteral("Another Calculus Study window is writing its files to %1. "
+                                        "Each window needs a folder of its own.")
+                             .arg(QDir::toNativeSeparators(outputFolder)));
+        const QString typed = platform.inputBox(QStringLiteral(
+            "Enter the path to another folder for your files, or just hit the Enter key to end the program."));
+        if (typed.isEmpty())
+            return false;
+        outputFolder = typed;
+    }
 }

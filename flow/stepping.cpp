@@ -38,9 +38,16 @@ QString QueryForm::routineName(const QString &entry)
     return remSpaces(entry.mid(9)).toLower();
 }
 
+bool QueryForm::holdsUnrecordedTyping(const QString &answer) const
+{
+    return !answer.trimmed().isEmpty() && answer != instructionText;
+}
+
 void QueryForm::readNextQuestion()
 {
-    if (resetAnswerBox)
+    // The instructions come back only into a box with nothing of the
+    // student's in it: typing not yet recorded is never overwritten.
+    if (resetAnswerBox && !holdsUnrecordedTyping(boxText(txt_answer)))
         setBoxText(txt_answer, instructionText);
     resetAnswerBox = false;
 

@@ -70,6 +70,7 @@ void QueryForm::cmdEnterResponseClick()
         resetAnswerBox = false;
         RecordFiles files({masterFilePath, sendFilePath});
         questionText = answer;
+        headNewFiles(files);
         files.line(openingSeparator);
         files.lineTo(masterFile, timeLine());
         files.lineTo(sendFile, timeLine());
@@ -83,18 +84,22 @@ void QueryForm::cmdEnterResponseClick()
         // A record that could not be begun is not completed with a rating:
         // the student keeps the typed text and can try again.
         if (!files.failed()) {
+            // While the box waits the typing is safe in the recovery file,
+            // and an end of the process takes the unfinished record back.
+            if (lastLineKind == QLatin1String("question") || lastLineKind == QLatin1String("answer"))
+                keepTypingNow();
+            openRecordFiles = &files;
             if (lastLineKind == QLatin1String("question")) {
                 const QString confidence = platform.inputBox(confidencePrompt);
                 files.line(QStringLiteral("confidence assessment:  ") + confidence);
             } else if (lastLineKind == QLatin1String("answer")) {
-                openRecordFiles = &files;
                 assessSelfCritique();
-                openRecordFiles = nullptr;
             }
+            openRecordFiles = nullptr;
             files.line(closingSeparator);
         }
         if (!files.close()) {
-            platform.message(QStringLiteral("Your response could not be saved completely.\n\n%1\n\n"
+            platform.message(QStringLiteral("Your response was not saved.\n\n%1\n\n"
                                             "Your text is still in the answer box.")
                                  .arg(files.error()));
             return;
@@ -129,6 +134,7 @@ void QueryForm::cmdSaveAsNotesClick()
         resetAnswerBox = false;
         questionText = QStringLiteral("NOTES -------> ") + answer;
         RecordFiles files({masterFilePath, sendFilePath, notesFilePath});
+        headNewFiles(files);
         files.line(openingSeparator);
         for (int i = masterFile; i <= notesFile; ++i)
             files.lineTo(i, timeLine());
@@ -143,7 +149,7 @@ void QueryForm::cmdSaveAsNotesClick()
         files.textTo(sendFile, closingSeparator + QString(7, QLatin1Char(' ')));
         files.textTo(notesFile, closingSeparator + QString(7, QLatin1Char(' ')));
         if (!files.close()) {
-            platform.message(QStringLiteral("Your note could not be saved completely.\n\n%1\n\n"
+            platform.message(QStringLiteral("Your note was not saved.\n\n%1\n\n"
                                             "Your text is still in the answer box.")
                                  .arg(files.error()));
             return;

@@ -32,18 +32,32 @@ bool QueryForm::writeHeaderRecord(const QString &heading)
     // Opening the master file first makes sure it exists, and a master file
     // that cannot be opened stops the record before the SEND file is touched;
     // a separate open and close before would only add one more sync to disk.
+    headingEntry = heading;
+    headerCodeLine = makeCodeLine(codeKey);
     RecordFiles files({masterFilePath, sendFilePath});
-    const QString codeLine = makeCodeLine(codeKey);
-    for (int i = 0; i < 2; ++i) {
-        files.lineTo(i, codeLine);
-        files.lineTo(i, code(QStringLiteral("assignment #") + assignmentNumber, codeKey));
-        files.lineTo(i, code(heading, codeKey));
-        files.lineTo(i, courseTitle);
-        files.lineTo(i, platform.now().toString(QStringLiteral("MM-dd-yyyy")));
-    }
+    writeHeaderLines(files, 0);
+    writeHeaderLines(files, 1);
     if (!files.close()) {
         platform.message(files.error());
         return false;
     }
     return true;
+}
+
+void QueryForm::writeHeaderLines(RecordFiles &files, int index)
+{
+    files.lineTo(index, headerCodeLine);
+    files.lineTo(index, code(QStringLiteral("assignment #") + assignmentNumber, codeKey));
+    files.lineTo(index, code(headingEntry, codeKey));
+    files.lineTo(index, courseTitle);
+    files.lineTo(index, platform.now().toString(QStringLiteral("MM-dd-yyyy")));
+}
+
+void QueryForm::headNewFiles(RecordFiles &files)
+{
+    // A master or SEND file deleted during the run would otherwise start in
+    // the middle of a record, with no assignment or date for the instructor.
+    for (int i = 0; i < 2; ++i)
+        if (files.startedEmpty(i))
+            writeHeaderLines(files, i);
 }

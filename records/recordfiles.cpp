@@ -1,6 +1,7 @@
 #include "records/recordfiles.h"
 
 #include "records/cp1252.h"
+#include "ui/oscalls.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -8,14 +9,16 @@
 RecordFiles::RecordFiles(const QStringList &paths)
 {
     for (const QString &path : paths) {
-        auto file = std::make_unique<QFile>(path);
+        auto target = std::make_unique<Target>();
+        target->path = path;
         if (!failed()) {
-            if (QFileInfo(path).isDir())
-                fail(*file, QStringLiteral("it is a folder, not a file"));
-            else if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-                fail(*file, file->errorString());
+            QString reason;
+            if (oscalls::openRegularFile(target->file, path, QIODevice::WriteOnly | QIODevice::Append, true, reason))
+                target->start = target->file.size();
+            else
+                fail(path, reason);
         }
-        m_files.push_back(std::move(file));
+        m_files.push_back(std::move(target));
     }
 }
 
@@ -24,24 +27,30 @@ RecordFiles::~RecordFiles()
     close();
 }
 
-void RecordFiles::fail(const QFile &file, const QString &reason)
+bool RecordFiles::startedEmpty(int index) const
+{
+    return m_files[index]->start == 0;
+}
+
+void RecordFiles::fail(const QString &path, const QString &reason)
 {
     if (m_error.isEmpty())
-        m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file.fileName()), reason);
+        m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
 void RecordFiles::write(int index, const QByteArray &bytes)
 {
     if (failed())
         return;
-    QFile &file = *m_files[index];
+    Target &target = *m_files[index];
+    target.wrote = true;
     // A write cut short (a disk that fills up) reports no reason; writing
     // the rest gets the system's reason for the message.
     qint64 done = 0;
     while (done < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        const qint64 n = target.file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            fail(file, file.errorString());
+            fail(target.path, target.file.errorString());
             return;
         }
         done += n;
@@ -68,39 +77,64 @@ void RecordFiles::textTo(int index, const QString &text)
 /// False when the file written through `file` is no longer the one its
 /// path names (deleted, moved or replaced while a rating box waited):
 /// what went into it is not where the student's files are.
-static bool stillAtPath(QFile &file)
+static bool stillAtPath(QFile &file, const QString &path)
 {
 #ifdef Q_OS_WIN
     Q_UNUSED(file);
+    Q_UNUSED(path);
     return true; // Windows refuses to delete or move a file that is open
 #else
-    const QFileInfo info(file.fileName());
+    const QFileInfo info(path);
     return info.isFile() && info.size() == file.size();
 #endif
 }
 
+void RecordFiles::takeBack()
+{
+    // Cutting each file back to its length before the command leaves the
+    // records before it byte for byte, and a retry writes the record once.
+    for (auto &target : m_files) {
+        if (!target->file.isOpen() || !target->wrote)
+            continue;
+        if (!target->file.resize(target->start) || !syncToDisk(target->file))
+            m_error += QStringLiteral("\n(What was written of it in %1 could not be taken back: %2)")
+                           .arg(QDir::toNativeSeparators(target->path), target->file.errorString());
+        target->wrote = false;
+    }
+}
+
 bool RecordFiles::close()
 {
-    for (auto &file : m_files) {
-        if (!file->isOpen())
+    for (auto &target : m_files) {
+        if (!target->file.isOpen() || failed())
             continue;
-        if (!failed() && !stillAtPath(*file))
-            fail(*file, QStringLiteral("the file was moved or deleted while it was being written"));
-        if (!failed() && !syncToDisk(*file))
-            fail(*file, file->errorString().isEmpty() ? QStringLiteral("could not be written to the disk")
-                                                       : file->errorString());
-        file->close();
+        if (!stillAtPath(target->file, target->path))
+            fail(target->path, QStringLiteral("the file was moved or deleted while it was being written"));
+        else if (!syncToDisk(target->file))
+            fail(target->path, target->file.errorString().isEmpty()
+                                   ? QStringLiteral("could not be written to the disk")
+                                   : target->file.errorString());
     }
+    if (failed())
+        takeBack();
+    for (auto &target : m_files)
+        target->file.close();
     return !failed();
+}
+
+void RecordFiles::abandon()
+{
+    takeBack();
+    for (auto &target : m_files)
+        target->file.close();
 }
 
 bool readWholeFile(const QString &path, QString &text, QString &error)
 {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                              QFileInfo(path).isDir() ? QStringLiteral("it is a folder, not a file")
-                                                                     : file.errorString());
+    QFile file;
+    QString reason;
+    if (!oscalls::openRegularFile(file, path, QIODevice::ReadOnly, true, reason)) {
+        error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     const QByteArray bytes = file.readAll();

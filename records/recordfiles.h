@@ -10,9 +10,10 @@
 /// The output files one command writes, opened for appending in the order
 /// given and closed (synced to disk) together. Every line goes to the disk
 /// as it is written, so what a command wrote before it waits for the student
-/// is already in the files. The first failure stops all further writing;
-/// failed() and error() say which file and why, for the one message the
-/// command shows.
+/// is already in the files. The first failure stops all further writing and
+/// takes back everything this command appended, so a file holds the whole
+/// record or none of it; failed() and error() say which file and why, for
+/// the one message the command shows.
 class RecordFiles
 {
 public:
@@ -27,23 +28,39 @@ public:
     void lineTo(int index, const QString &text);
     /// `text` without a line ending to the file at `index` only.
     void textTo(int index, const QString &text);
-    /// Syncs and closes every file; false when anything failed.
+    /// True when the file at `index` was missing or empty when opened: it
+    /// has no header record yet.
+    bool startedEmpty(int index) const;
+    /// Syncs and closes every file; false (everything appended taken back)
+    /// when anything failed.
     bool close();
+    /// Takes back what this command appended and closes every file: the
+    /// record is not to be finished.
+    void abandon();
 
     bool failed() const { return !m_error.isEmpty(); }
     /// The path of the file that failed and the system's reason.
     QString error() const { return m_error; }
 
 private:
-    void write(int index, const QByteArray &bytes);
-    void fail(const QFile &file, const QString &reason);
+    struct Target
+    {
+        QString path;
+        QFile file;
+        qint64 start = -1; // the file's length before this command; -1 when not opened
+        bool wrote = false;
+    };
 
-    std::vector<std::unique_ptr<QFile>> m_files;
+    void write(int index, const QByteArray &bytes);
+    void fail(const QString &path, const QString &reason);
+    void takeBack();
+
+    std::vector<std::unique_ptr<Target>> m_files;
     QString m_error;
 };
 
 /// Reads a whole file as characters; false (with the path and reason in
-/// `error`) when it cannot.
+/// `error`) when it cannot, or when it is not a regular file.
 bool readWholeFile(const QString &path, QString &text, QString &error);
 
 /// Splits file text into lines: a line ends at CR or at CR LF, the ending

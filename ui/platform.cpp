@@ -83,7 +83,7 @@ QImage QtPlatform::clipboardImage()
 
 void QtPlatform::exitProcess()
 {
-    std::exit(0);
+    std::exit(exitStatus());
 }
 
 namespace {

@@ -35,11 +35,18 @@ public:
     virtual void setClipboardImage(const QImage &image) = 0;
     /// The picture the clipboard holds now; a null image when it holds none.
     virtual QImage clipboardImage() = 0;
-    /// Ends the process at once, without further events; only returns under test.
+    /// Ends the process at once, without further events, with exitStatus();
+    /// only returns under test.
     virtual void exitProcess() = 0;
+    /// The status the process ends with: 0 for a normal end, 1 after a fault.
+    void setExitStatus(int status) { m_exitStatus = status; }
+    int exitStatus() const { return m_exitStatus; }
 
     /// Title of every box the program shows.
     static QString applicationTitle();
+
+private:
+    int m_exitStatus = 0;
 };
 
 /// The real platform: Qt's own dialogs, clipboard and clock.

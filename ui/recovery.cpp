@@ -1,33 +1,88 @@
 #include "ui/recovery.h"
 
+#include "flow/queryform.h"
+#include "ui/oscalls.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <cstdlib>
+
 namespace {
-const QByteArray magic = "calculus-study unrecorded answer 1\n";
+
+const QByteArray magicV1 = "calculus-study unrecorded answer 1\n";
+const QByteArray magic = "calculus-study unrecorded answer 2\n";
+const QString filePattern = QStringLiteral("answer-*.txt");
+
+/// A lock that only a dead process leaves behind counts as stale: a window
+/// that has been open for hours still holds its files.
+std::unique_ptr<QLockFile> lockFor(const QString &path)
+{
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    return lock;
 }
 
-AnswerRecovery::AnswerRecovery(const QString &path, QObject *parent) : QObject(parent), m_path(path)
+QString lockReason(const QLockFile &lock)
+{
+    switch (lock.error()) {
+    case QLockFile::PermissionError:
+        return QStringLiteral("its lock cannot be made here (permission denied or read-only)");
+    case QLockFile::LockFailedError:
+        return QStringLiteral("it is locked by another window");
+    default:
+        return QStringLiteral("its lock cannot be made");
+    }
+}
+
+} // namespace
+
+AnswerRecovery::AnswerRecovery(const QString &folder, QObject *parent) : QObject(parent), m_folder(folder)
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, [this] { keepNow(m_latest); });
+
+    static int windows = 0;
+    QString reason;
+    if (!oscalls::makeFolders(m_folder, reason)) {
+        m_path = m_folder + QStringLiteral("/answer.txt");
+        fail(m_folder, reason);
+        return;
+    }
+    // A name no earlier window left behind, so nothing of theirs is overwritten.
+    do {
+        m_path = QDir(m_folder).filePath(
+            QStringLiteral("answer-%1-%2.txt").arg(QCoreApplication::applicationPid()).arg(windows++));
+    } while (QFileInfo::exists(m_path) || QFileInfo::exists(m_path + QStringLiteral(".lock")));
+    m_lock = lockFor(m_path);
+    if (!m_lock->tryLock(0)) {
+        fail(m_path, lockReason(*m_lock));
+        m_lock.reset();
+    }
 }
 
-QString AnswerRecovery::defaultPath()
+AnswerRecovery::~AnswerRecovery() = default;
+
+QString AnswerRecovery::defaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-           + QStringLiteral("/calculus-study/unrecorded-answer.txt");
+           + QStringLiteral("/calculus-study/unrecorded");
 }
 
 void AnswerRecovery::textChanged(const QString &text)
 {
     m_latest = text;
-    m_timer.start();
+    // Not restarted by later keys: steady typing is kept every second.
+    if (!m_timer.isActive())
+        m_timer.start();
 }
 
 void AnswerRecovery::keepNow(const QString &text)
@@ -38,62 +93,165 @@ void AnswerRecovery::keepNow(const QString &text)
         discard();
         return;
     }
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (!m_typed.isValid()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
+        const QStringList context = m_context ? m_context() : QStringList();
+        m_assignment = context.value(0);
+        m_under = context.value(1);
+    }
+    write(text);
+}
+
+bool AnswerRecovery::write(const QString &text)
+{
+    if (!m_lock)
+        return false; // not this window's file to write; said when it was found
+    // QSaveFile would write through a planted link to wherever it points.
+    if (oscalls::isUnsafeToReplace(m_path)) {
+        fail(m_path, QStringLiteral("it is not a regular file"));
+        return false;
+    }
     QSaveFile file(m_path);
     // QSaveFile writes a new file, syncs it and renames it over the old one:
     // a crash leaves either the old text or the new, never half of one.
     if (!file.open(QIODevice::WriteOnly)) {
-        fail(file.errorString());
-        return;
+        fail(m_path, file.errorString());
+        return false;
     }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QString under = m_under;
+    under.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     file.write(magic);
-    file.write(QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n');
+    file.write("typed " + m_typed.toString(Qt::ISODate).toUtf8() + '\n');
+    file.write("assignment " + m_assignment.toUtf8() + '\n');
+    file.write("under " + under.toUtf8() + "\n\n");
     file.write(text.toUtf8());
-    if (!file.commit())
-        fail(file.errorString());
+    if (!file.commit()) {
+        fail(m_path, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 void AnswerRecovery::discard()
 {
     m_timer.stop();
     m_latest.clear();
-    if (QFileInfo::exists(m_path) && !QFile::remove(m_path))
-        fail(QStringLiteral("it cannot be removed"));
+    m_typed = QDateTime();
+    m_assignment.clear();
+    m_under.clear();
+    if (m_lock && QFileInfo(m_path).exists() && !QFile::remove(m_path))
+        fail(m_path, QStringLiteral("it cannot be removed"));
 }
 
-bool AnswerRecovery::takeLeftOver(QString &text, QDateTime &typed)
+bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left)
 {
-    QFile file(m_path);
-    if (!file.exists())
-        return false;
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(file.errorString());
+    QFile file;
+    QString reason;
+    if (!oscalls::openRegularFile(file, path, QIODevice::ReadOnly, false, reason)) {
+        fail(path, reason);
         return false;
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const qsizetype dateEnd = bytes.indexOf('\n', magic.size());
     QStringDecoder utf8(QStringDecoder::Utf8);
-    if (bytes.startsWith(magic) && dateEnd > 0) {
-        typed = QDateTime::fromString(QString::fromLatin1(bytes.mid(magic.size(), dateEnd - magic.size())),
-                                      Qt::ISODate);
-        text = utf8.decode(bytes.mid(dateEnd + 1));
-        if (typed.isValid() && !utf8.hasError() && !text.isEmpty())
-            return true;
+    if (bytes.startsWith(magic)) {
+        const qsizetype end = bytes.indexOf("\n\n", magic.size() - 1);
+        if (end > 0) {
+            for (const QByteArray &field : bytes.mid(magic.size(), end - magic.size()).split('\n')) {
+                const qsizetype space = field.indexOf(' ');
+                const QByteArray key = field.left(space);
+                const QString value = QString::fromUtf8(space < 0 ? QByteArray() : field.mid(space + 1));
+                if (key == "typed")
+                    left.typed = QDateTime::fromString(value, Qt::ISODate);
+                else if (key == "assignment")
+                    left.assignment = value;
+                else if (key == "under")
+                    left.under = value;
+            }
+            left.text = utf8.decode(bytes.mid(end + 2));
+            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty())
+                return true;
+        }
+    } else if (bytes.startsWith(magicV1)) {
+        const qsizetype end = bytes.indexOf('\n', magicV1.size());
+        if (end > 0) {
+            left.typed = QDateTime::fromString(QString::fromLatin1(bytes.mid(magicV1.size(), end - magicV1.size())),
+                                               Qt::ISODate);
+            left.text = utf8.decode(bytes.mid(end + 1));
+            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty())
+                return true;
+        }
     }
-    // Not something this program wrote whole: set it aside for a person to look at.
-    const QString aside = m_path + QStringLiteral(".unreadable-")
+    if (bytes.isEmpty())
+        return false;
+    // Not something this program wrote whole: the student still gets what
+    // it holds, as it stands, and the file itself is kept aside.
+    QStringDecoder again(QStringDecoder::Utf8);
+    left = LeftOver();
+    left.readable = false;
+    left.text = again.decode(bytes);
+    if (again.hasError())
+        left.text = QString::fromLatin1(bytes);
+    const QString aside = path + QStringLiteral(".unreadable-")
                           + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (!QFile::rename(m_path, aside))
-        QFile::remove(m_path);
+    if (QFile::rename(path, aside))
+        left.setAside = aside;
+    return true;
+}
+
+bool AnswerRecovery::takeLeftOver(LeftOver &left)
+{
+    if (!m_lock)
+        return false;
+    QStringList candidates;
+    const QFileInfoList files = QDir(m_folder).entryInfoList({filePattern}, QDir::Files | QDir::System | QDir::Hidden,
+                                                             QDir::Time | QDir::Reversed);
+    for (const QFileInfo &info : files)
+        if (info.absoluteFilePath() != QFileInfo(m_path).absoluteFilePath())
+            candidates.append(info.absoluteFilePath());
+    // The one file of the earlier versions, kept by one window at a time.
+    const QString single = QFileInfo(m_folder).absolutePath() + QStringLiteral("/unrecorded-answer.txt");
+    if (QFileInfo::exists(single) || QFileInfo(single).isSymLink())
+        candidates.prepend(single);
+
+    // Locks of windows that ended with nothing to keep, once stale, go.
+    for (const QFileInfo &info : QDir(m_folder).entryInfoList({filePattern + QStringLiteral(".lock")}, QDir::Files)) {
+        const QString text = info.absoluteFilePath().chopped(5);
+        if (!QFileInfo::exists(text) && text != m_path)
+            lockFor(text)->tryLock(0);
+    }
+
+    for (const QString &candidate : candidates) {
+        auto lock = lockFor(candidate);
+        if (!lock->tryLock(0))
+            continue; // its window is still open: its typing is its own
+        left = LeftOver();
+        if (!readLeftOver(candidate, left))
+            continue;
+        // This window takes the text over, keeping when and where it was
+        // typed; the old file goes only once the text is safe in ours.
+        m_typed = left.typed;
+        m_assignment = left.assignment;
+        m_under = left.under;
+        if (!m_typed.isValid()) {
+            const QDateTime now = QDateTime::currentDateTime();
+            m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
+        }
+        m_latest = left.text;
+        if (write(left.text) && left.readable)
+            QFile::remove(candidate);
+        return true;
+    }
     return false;
 }
 
-void AnswerRecovery::fail(const QString &what)
+void AnswerRecovery::fail(const QString &path, const QString &what)
 {
     if (!m_problem.isEmpty() || m_problemShown)
         return;
-    m_problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_path), what);
+    m_problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what);
     emit problemFound();
 }
 
@@ -103,4 +261,26 @@ QString AnswerRecovery::takeProblem()
         return QString();
     m_problemShown = true;
     return m_problem;
+}
+
+void AnswerRecovery::keepTypingAtEveryEnd(QueryForm &form)
+{
+    static QPointer<QueryForm> kept;
+    kept = &form;
+    oscalls::onEndRequested([] {
+        if (kept && !kept->runEnded()) {
+            kept->keepWorkBeforeSuddenEnd();
+            kept->endRun(0);
+        }
+    });
+    // The display's connection lost: the toolkit calls exit(), which still
+    // runs this; the window's objects are alive while it does.
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        std::atexit([] {
+            if (kept && !kept->runEnded())
+                kept->keepWorkBeforeSuddenEnd();
+        });
+    }
 }

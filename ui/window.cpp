@@ -10,11 +10,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QPushButton>
 #include <QPlainTextEdit>
 #include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 
 QueryForm::QueryForm(Platform &platform, QWidget *parent)
     : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
@@ -139,16 +142,22 @@ void QueryForm::setBoxText(QPlainTextEdit *box, const QString &text)
     box->setPlainText(shown);
 }
 
-void QueryForm::enableAnswerRecovery(const QString &path)
+void QueryForm::enableAnswerRecovery(const QString &folder)
 {
-    recovery = new AnswerRecovery(path, this);
+    recovery = new AnswerRecovery(folder, this);
     recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
-    connect(recovery, &AnswerRecovery::problemFound, this, &QueryForm::reportRecoveryProblem,
-            Qt::QueuedConnection);
+    recovery->setContextSource([this] {
+        const QString under = expandLineBreaks(lastLine).section(QLatin1String("\r\n"), 0, 0).trimmed();
+        return QStringList{assignmentNumber, under.left(100)};
+    });
     connect(txt_answer, &QPlainTextEdit::textChanged, this, [this] {
         if (!ended)
             recovery->textChanged(boxText(txt_answer));
     });
+    // A problem with the recovery file is told when the student next clicks
+    // a command, never while typing: a box popping up would take the keys.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        connect(button, &QPushButton::clicked, this, &QueryForm::reportRecoveryProblem);
 }
 
 void QueryForm::restoreUnrecordedAnswer()
@@ -157,16 +166,37 @@ void QueryForm::restoreUnrecordedAnswer()
         return;
     // The instructions are only known once start-up has set them.
     recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
-    QString text;
-    QDateTime typed;
-    if (recovery->takeLeftOver(text, typed)) {
-        setBoxText(txt_answer, text);
-        platform.message(QStringLiteral("The answer below was typed on %1 at %2 and was not recorded yet. "
-                                        "It is back in the answer box: record it with Enter Response or "
-                                        "Save as Notes, or clear it.")
-                             .arg(typed.toString(QStringLiteral("MM-dd-yyyy")),
-                                  typed.toString(QStringLiteral("HH:mm:ss"))));
-        return;
+    AnswerRecovery::LeftOver left;
+    if (recovery->takeLeftOver(left)) {
+        setBoxText(txt_answer, left.text);
+        if (!left.readable) {
+            platform.message(
+                QStringLiteral("Typing that was not recorded was found in a file this program cannot read "
+                               "as usual%1. What it holds is back in the answer box as it stands: record it "
+                               "with Enter Response or Save as Notes, or clear it.")
+                    .arg(left.setAside.isEmpty()
+                             ? QString()
+                             : QStringLiteral(" (kept as %1)").arg(QDir::toNativeSeparators(left.setAside))));
+        } else {
+            QString where;
+            if (!left.assignment.isEmpty())
+                where += QStringLiteral(" in assignment %1").arg(left.assignment);
+            if (!left.under.isEmpty())
+                where += QStringLiteral(" under \"%1\"").arg(left.under);
+            QString offset;
+            if (left.typed.timeSpec() != Qt::LocalTime) {
+                const int seconds = left.typed.offsetFromUtc();
+                offset = QStringLiteral(" (UTC%1%2:%3)")
+                             .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
+                             .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
+            }
+            platform.message(QStringLiteral("The answer below was typed on %1 at %2%3%4 and was not recorded yet. "
+                                            "It is back in the answer box: record it with Enter Response or "
+                                            "Save as Notes, or clear it.")
+                                 .arg(left.typed.toString(QStringLiteral("MM-dd-yyyy")),
+                                      left.typed.toString(QStringLiteral("HH:mm:ss")), offset, where));
+        }
     }
     reportRecoveryProblem();
 }
@@ -186,17 +216,38 @@ void QueryForm::answerRecorded()
         recovery->discard();
 }
 
-void QueryForm::endRun()
+void QueryForm::keepTypingNow()
+{
+    if (recovery && !ended)
+        recovery->keepNow(boxText(txt_answer));
+}
+
+void QueryForm::keepWorkBeforeSuddenEnd()
+{
+    keepTypingNow();
+    if (openRecordFiles) {
+        openRecordFiles->abandon();
+        openRecordFiles = nullptr;
+    }
+}
+
+void QueryForm::endRun(int status)
 {
     if (ended)
         return;
-    ended = true;
-    if (openRecordFiles)
-        openRecordFiles->close();
+    // A record still waiting for its rating is taken back rather than left
+    // half-written; its text is in the recovery file.
+    if (openRecordFiles) {
+        keepTypingNow();
+        openRecordFiles->abandon();
+        openRecordFiles = nullptr;
+    }
     if (recovery && recovery->pending())
         recovery->keepNow(boxText(txt_answer));
+    ended = true;
     tmr_pend_exp->stop();
     hide();
+    platform.setExitStatus(status);
     platform.exitProcess();
 }
 
