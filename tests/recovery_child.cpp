@@ -1,35 +1,86 @@
-// A run that types an answer and waits to be killed: the recovery test
-// starts it, kills it with SIGKILL once the answer is kept, and starts again.
+// A window that types and waits to be ended from outside. The recovery test
+// starts it, ends it (SIGKILL or SIGTERM) and starts again to see what came
+// back. Modes: "wait" types the text at once; "steady" types it one
+// character every 100 ms, printing how many are typed; "rating" types it,
+// presses Enter Response after a question and waits in the rating box.
 #include "scriptedplatform.h"
+#include "ui/recovery.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+
+namespace {
+void say(const QByteArray &line)
+{
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc < 3)
+    if (argc < 5)
         return 2;
-    const QString recoveryPath = QString::fromLocal8Bit(argv[1]);
-    const QString typed = QString::fromUtf8(argv[2]);
-    TestRun run;
-    run.form->enableAnswerRecovery(recoveryPath);
+    const QString mode = QString::fromLocal8Bit(argv[1]);
+    const QString recoveryFolder = QString::fromLocal8Bit(argv[2]);
+    const QString outputFolder = QString::fromLocal8Bit(argv[3]);
+    const QString typed = QString::fromUtf8(argv[4]);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qFirst question\n@@\n`a First answer.**\n"
+                               "@@\n002.  `Query 2\n"));
+    run.platform.answers[2] = outputFolder;
+    run.form->enableAnswerRecovery(recoveryFolder);
+    AnswerRecovery::keepTypingAtEveryEnd(*run.form);
     if (!run.start())
         return 3;
     run.form->show();
+    run.form->restoreUnrecordedAnswer();
     run.form->cmdNextQuestionClick();
-    run.typeAnswer(typed);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QFileInfo::exists(recoveryPath)) {
-            std::printf("kept\n");
-            std::fflush(stdout);
-            poll.stop();
-        }
+
+    // The scripted platform does not end the process; this does, with the
+    // status the run ended with.
+    QTimer ended;
+    QObject::connect(&ended, &QTimer::timeout, [&] {
+        if (run.form->runEnded())
+            std::exit(run.platform.exitStatus());
     });
-    poll.start(20);
+    ended.start(10);
+
+    QTimer keys;
+    int count = 0;
+    if (mode == QLatin1String("steady")) {
+        QObject::connect(&keys, &QTimer::timeout, [&] {
+            ++count;
+            run.typeAnswer(typed.left(count));
+            say(QByteArray::number(count));
+        });
+        keys.start(100);
+    } else if (mode == QLatin1String("rating")) {
+        run.typeAnswer(typed);
+        run.platform.onInput = [&](const QString &) {
+            say("waiting");
+            QEventLoop waitHere;
+            waitHere.exec();
+            return QString();
+        };
+        QTimer::singleShot(0, [&] { run.form->cmdEnterResponseClick(); });
+    } else {
+        run.typeAnswer(typed);
+        QObject::connect(&keys, &QTimer::timeout, [&] {
+            if (!QDir(recoveryFolder).entryList({QStringLiteral("answer-*.txt")}).isEmpty()) {
+                say("kept");
+                keys.stop();
+            }
+        });
+        keys.start(20);
+        say("typed");
+    }
     return app.exec();
 }

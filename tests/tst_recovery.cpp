@@ -1,24 +1,51 @@
 #include "scriptedplatform.h"
 
+#include "ui/recovery.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const QString bank = QStringLiteral("@@\n001.  `Query 1\n@@\n`qFirst question\n@@\n`a First answer.**\n"
                                     "@@\n002.  `Query 2\n");
 
-/// A run of the test bank with recovery kept in `path`.
+const QString restoredTail = QStringLiteral(
+    " and was not recorded yet. It is back in the answer box: record it with Enter Response or "
+    "Save as Notes, or clear it.");
+
+/// A run of the test bank with recovery kept in `folder`.
 struct RecoveringRun : TestRun
 {
-    explicit RecoveringRun(const QString &path) : TestRun(bank)
+    explicit RecoveringRun(const QString &folder, const QString &output = QString()) : TestRun(bank)
     {
-        form->enableAnswerRecovery(path);
+        if (!output.isEmpty())
+            platform.answers[2] = output;
+        form->enableAnswerRecovery(folder);
     }
 };
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 } // namespace
 
@@ -26,46 +53,186 @@ class RecoveryTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void init();
+    void cleanup();
     void killedRunGivesTheAnswerBack();
+    void steadyTypingIsKeptEverySecond();
+    void politeEndKeepsEverything();
+    void endWhileRatingWaitsTakesRecordBack();
     void recordedTextLeavesNothing_data();
     void recordedTextLeavesNothing();
+    void nextKeepsTypedText_data();
+    void nextKeepsTypedText();
     void instructionsAndBlankAreNeverKept_data();
     void instructionsAndBlankAreNeverKept();
     void outputFilesUnchangedByRecovery();
-    void unreadableFileIsSetAside_data();
-    void unreadableFileIsSetAside();
-    void unwritableRecoveryWarnsOnce();
+    void leftOverFromElsewhere_data();
+    void leftOverFromElsewhere();
+    void unreadableFileIsOfferedAndKept_data();
+    void unreadableFileIsOfferedAndKept();
+    void onlyRegularFilesAreRead_data();
+    void onlyRegularFilesAreRead();
+    void fileIsPrivate();
+    void unwritableRecoveryWarnsAtNextCommand_data();
+    void unwritableRecoveryWarnsAtNextCommand();
+    void twoWindowsKeepTheirTypingApart();
+    void twoWindowsNeverShareAnOutputFolder_data();
+    void twoWindowsNeverShareAnOutputFolder();
     void quitKeepsPendingTyping();
 
 private:
-    QTemporaryDir data;
-    QString path() const { return data.filePath(QStringLiteral("recovery/answer.txt")); }
+    std::unique_ptr<QTemporaryDir> data;
+    QString folder() const { return data->filePath(QStringLiteral("recovery")); }
+    QStringList keptFiles() const
+    {
+        return QDir(folder()).entryList({QStringLiteral("answer-*.txt")}, QDir::Files | QDir::System);
+    }
+    QProcess *startChild(const QString &mode, const QString &output, const QString &typed);
 };
+
+void RecoveryTest::init()
+{
+    data = std::make_unique<QTemporaryDir>();
+    QVERIFY(data->isValid());
+    QVERIFY(QDir(data->path()).mkdir(QStringLiteral("child-out")));
+}
+
+void RecoveryTest::cleanup()
+{
+    data.reset();
+}
+
+QProcess *RecoveryTest::startChild(const QString &mode, const QString &output, const QString &typed)
+{
+    auto *child = new QProcess(this);
+    child->setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/recovery_child"));
+    child->setArguments({mode, folder(), output, typed});
+    child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child->start();
+    return child;
+}
+
+/// Reads lines of a child's output until one is `wanted`; false on a timeout.
+static bool waitForLine(QProcess &child, const QByteArray &wanted, QByteArray *last = nullptr)
+{
+    for (int tries = 0; tries < 300; ++tries) {
+        while (child.canReadLine()) {
+            const QByteArray line = child.readLine().trimmed();
+            if (last)
+                *last = line;
+            if (line == wanted)
+                return true;
+        }
+        if (!child.waitForReadyRead(100) && child.state() == QProcess::NotRunning)
+            return false;
+    }
+    return false;
+}
 
 void RecoveryTest::killedRunGivesTheAnswerBack()
 {
     const QString typed = QStringLiteral("A long self-critique: I divided by a negative number\nand kept the <.");
-    QProcess child;
-    child.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/recovery_child"));
-    child.setArguments({path(), typed});
-    child.start();
-    QVERIFY(child.waitForStarted());
-    QVERIFY(child.waitForReadyRead(15000));
-    QCOMPARE(child.readAllStandardOutput(), QByteArray("kept\n"));
-    child.kill(); // SIGKILL: no handler of the program runs
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QProcess *child = startChild(QStringLiteral("wait"), data->filePath(QStringLiteral("child-out")), typed);
+    QVERIFY(child->waitForStarted());
+    QVERIFY(waitForLine(*child, "kept"));
 
-    RecoveringRun next(path());
+    // A window opened meanwhile leaves the live window's typing alone.
+    {
+        RecoveringRun other(folder());
+        QVERIFY(other.start());
+        other.form->restoreUnrecordedAnswer();
+        QCOMPARE(other.boxAnswer(), QStringLiteral(" "));
+        QCOMPARE(other.platform.messages, QStringList());
+    }
+    QCOMPARE(keptFiles().size(), 1);
+
+    child->kill(); // SIGKILL: no handler of the program runs
+    QVERIFY(child->waitForFinished());
+    QCOMPARE(child->exitStatus(), QProcess::CrashExit);
+
+    RecoveringRun next(folder());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QString(typed).replace(QLatin1String("\n"), QLatin1String("\r\n")));
     QCOMPARE(next.platform.messages.size(), 1);
-    QVERIFY(next.platform.messages.first().contains(QLatin1String("was not recorded yet")));
+    const QRegularExpression said(QStringLiteral(
+        "^The answer below was typed on \\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d \\(UTC[+-]\\d\\d:\\d\\d\\)"
+        " in assignment 001 under \"First question\"$"));
+    const QString message = next.platform.messages.first();
+    QVERIFY2(message.endsWith(restoredTail), qPrintable(message));
+    QVERIFY2(said.match(message.chopped(restoredTail.size())).hasMatch(), qPrintable(message));
+    // Taken over by the new window: one file, its own.
+    QCOMPARE(keptFiles().size(), 1);
     // Once recorded it is gone for good.
     next.platform.answers = {QStringLiteral("2")};
     next.form->cmdEnterResponseClick();
-    QVERIFY(!QFileInfo::exists(path()));
+    QCOMPARE(keptFiles(), QStringList());
+}
+
+void RecoveryTest::steadyTypingIsKeptEverySecond()
+{
+    QString text;
+    for (int i = 0; text.size() < 200; ++i)
+        text += QStringLiteral("word%1 ").arg(i);
+    QProcess *child = startChild(QStringLiteral("steady"), data->filePath(QStringLiteral("child-out")), text);
+    QVERIFY(child->waitForStarted());
+    QVERIFY(waitForLine(*child, "30")); // three seconds of steady typing, a key every 100 ms
+    ::kill(pid_t(child->processId()), SIGKILL);
+    QVERIFY(child->waitForFinished());
+    QByteArray last = "30";
+    waitForLine(*child, "never", &last);
+    const int typedCount = last.toInt();
+    QVERIFY(typedCount >= 30);
+
+    RecoveringRun next(folder());
+    QVERIFY(next.start());
+    next.form->restoreUnrecordedAnswer();
+    const QString back = next.boxAnswer();
+    QVERIFY2(text.startsWith(back), qPrintable(back));
+    // All but the last second (ten keys), and a little for the save itself.
+    QVERIFY2(back.size() >= typedCount - 13, qPrintable(QStringLiteral("%1 of %2").arg(back.size()).arg(typedCount)));
+}
+
+void RecoveryTest::politeEndKeepsEverything()
+{
+    const QString typed = QStringLiteral("typed a moment before the session ended");
+    QProcess *child = startChild(QStringLiteral("wait"), data->filePath(QStringLiteral("child-out")), typed);
+    QVERIFY(child->waitForStarted());
+    QVERIFY(waitForLine(*child, "typed"));
+    child->terminate(); // SIGTERM, well inside the second before the typing is kept
+    QVERIFY(child->waitForFinished());
+    QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child->exitCode(), 0);
+
+    RecoveringRun next(folder());
+    QVERIFY(next.start());
+    next.form->restoreUnrecordedAnswer();
+    QCOMPARE(next.boxAnswer(), typed);
+}
+
+void RecoveryTest::endWhileRatingWaitsTakesRecordBack()
+{
+    const QString out = data->filePath(QStringLiteral("child-out"));
+    const QString typed = QStringLiteral("my answer, waiting for its rating");
+    QProcess *child = startChild(QStringLiteral("rating"), out, typed);
+    QVERIFY(child->waitForStarted());
+    QVERIFY(waitForLine(*child, "waiting"));
+    const QByteArray master = bytesOf(out + QStringLiteral("/masterFile.txt"));
+    QVERIFY(master.contains("RESPONSE -->  \r\n")); // lines 1 to 7 are in before the box
+    child->terminate();
+    QVERIFY(child->waitForFinished());
+    QCOMPARE(child->exitCode(), 0);
+
+    // The half record is gone from both files; the typing is kept.
+    for (const char *name : {"/masterFile.txt", "/send_0306.txt"}) {
+        const QByteArray bytes = bytesOf(out + QLatin1String(name));
+        QVERIFY2(bytes.endsWith("Applied Calculus I\r\n03-06-2026\r\n"), name);
+        QVERIFY(!bytes.contains("RESPONSE"));
+    }
+    RecoveringRun next(folder());
+    QVERIFY(next.start());
+    next.form->restoreUnrecordedAnswer();
+    QCOMPARE(next.boxAnswer(), typed);
 }
 
 void RecoveryTest::recordedTextLeavesNothing_data()
@@ -80,11 +247,11 @@ void RecoveryTest::recordedTextLeavesNothing()
 {
     QFETCH(int, command);
     {
-        RecoveringRun run(path());
+        RecoveringRun run(folder());
         QVERIFY(run.start());
         run.form->cmdNextQuestionClick();
         run.typeAnswer(QStringLiteral("typed"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path()), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
         run.platform.answers = {QStringLiteral("1")};
         if (command == 0)
             run.form->cmdEnterResponseClick();
@@ -93,13 +260,43 @@ void RecoveryTest::recordedTextLeavesNothing()
         else
             run.form->cmdClearAnswerClick();
         QTest::qWait(1200);
-        QVERIFY(!QFileInfo::exists(path()));
+        QCOMPARE(keptFiles(), QStringList());
     }
-    RecoveringRun next(path());
+    RecoveringRun next(folder());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral(" "));
     QVERIFY(next.platform.messages.isEmpty());
+}
+
+void RecoveryTest::nextKeepsTypedText_data()
+{
+    QTest::addColumn<QString>("inBox");
+    QTest::addColumn<bool>("refilled");
+    QTest::newRow("typed answer not recorded") << "x = 3, since 2x = 6" << false;
+    QTest::newRow("typed text with blanks around") << "  my note  " << false;
+    QTest::newRow("empty box") << "" << true;
+    QTest::newRow("blanks and line breaks only") << "  \r\n " << true;
+}
+
+void RecoveryTest::nextKeepsTypedText()
+{
+    QFETCH(QString, inBox);
+    QFETCH(bool, refilled);
+    RecoveringRun run(folder());
+    QVERIFY(run.start());
+    run.form->cmdNextQuestionClick();
+    run.typeAnswer(inBox);
+    run.form->cmdNextQuestionClick(); // the given answer, nothing recorded since the question
+    QTest::qWait(1200);
+    if (refilled) {
+        QVERIFY(run.boxAnswer().startsWith(QLatin1String("Enter, as appropriate, an answer to the question")));
+        QCOMPARE(keptFiles(), QStringList());
+    } else {
+        QCOMPARE(run.boxAnswer(), inBox);
+        QCOMPARE(keptFiles().size(), 1);
+        QVERIFY(bytesOf(QDir(folder()).filePath(keptFiles().first())).endsWith("\n\n" + inBox.toUtf8()));
+    }
 }
 
 void RecoveryTest::instructionsAndBlankAreNeverKept_data()
@@ -112,12 +309,12 @@ void RecoveryTest::instructionsAndBlankAreNeverKept_data()
 void RecoveryTest::instructionsAndBlankAreNeverKept()
 {
     QFETCH(bool, instructions);
-    RecoveringRun run(path());
+    RecoveringRun run(folder());
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
     run.typeAnswer(instructions ? run.form->instructionText : QStringLiteral(" "));
     QTest::qWait(1300);
-    QVERIFY(!QFileInfo::exists(path()));
+    QCOMPARE(keptFiles(), QStringList());
 }
 
 void RecoveryTest::outputFilesUnchangedByRecovery()
@@ -126,7 +323,7 @@ void RecoveryTest::outputFilesUnchangedByRecovery()
     for (int withRecovery = 0; withRecovery < 2; ++withRecovery) {
         TestRun run(bank);
         if (withRecovery)
-            run.form->enableAnswerRecovery(path());
+            run.form->enableAnswerRecovery(folder());
         QVERIFY(run.start());
         run.form->restoreUnrecordedAnswer();
         run.form->cmdNextQuestionClick();
@@ -138,72 +335,260 @@ void RecoveryTest::outputFilesUnchangedByRecovery()
         run.form->cmdSaveAsNotesClick();
         for (const char *name : {"masterFile.txt", "send_0306.txt", "notes_.txt"})
             files[withRecovery] += run.file(QLatin1String(name)) + '|';
-        QCOMPARE(QDir(run.outputFolder()).entryList(QDir::Files).size(), 3);
+        QCOMPARE(QDir(run.outputFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
     }
     QCOMPARE(files[1], files[0]);
 }
 
-void RecoveryTest::unreadableFileIsSetAside_data()
+void RecoveryTest::leftOverFromElsewhere_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("not a recovery file") << QByteArray("some other program's file\n");
-    QTest::newRow("cut short after the header") << QByteArray("calculus-study unrecorded answer 1\n2026-03");
-    QTest::newRow("not UTF-8") << QByteArray("calculus-study unrecorded answer 1\n2026-03-06T10:00:00\n\xff\xfe");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("typed in another time zone")
+        << QByteArray("calculus-study unrecorded answer 2\ntyped 2026-03-06T10:00:00+09:00\nassignment 003\n"
+                      "under What is the rate of change?\n\nmy answer\nin two lines")
+        << "The answer below was typed on 03-06-2026 at 10:00:00 (UTC+09:00) in assignment 003 under "
+           "\"What is the rate of change?\"";
+    QTest::newRow("typed west of Greenwich")
+        << QByteArray("calculus-study unrecorded answer 2\ntyped 2026-11-30T23:59:59-05:30\nassignment 012\n"
+                      "under \n\nmy answer\nin two lines")
+        << "The answer below was typed on 11-30-2026 at 23:59:59 (UTC-05:30) in assignment 012";
+    QTest::newRow("written by the earlier version")
+        << QByteArray("calculus-study unrecorded answer 1\n2026-03-06T10:00:00\nmy answer\nin two lines")
+        << "The answer below was typed on 03-06-2026 at 10:00:00";
 }
 
-void RecoveryTest::unreadableFileIsSetAside()
+void RecoveryTest::leftOverFromElsewhere()
 {
     QFETCH(QByteArray, content);
-    QDir().mkpath(QFileInfo(path()).absolutePath());
-    QFile f(path());
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-    f.close();
-    RecoveringRun run(path());
+    QFETCH(QString, said);
+    QVERIFY(writeBytes(QDir(folder()).filePath(QStringLiteral("answer-1-0.txt")), content));
+    const QByteArray typedLine = content.startsWith("calculus-study unrecorded answer 2")
+                                     ? content.split('\n').at(1)
+                                     : "typed " + content.split('\n').at(1);
+    RecoveringRun run(folder());
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
-    QCOMPARE(run.boxAnswer(), QStringLiteral(" "));
-    QVERIFY(!QFileInfo::exists(path()));
-    const QStringList aside = QFileInfo(path()).dir().entryList({QStringLiteral("answer.txt.unreadable-*")});
-    QCOMPARE(aside.size(), 1);
-    QFile kept(QFileInfo(path()).dir().filePath(aside.first()));
-    QVERIFY(kept.open(QIODevice::ReadOnly));
-    QCOMPARE(kept.readAll(), content);
-    QVERIFY(kept.remove());
+    QCOMPARE(run.boxAnswer(), QStringLiteral("my answer\r\nin two lines"));
+    QCOMPARE(run.platform.messages, QStringList{said + restoredTail});
+    // Edited further, the text keeps the time it was first typed.
+    run.typeAnswer(QStringLiteral("my answer\nin two lines, and a third"));
+    QTest::qWait(1200);
+    QCOMPARE(keptFiles().size(), 1);
+    const QByteArray kept = bytesOf(QDir(folder()).filePath(keptFiles().first()));
+    QVERIFY2(kept.contains("\n" + typedLine + "\n"), kept.constData());
+    QVERIFY(kept.endsWith("\n\nmy answer\r\nin two lines, and a third"));
 }
 
-void RecoveryTest::unwritableRecoveryWarnsOnce()
+void RecoveryTest::unreadableFileIsOfferedAndKept_data()
 {
-    // The recovery folder's place is taken by a file.
-    QFile blocker(data.filePath(QStringLiteral("blocked")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    RecoveringRun run(data.filePath(QStringLiteral("blocked/answer.txt")));
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("offered");
+    QTest::newRow("not a recovery file") << QByteArray("some other program's file\n") << "some other program's file\r\n";
+    QTest::newRow("cut short after the header")
+        << QByteArray("calculus-study unrecorded answer 2\ntyped 2026-03") << "calculus-study unrecorded answer 2\r\ntyped 2026-03";
+    QTest::newRow("time it cannot read")
+        << QByteArray("calculus-study unrecorded answer 2\ntyped yesterday\nassignment 001\nunder q\n\nthe text")
+        << "calculus-study unrecorded answer 2\r\ntyped yesterday\r\nassignment 001\r\nunder q\r\n\r\nthe text";
+    QTest::newRow("not UTF-8") << QByteArray("calculus-study unrecorded answer 1\n2026-03-06T10:00:00\n\xe9t\xe9")
+                               << QString::fromUtf8("calculus-study unrecorded answer 1\r\n2026-03-06T10:00:00\r\n\xc3\xa9t\xc3\xa9");
+}
+
+void RecoveryTest::unreadableFileIsOfferedAndKept()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, offered);
+    const QString path = QDir(folder()).filePath(QStringLiteral("answer-1-0.txt"));
+    QVERIFY(writeBytes(path, content));
+    RecoveringRun run(folder());
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
+    QCOMPARE(run.boxAnswer(), offered);
+    const QStringList aside = QDir(folder()).entryList({QStringLiteral("answer-1-0.txt.unreadable-*")});
+    QCOMPARE(aside.size(), 1);
+    QCOMPARE(bytesOf(QDir(folder()).filePath(aside.first())), content);
+    QCOMPARE(run.platform.messages,
+             QStringList{QStringLiteral("Typing that was not recorded was found in a file this program cannot read "
+                                        "as usual (kept as %1). What it holds is back in the answer box as it "
+                                        "stands: record it with Enter Response or Save as Notes, or clear it.")
+                             .arg(QDir(folder()).filePath(aside.first()))});
+}
+
+void RecoveryTest::onlyRegularFilesAreRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a planted symbolic link") << "link" << "it is a symbolic link";
+    QTest::newRow("a FIFO") << "fifo" << "it is not a regular file";
+}
+
+void RecoveryTest::onlyRegularFilesAreRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString planted = QDir(folder()).filePath(QStringLiteral("answer-1-0.txt"));
+    QVERIFY(QDir().mkpath(folder()));
+    const QString secret = data->filePath(QStringLiteral("secret.txt"));
+    QVERIFY(writeBytes(secret, "calculus-study unrecorded answer 1\n2026-03-06T10:00:00\nsomeone else's"));
+    if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(secret, planted));
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(planted).constData(), 0600), 0);
+    RecoveringRun run(folder());
+    QVERIFY(run.start());
+    run.form->restoreUnrecordedAnswer(); // a FIFO would hang here if it were opened to wait
+    QCOMPARE(run.boxAnswer(), QStringLiteral(" "));
+    QCOMPARE(run.platform.messages,
+             QStringList{QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1: %2\n\n"
+                                        "Your answers are still recorded as usual.")
+                             .arg(planted, reason)});
+    QVERIFY(QFileInfo(planted).isSymLink() || QFileInfo::exists(planted)); // left as it was
+}
+
+void RecoveryTest::fileIsPrivate()
+{
+    RecoveringRun run(folder());
+    QVERIFY(run.start());
+    run.form->cmdNextQuestionClick();
+    run.typeAnswer(QStringLiteral("private"));
+    QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
+    struct stat st;
+    QCOMPARE(::stat(QFile::encodeName(QDir(folder()).filePath(keptFiles().first())).constData(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), 0600);
+}
+
+void RecoveryTest::unwritableRecoveryWarnsAtNextCommand_data()
+{
+    QTest::addColumn<QString>("blocker");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the folder's place is taken by a file") << "recovery" << "it is a file, not a folder";
+    QTest::newRow("a folder above is a file") << "above" << "it is a file, not a folder";
+}
+
+void RecoveryTest::unwritableRecoveryWarnsAtNextCommand()
+{
+    QFETCH(QString, blocker);
+    QFETCH(QString, reason);
+    QVERIFY(writeBytes(data->filePath(blocker), "a file"));
+    const QString where = blocker == QLatin1String("above") ? data->filePath(QStringLiteral("above/recovery"))
+                                                            : folder();
+    RecoveringRun run(where);
+    QVERIFY(run.start());
+    run.form->restoreUnrecordedAnswer();
+    const QStringList told = {QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1: %2\n\n"
+                                             "Your answers are still recorded as usual.")
+                                  .arg(data->filePath(blocker), reason)};
+    QCOMPARE(run.platform.messages, told); // found at start, before any typing
+    run.platform.messages.clear();
+
+    // A problem found while typing waits for the next command.
+    RecoveringRun second(data->filePath(QStringLiteral("later")), data->filePath(QStringLiteral("out2")));
+    QVERIFY(QDir().mkdir(data->filePath(QStringLiteral("out2"))));
+    QVERIFY(second.start());
+    second.form->restoreUnrecordedAnswer();
+    second.form->cmdNextQuestionClick();
+    QVERIFY(QDir(data->filePath(QStringLiteral("later"))).removeRecursively());
+    QVERIFY(writeBytes(data->filePath(QStringLiteral("later")), "a file"));
     for (int i = 0; i < 3; ++i) {
-        run.typeAnswer(QStringLiteral("typing %1").arg(i));
+        second.typeAnswer(QStringLiteral("typing %1").arg(i));
         QTest::qWait(1200);
     }
-    QCOMPARE(run.platform.messages.size(), 1);
-    QVERIFY(run.platform.messages.first().contains(QLatin1String("blocked")));
-    // The run goes on and records as usual.
-    run.form->cmdNextQuestionClick();
-    run.platform.answers = {QStringLiteral("1")};
-    run.form->cmdEnterResponseClick();
-    QVERIFY(run.file(QStringLiteral("send_0306.txt")).contains("typing 2"));
-    QCOMPARE(run.platform.messages.size(), 1);
+    QCOMPARE(second.platform.messages, QStringList());
+    second.form->findChild<QPushButton *>(QStringLiteral("cmd_clr_answer"))->click();
+    QCOMPARE(second.platform.messages.size(), 1);
+    QVERIFY2(second.platform.messages.first().startsWith(QStringLiteral(
+                 "What you type cannot be kept safe against a crash this time:\n\n%1")
+                                                               .arg(data->filePath(QStringLiteral("later")))),
+             qPrintable(second.platform.messages.first()));
+    // Once only; the run goes on and records as usual.
+    second.form->findChild<QPushButton *>(QStringLiteral("cmd_clr_answer"))->click();
+    second.typeAnswer(QStringLiteral("recorded anyway"));
+    second.platform.answers = {QStringLiteral("1")};
+    second.form->cmdEnterResponseClick();
+    QVERIFY(bytesOf(data->filePath(QStringLiteral("out2/send_0306.txt"))).contains("recorded anyway"));
+    QCOMPARE(second.platform.messages.size(), 1);
+}
+
+void RecoveryTest::twoWindowsKeepTheirTypingApart()
+{
+    const QString outA = data->filePath(QStringLiteral("a")), outB = data->filePath(QStringLiteral("b"));
+    QVERIFY(QDir().mkdir(outA) && QDir().mkdir(outB));
+    auto first = std::make_unique<RecoveringRun>(folder(), outA);
+    QVERIFY(first->start());
+    first->form->restoreUnrecordedAnswer();
+    first->form->cmdNextQuestionClick();
+    first->typeAnswer(QStringLiteral("the first window's answer"));
+    QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
+
+    RecoveringRun second(folder(), outB);
+    QVERIFY(second.start());
+    second.form->restoreUnrecordedAnswer();
+    QCOMPARE(second.boxAnswer(), QStringLiteral(" ")); // not the first window's typing
+    QCOMPARE(second.platform.messages, QStringList());
+    second.form->cmdNextQuestionClick();
+    second.typeAnswer(QStringLiteral("the second window's answer"));
+    QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 2, 5000);
+    second.form->cmdClearAnswerClick(); // leaves the first window's file alone
+    QCOMPARE(keptFiles().size(), 1);
+    QVERIFY(bytesOf(QDir(folder()).filePath(keptFiles().first())).endsWith("the first window's answer"));
+
+    // The first window goes without recording; a window opened after it gets its typing.
+    first.reset();
+    RecoveringRun third(folder(), data->filePath(QStringLiteral("c")));
+    QVERIFY(QDir().mkdir(data->filePath(QStringLiteral("c"))));
+    QVERIFY(third.start());
+    third.form->restoreUnrecordedAnswer();
+    QCOMPARE(third.boxAnswer(), QStringLiteral("the first window's answer"));
+    QCOMPARE(second.boxAnswer(), QString());
+}
+
+void RecoveryTest::twoWindowsNeverShareAnOutputFolder_data()
+{
+    QTest::addColumn<bool>("givesUp");
+    QTest::newRow("another folder is given") << false;
+    QTest::newRow("the student gives up") << true;
+}
+
+void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
+{
+    QFETCH(bool, givesUp);
+    TestRun first(bank);
+    QVERIFY(first.start());
+    const QByteArray master = first.file(QStringLiteral("masterFile.txt"));
+
+    TestRun second(bank);
+    const QString other = second.outputFolder();
+    // The same folder, written another way.
+    second.platform.answers = {QStringLiteral("Name"), QStringLiteral("1"), first.outputFolder() + QStringLiteral("/."),
+                               givesUp ? QString() : other, QStringLiteral("1")};
+    QCOMPARE(second.start(), !givesUp);
+    QCOMPARE(second.platform.messages,
+             QStringList{QStringLiteral("Another Calculus Study window is writing its files to %1/.. "
+                                        "Each window needs a folder of its own.")
+                             .arg(first.outputFolder())});
+    QCOMPARE(second.platform.prompts.at(3),
+             QStringLiteral("Enter the path to another folder for your files, or just hit the Enter key to end "
+                            "the program."));
+    QCOMPARE(first.file(QStringLiteral("masterFile.txt")), master);
+    if (givesUp) {
+        QCOMPARE(second.platform.exits, 1);
+        QCOMPARE(second.platform.exitStatus(), 1);
+    } else {
+        QVERIFY(second.file(QStringLiteral("masterFile.txt")).contains("assignment #001"));
+        QCOMPARE(second.form->masterFilePath, other + QStringLiteral("/masterFile.txt"));
+    }
 }
 
 void RecoveryTest::quitKeepsPendingTyping()
 {
     {
-        RecoveringRun run(path());
+        RecoveringRun run(folder());
         QVERIFY(run.start());
         run.typeAnswer(QStringLiteral("typed just before quitting"));
-        run.form->cmdQuitClick(); // inside the debounce second
+        run.form->cmdQuitClick(); // inside the second before it is kept
+        QCOMPARE(run.platform.exitStatus(), 0);
     }
-    RecoveringRun next(path());
+    RecoveringRun next(folder());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral("typed just before quitting"));

@@ -54,7 +54,7 @@ AnswerRecovery::AnswerRecovery(const QString &folder, QObject *parent) : QObject
     QString reason;
     if (!oscalls::makeFolders(m_folder, reason)) {
         m_path = m_folder + QStringLiteral("/answer.txt");
-        fail(m_folder, reason);
+        fail(QString(), reason);
         return;
     }
     // A name no earlier window left behind, so nothing of theirs is overwritten.
@@ -89,7 +89,7 @@ void AnswerRecovery::keepNow(const QString &text)
 {
     m_timer.stop();
     m_latest = text;
-    if (text.isEmpty() || m_ignored.contains(text)) {
+    if (text.trimmed().isEmpty() || (m_worthKeeping && !m_worthKeeping(text))) {
         discard();
         return;
     }
@@ -251,7 +251,7 @@ void AnswerRecovery::fail(const QString &path, const QString &what)
 {
     if (!m_problem.isEmpty() || m_problemShown)
         return;
-    m_problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what);
+    m_problem = path.isEmpty() ? what : QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), what);
     emit problemFound();
 }
 

@@ -49,8 +49,8 @@ public:
     /// false when there is none. A live window's file is never touched, and
     /// a file that cannot be parsed is offered as text and set aside, never deleted.
     bool takeLeftOver(LeftOver &left);
-    /// Texts never worth keeping (the instructions, the box's first blank).
-    void setIgnoredTexts(const QStringList &texts) { m_ignored = texts; }
+    /// Says whether a text is the student's own typing, worth keeping.
+    void setWorthKeeping(std::function<bool(const QString &)> test) { m_worthKeeping = std::move(test); }
     /// Says which assignment and which question or answer new typing belongs to.
     void setContextSource(std::function<QStringList()> source) { m_context = std::move(source); }
     /// The first problem with the recovery file this run, once; empty after that.
@@ -78,7 +78,7 @@ private:
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
     QString m_latest;
-    QStringList m_ignored;
+    std::function<bool(const QString &)> m_worthKeeping;
     std::function<QStringList()> m_context;
     QDateTime m_typed; // when the text now kept was first typed
     QString m_assignment;

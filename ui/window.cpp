@@ -145,7 +145,7 @@ void QueryForm::setBoxText(QPlainTextEdit *box, const QString &text)
 void QueryForm::enableAnswerRecovery(const QString &folder)
 {
     recovery = new AnswerRecovery(folder, this);
-    recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
+    recovery->setWorthKeeping([this](const QString &text) { return holdsUnrecordedTyping(text); });
     recovery->setContextSource([this] {
         const QString under = expandLineBreaks(lastLine).section(QLatin1String("\r\n"), 0, 0).trimmed();
         return QStringList{assignmentNumber, under.left(100)};
@@ -164,8 +164,6 @@ void QueryForm::restoreUnrecordedAnswer()
 {
     if (!recovery)
         return;
-    // The instructions are only known once start-up has set them.
-    recovery->setIgnoredTexts({instructionText, QStringLiteral(" ")});
     AnswerRecovery::LeftOver left;
     if (recovery->takeLeftOver(left)) {
         setBoxText(txt_answer, left.text);
