@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 
+#include <sys/stat.h>
+
 using namespace reliability;
 
 namespace {
@@ -26,12 +28,57 @@ enum Fault {
     SendReadOnly,
     NotesReadOnly,
     MasterIsFolder,
+    SendIsFifo,
+    NotesIsFifo,
+    MasterIsFifo,
+    SendIsDevice,
 };
 
 enum Command { EnterResponse, SaveAsNotes, DisplayNotes, DisplaySend };
 
+const QByteArray opening = "......!!!!!!!!...................................";
 const QByteArray closing(49, '.');
 const QStringList allFiles = {masterName, sendName, notesName};
+
+/// The response record as it must stand in the master or SEND file.
+QByteArray responseRecord(bool master, const QByteArray &lastLine, const QString &typed, const QByteArray &rating)
+{
+    QByteArray r = opening + "\r\n" + QByteArray(36, ' ') + "14:05:09\r\n";
+    if (master)
+        r += "\r\n\r\n`questionNumber 10000 \r\n";
+    return r + lastLine + "\r\n" + opening + "\r\nRESPONSE -->  \r\n" + Cp1252::encode(typed) + "\r\n" + rating
+           + "\r\n" + closing + "\r\n";
+}
+
+/// The header record of the test bank's run, after its code line.
+const QByteArray headerAfterCodeLine = "assignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
+
+/// What a file that was missing must hold after one record: the run's
+/// header (with the code line of `earlierMaster`'s header), then the record.
+QByteArray headedRecord(const QByteArray &earlierMaster, const QByteArray &record)
+{
+    return earlierMaster.left(earlierMaster.indexOf("\r\n") + 2) + headerAfterCodeLine + record;
+}
+
+/// The message a failed command gives, up to the file's path.
+QString failurePrefix(int command)
+{
+    switch (command) {
+    case EnterResponse:
+        return QStringLiteral("Your response was not saved.\n\n");
+    case SaveAsNotes:
+        return QStringLiteral("Your note was not saved.\n\n");
+    case DisplayNotes:
+        return QStringLiteral("The notes file cannot be shown.\n\n");
+    default:
+        return QStringLiteral("The SEND file cannot be shown.\n\n");
+    }
+}
+
+bool makeFifo(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
 
 bool needsMount(int fault)
 {
@@ -84,13 +131,17 @@ QString longAnswer()
 
 /// The run goes on after one message naming the file and the reason, and
 /// the student's typed text is still in the answer box.
-void checkToldAndKept(FolderRun &run, const QString &named, const QString &reason, const QString &typed)
+void checkToldAndKept(FolderRun &run, int command, const QString &named, const QString &reason,
+                      const QString &typed)
 {
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.platform.messages.size(), 1);
     const QString message = run.platform.messages.first();
-    QVERIFY2(message.contains(QDir::toNativeSeparators(run.at(named))), qPrintable(message));
+    const QString told = failurePrefix(command) + QDir::toNativeSeparators(run.at(named)) + QStringLiteral(": ");
+    QVERIFY2(message.startsWith(told), qPrintable(message));
     QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
+    if (command == EnterResponse || command == SaveAsNotes)
+        QVERIFY2(message.endsWith(QStringLiteral("\n\nYour text is still in the answer box.")), qPrintable(message));
     QCOMPARE(run.boxAnswer(), typed);
 }
 
@@ -116,6 +167,8 @@ private slots:
     void recordOnDiskWhileRatingWaits();
     void faultAtStartup_data();
     void faultAtStartup();
+    void missingFileGetsHeader_data();
+    void missingFileGetsHeader();
 };
 
 void FaultsTest::init()
@@ -168,6 +221,17 @@ void FaultsTest::faultAfterStartup_data()
         << int(SendIsFolder) << int(DisplaySend) << sendName << "folder";
     QTest::newRow("SEND file deleted: display SEND file")
         << int(SendDeleted) << int(DisplaySend) << sendName << systemReason(ENOENT);
+    const QString notRegular = QStringLiteral("it is not a regular file");
+    QTest::newRow("SEND file replaced by a FIFO: Enter Response")
+        << int(SendIsFifo) << int(EnterResponse) << sendName << notRegular;
+    QTest::newRow("SEND file replaced by a FIFO: display SEND file")
+        << int(SendIsFifo) << int(DisplaySend) << sendName << notRegular;
+    QTest::newRow("notes file replaced by a FIFO: Save as Notes")
+        << int(NotesIsFifo) << int(SaveAsNotes) << notesName << notRegular;
+    QTest::newRow("notes file replaced by a FIFO: display notes")
+        << int(NotesIsFifo) << int(DisplayNotes) << notesName << notRegular;
+    QTest::newRow("SEND file replaced by a link to a device: Save as Notes")
+        << int(SendIsDevice) << int(SaveAsNotes) << sendName << notRegular;
     QTest::newRow("read-only folder: Enter Response") << int(FolderReadOnly) << int(EnterResponse) << masterName
                                                       << systemReason(EROFS);
     QTest::newRow("read-only folder: Save as Notes") << int(FolderReadOnly) << int(SaveAsNotes) << masterName
@@ -226,6 +290,17 @@ void FaultsTest::faultAfterStartup()
     case SendDeleted:
         QVERIFY(QFile::remove(run.at(sendName)));
         break;
+    case SendIsFifo:
+    case NotesIsFifo:
+        QVERIFY(QFile::remove(run.at(named)));
+        QVERIFY(makeFifo(run.at(named)));
+        break;
+    case SendIsDevice:
+        QVERIFY(QFile::remove(run.at(named)));
+        if (QFileInfo(QStringLiteral("/dev/zero")).isFile() || !QFileInfo::exists(QStringLiteral("/dev/zero")))
+            QSKIP("/dev/zero is not a device here");
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), run.at(named)));
+        break;
     case FolderReadOnly:
         MOUNT_OR_SKIP(mounts.readOnly(folder()));
         break;
@@ -234,27 +309,26 @@ void FaultsTest::faultAfterStartup()
         break;
     }
 
-    perform(run, command);
+    perform(run, command); // a FIFO opened to wait for a reader would hang here
 
     QCOMPARE(run.platform.exits, 0);
-    checkToldAndKept(run, named, reason, typed);
+    checkToldAndKept(run, command, named, reason, typed);
     if (QTest::currentTestFailed())
         return;
 
     // Every record written before the fault, still whole wherever it is now.
     const QString keptIn = fault == FolderRenamed ? moved : folder();
-    for (const QString &name : allFiles) {
-        const bool gone = fault == FolderRemoved || fault == FolderIsFile
-                          || (name == named && (fault == NotesIsFolder || fault == SendIsFolder))
-                          || (name == sendName && fault == SendDeleted);
-        if (gone)
-            continue;
-        const QByteArray now = bytesOf(keptIn + QLatin1Char('/') + name);
-        if (fault == DiskFull) // what fitted of the failed record may follow
-            QVERIFY2(now.startsWith(before.at(name)), qPrintable(name));
-        else
-            QCOMPARE(now, before.at(name));
-    }
+    // Nothing of the failed record is left in any file, a full disk included.
+    auto replaced = [&](const QString &name) {
+        return fault == FolderRemoved || fault == FolderIsFile
+               || (name == named
+                   && (fault == NotesIsFolder || fault == SendIsFolder || fault == SendIsFifo
+                       || fault == NotesIsFifo || fault == SendIsDevice))
+               || (name == sendName && fault == SendDeleted);
+    };
+    for (const QString &name : allFiles)
+        if (!replaced(name))
+            QCOMPARE(bytesOf(keptIn + QLatin1Char('/') + name), before.at(name));
     if (fault == FolderRemoved || fault == FolderRenamed)
         QVERIFY(!QFileInfo::exists(folder())); // nothing made in its place
     if (fault == FolderIsFile)
@@ -283,6 +357,11 @@ void FaultsTest::faultAfterStartup()
         break;
     case SendDeleted:
         break;
+    case SendIsFifo:
+    case NotesIsFifo:
+    case SendIsDevice:
+        QVERIFY(QFile::remove(run.at(named)));
+        break;
     default:
         QVERIFY(mounts.unmountLast());
         break;
@@ -291,9 +370,14 @@ void FaultsTest::faultAfterStartup()
     run.form->cmdEnterResponseClick();
     QCOMPARE(run.platform.messages.size(), 1);
     QCOMPARE(run.boxAnswer(), QString());
-    const QByteArray ending = Cp1252::encode(typed) + "\r\nself critique assessment: 3\r\n" + closing + "\r\n";
-    QVERIFY(run.bytes(masterName).endsWith(ending));
-    QVERIFY(run.bytes(sendName).endsWith(ending));
+    // Exactly one whole record; a file that was gone starts with the run's header.
+    for (const QString &name : {masterName, sendName}) {
+        const QByteArray record = responseRecord(name == masterName, " First answer.**", typed,
+                                                 "self critique assessment: 3");
+        const QByteArray expected = replaced(name) ? headedRecord(before.at(masterName), record)
+                                                   : before.at(name) + record;
+        QCOMPARE(run.bytes(name), expected);
+    }
 }
 
 void FaultsTest::faultWhileRatingWaits_data()
@@ -379,16 +463,44 @@ void FaultsTest::faultWhileRatingWaits()
     if (fault == DiskFull)
         QCOMPARE(masterWhileWaiting % 4096, 0);
 
-    checkToldAndKept(run, named, reason, typed);
+    checkToldAndKept(run, EnterResponse, named, reason, typed);
     if (QTest::currentTestFailed())
         return;
 
+    // What went in before the box is taken back from every file it reached.
     const QString keptIn = fault == FolderRenamed ? moved : folder();
-    for (const QString &name : allFiles) {
-        if (fault == FolderRemoved || (name == sendName && (fault == SendDeleted || fault == SendIsFolder)))
-            continue;
-        const QByteArray now = bytesOf(keptIn + QLatin1Char('/') + name);
-        QVERIFY2(now.startsWith(before.at(name)), qPrintable(name));
+    auto replaced = [&](const QString &name) {
+        return fault == FolderRemoved || (name == sendName && (fault == SendDeleted || fault == SendIsFolder));
+    };
+    for (const QString &name : allFiles)
+        if (!replaced(name))
+            QCOMPARE(bytesOf(keptIn + QLatin1Char('/') + name), before.at(name));
+
+    // Put right, the retry leaves one whole record, and a SEND file that was
+    // deleted starts again with the run's header.
+    switch (fault) {
+    case SendIsFolder:
+        QVERIFY(QDir().rmdir(run.at(sendName)));
+        break;
+    case FolderRemoved:
+        QVERIFY(QDir().mkdir(folder()));
+        break;
+    case FolderRenamed:
+        QVERIFY(QDir().rename(moved, folder()));
+        break;
+    case DiskFull:
+        QVERIFY(QFile::remove(run.at(QStringLiteral("filler"))));
+        break;
+    }
+    run.platform.onInput = nullptr;
+    run.platform.answers = {QStringLiteral("3")};
+    run.form->cmdEnterResponseClick();
+    QCOMPARE(run.platform.messages.size(), 1);
+    for (const QString &name : {masterName, sendName}) {
+        const QByteArray record = responseRecord(name == masterName, "Second question", typed,
+                                                 "confidence assessment:  3");
+        QCOMPARE(run.bytes(name), replaced(name) ? headedRecord(before.at(masterName), record)
+                                                 : before.at(name) + record);
     }
 }
 
@@ -454,6 +566,8 @@ void FaultsTest::faultAtStartup_data()
     QTest::newRow("read-only folder") << int(FolderReadOnly) << true << masterName << systemReason(EROFS);
     QTest::newRow("read-only SEND file") << int(SendReadOnly) << true << sendName << systemReason(EROFS);
     QTest::newRow("disk full") << int(DiskFull) << false << masterName << systemReason(ENOSPC);
+    QTest::newRow("master file is a FIFO") << int(MasterIsFifo) << false << masterName << "it is not a regular file";
+    QTest::newRow("SEND file is a FIFO") << int(SendIsFifo) << true << sendName << "it is not a regular file";
 }
 
 void FaultsTest::faultAtStartup()
@@ -498,21 +612,75 @@ void FaultsTest::faultAtStartup()
     case MasterIsFolder:
         QVERIFY(QDir().mkdir(folder() + QLatin1Char('/') + masterName));
         break;
+    case MasterIsFifo:
+        QVERIFY(makeFifo(folder() + QLatin1Char('/') + masterName));
+        break;
+    case SendIsFifo:
+        QVERIFY(QFile::remove(folder() + QLatin1Char('/') + sendName));
+        QVERIFY(makeFifo(folder() + QLatin1Char('/') + sendName));
+        before.erase(sendName);
+        break;
     }
 
     FolderRun run(target);
-    QVERIFY(!run.start());
+    QVERIFY(!run.start()); // and at once: a FIFO opened to wait would hang here
     QCOMPARE(run.platform.exits, 1);
+    QCOMPARE(run.platform.exitStatus(), 1);
     QCOMPARE(run.platform.messages.size(), 1);
     const QString message = run.platform.messages.first();
-    QVERIFY2(message.contains(QDir::toNativeSeparators(run.at(named))), qPrintable(message));
+    QVERIFY2(message.startsWith(QDir::toNativeSeparators(run.at(named)) + QStringLiteral(": ")), qPrintable(message));
     QVERIFY2(message.contains(reason, Qt::CaseInsensitive), qPrintable(message));
+    // The header record is in both files or in neither.
     for (const auto &[name, bytes] : before)
         QCOMPARE(run.bytes(name), bytes);
     if (fault == FolderRemoved)
         QVERIFY(!QFileInfo::exists(target));
     if (fault == FolderIsFile)
         QCOMPARE(bytesOf(folder()), QByteArray("a file where the folder was"));
+}
+
+
+void FaultsTest::missingFileGetsHeader_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("emptied"); // emptied instead of deleted
+    QTest::addColumn<int>("command");
+    for (const auto &[command, label] : {std::pair{EnterResponse, "Enter Response"}, std::pair{SaveAsNotes, "Save as Notes"}}) {
+        QTest::addRow("SEND file deleted: %s", label) << sendName << false << int(command);
+        QTest::addRow("master file deleted: %s", label) << masterName << false << int(command);
+        QTest::addRow("SEND file emptied: %s", label) << sendName << true << int(command);
+    }
+}
+
+void FaultsTest::missingFileGetsHeader()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, emptied);
+    QFETCH(int, command);
+    FolderRun run(folder());
+    QVERIFY(run.start());
+    const auto before = earlierRecords(run);
+    if (emptied)
+        QVERIFY(writeBytes(run.at(name), QByteArray()));
+    else
+        QVERIFY(QFile::remove(run.at(name)));
+    run.typeAnswer(QStringLiteral("after the deletion"));
+    run.platform.answers = {QStringLiteral("2")};
+    perform(run, command);
+    QCOMPARE(run.platform.messages, QStringList());
+
+    const QByteArray time = QByteArray(36, ' ') + "14:05:09";
+    for (const QString &file : {masterName, sendName}) {
+        const bool master = file == masterName;
+        const QByteArray record =
+            command == EnterResponse
+                ? responseRecord(master, "First question", QStringLiteral("after the deletion"),
+                                 "confidence assessment:  2")
+                : opening + "\r\n" + time + "\r\n" + QByteArray(36, ' ') + "03-06-202614:05:09\r\nFirst question\r\n"
+                      + opening + "\r\nNOTES -------> after the deletion\r\n" + closing
+                      + (master ? QByteArray("\r\n") : QByteArray(7, ' '));
+        QCOMPARE(run.bytes(file), file == name ? headedRecord(before.at(masterName), record) : before.at(file) + record);
+    }
 }
 
 QTEST_MAIN(FaultsTest)
