@@ -58,7 +58,8 @@ private slots:
     void killedRunGivesTheAnswerBack();
     void steadyTypingIsKeptEverySecond();
     void politeEndKeepsEverything();
-    void endWhileRatingWaitsTakesRecordBack();
+    void endWhileRatingWaits_data();
+    void endWhileRatingWaits();
     void recordedTextLeavesNothing_data();
     void recordedTextLeavesNothing();
     void nextKeepsTypedText_data();
@@ -210,8 +211,16 @@ void RecoveryTest::politeEndKeepsEverything()
     QCOMPARE(next.boxAnswer(), typed);
 }
 
-void RecoveryTest::endWhileRatingWaitsTakesRecordBack()
+void RecoveryTest::endWhileRatingWaits_data()
 {
+    QTest::addColumn<bool>("polite");
+    QTest::newRow("SIGTERM: the half record is taken back") << true;
+    QTest::newRow("SIGKILL: the typing was kept before the box") << false;
+}
+
+void RecoveryTest::endWhileRatingWaits()
+{
+    QFETCH(bool, polite);
     const QString out = data->filePath(QStringLiteral("child-out"));
     const QString typed = QStringLiteral("my answer, waiting for its rating");
     QProcess *child = startChild(QStringLiteral("rating"), out, typed);
@@ -219,6 +228,17 @@ void RecoveryTest::endWhileRatingWaitsTakesRecordBack()
     QVERIFY(waitForLine(*child, "waiting"));
     const QByteArray master = bytesOf(out + QStringLiteral("/masterFile.txt"));
     QVERIFY(master.contains("RESPONSE -->  \r\n")); // lines 1 to 7 are in before the box
+    if (!polite) {
+        // At once, well inside the second after the typing: only the save
+        // before the box can have kept it.
+        child->kill();
+        QVERIFY(child->waitForFinished());
+        RecoveringRun next(folder());
+        QVERIFY(next.start());
+        next.form->restoreUnrecordedAnswer();
+        QCOMPARE(next.boxAnswer(), typed);
+        return;
+    }
     child->terminate();
     QVERIFY(child->waitForFinished());
     QCOMPARE(child->exitCode(), 0);

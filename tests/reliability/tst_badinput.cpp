@@ -134,6 +134,7 @@ void BadInputTest::assignmentAnswer()
     QVERIFY(run.platform.answers.isEmpty());
     if (then.isEmpty()) {
         QCOMPARE(run.platform.exits, 1);
+        QCOMPARE(run.platform.exitStatus(), 1); // the run never started
         QCOMPARE(filesIn(folder), QStringList()); // nothing written
         return;
     }
@@ -208,6 +209,7 @@ void BadInputTest::folderAnswer()
     QCOMPARE(run.platform.prompts.size(), pathAsked ? 4 : 3);
     QCOMPARE(started, reason.isEmpty());
     QCOMPARE(run.platform.exits, started ? 0 : 1);
+    QCOMPARE(run.platform.exitStatus(), started ? 0 : 1);
     const QString used = pathAsked && !path.isEmpty() ? expand(path) : defaultFolder;
     QCOMPARE(run.form->outputFolder, used); // unchanged, separators and all
     QCOMPARE(run.form->masterFilePath, used + QLatin1Char('/') + masterName);

@@ -169,6 +169,9 @@ private slots:
     void faultAtStartup();
     void missingFileGetsHeader_data();
     void missingFileGetsHeader();
+    void normalEndsExitWithZero_data();
+    void normalEndsExitWithZero();
+    void copyPictureWithNothingStoredKeepsClipboard();
 };
 
 void FaultsTest::init()
@@ -681,6 +684,43 @@ void FaultsTest::missingFileGetsHeader()
                       + (master ? QByteArray("\r\n") : QByteArray(7, ' '));
         QCOMPARE(run.bytes(file), file == name ? headedRecord(before.at(masterName), record) : before.at(file) + record);
     }
+}
+
+void FaultsTest::normalEndsExitWithZero_data()
+{
+    QTest::addColumn<QString>("end");
+    QTest::newRow("quit program") << "quit";
+    QTest::newRow("end of the assignment") << "end";
+    QTest::newRow("window closed") << "close";
+    QTest::newRow("unknown routine") << "routine";
+}
+
+void FaultsTest::normalEndsExitWithZero()
+{
+    QFETCH(QString, end);
+    FolderRun run(folder(), end == QLatin1String("routine") ? bankOfAssignmentOne({"`routine nosuchfigure"}) : smallBank);
+    QVERIFY(run.start());
+    if (end == QLatin1String("quit"))
+        run.form->cmdQuitClick();
+    else if (end == QLatin1String("close"))
+        run.form->close();
+    else
+        for (int i = 0; i < 10 && !run.form->runEnded(); ++i)
+            run.form->cmdNextQuestionClick();
+    QVERIFY(run.form->runEnded());
+    QCOMPARE(run.platform.exits, 1);
+    QCOMPARE(run.platform.exitStatus(), 0);
+}
+
+void FaultsTest::copyPictureWithNothingStoredKeepsClipboard()
+{
+    FolderRun run(folder());
+    QVERIFY(run.start());
+    QImage held(3, 2, QImage::Format_RGB32);
+    held.fill(Qt::red);
+    run.platform.clipboard = held;
+    run.form->cmdCopyPictureClick(); // nothing drawn, nothing stored
+    QCOMPARE(run.platform.clipboard, held);
 }
 
 QTEST_MAIN(FaultsTest)
