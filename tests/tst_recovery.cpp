@@ -190,8 +190,9 @@ void RecoveryTest::steadyTypingIsKeptEverySecond()
     next.form->restoreUnrecordedAnswer();
     const QString back = next.boxAnswer();
     QVERIFY2(text.startsWith(back), qPrintable(back));
-    // All but the last second (ten keys), and a little for the save itself.
-    QVERIFY2(back.size() >= typedCount - 13, qPrintable(QStringLiteral("%1 of %2").arg(back.size()).arg(typedCount)));
+    qInfo("kept %d of %d keys typed before the kill", int(back.size()), typedCount);
+    // All but the last second (ten keys), and half a second for a loaded machine.
+    QVERIFY2(back.size() >= typedCount - 15, qPrintable(QStringLiteral("%1 of %2").arg(back.size()).arg(typedCount)));
 }
 
 void RecoveryTest::politeEndKeepsEverything()
