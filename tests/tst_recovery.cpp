@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <csignal>
@@ -58,6 +59,7 @@ private slots:
     void killedRunGivesTheAnswerBack();
     void steadyTypingIsKeptEverySecond();
     void politeEndKeepsEverything();
+    void lostDisplayKeepsEverything();
     void endWhileRatingWaits_data();
     void endWhileRatingWaits();
     void recordedTextLeavesNothing_data();
@@ -205,6 +207,41 @@ void RecoveryTest::politeEndKeepsEverything()
     QVERIFY(child->waitForFinished());
     QCOMPARE(child->exitStatus(), QProcess::NormalExit);
     QCOMPARE(child->exitCode(), 0);
+
+    RecoveringRun next(folder());
+    QVERIFY(next.start());
+    next.form->restoreUnrecordedAnswer();
+    QCOMPARE(next.boxAnswer(), typed);
+}
+
+void RecoveryTest::lostDisplayKeepsEverything()
+{
+    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+    if (xvfb.isEmpty())
+        QSKIP("no Xvfb to run a real display on");
+    // A display number no one else uses: the first free one from 90 on.
+    int number = 90;
+    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) && number < 140)
+        ++number;
+    QProcess server;
+    server.start(xvfb, {QStringLiteral(":%1").arg(number), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)), 10000);
+
+    const QString typed = QStringLiteral("typed just before the session's display went away");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(number));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/recovery_child"));
+    child.setArguments({QStringLiteral("wait"), folder(), data->filePath(QStringLiteral("child-out")), typed});
+    child.start();
+    QVERIFY(child.waitForStarted());
+    QVERIFY(waitForLine(child, "typed"));
+    server.kill(); // the display is gone at once, as when an X server dies at logout
+    QVERIFY(server.waitForFinished());
+    QVERIFY(child.waitForFinished(10000));
 
     RecoveringRun next(folder());
     QVERIFY(next.start());

@@ -80,6 +80,7 @@ QString AnswerRecovery::defaultFolder()
 void AnswerRecovery::textChanged(const QString &text)
 {
     m_latest = text;
+    noteTypingStarted(text);
     // Not restarted by later keys: steady typing is kept every second.
     if (!m_timer.isActive())
         m_timer.start();
@@ -93,14 +94,23 @@ void AnswerRecovery::keepNow(const QString &text)
         discard();
         return;
     }
-    if (!m_typed.isValid()) {
-        const QDateTime now = QDateTime::currentDateTime();
-        m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
-        const QStringList context = m_context ? m_context() : QStringList();
-        m_assignment = context.value(0);
-        m_under = context.value(1);
-    }
+    noteTypingStarted(text);
     write(text);
+}
+
+void AnswerRecovery::noteTypingStarted(const QString &text)
+{
+    // Taken when the typing starts, not when it is saved: a save at the
+    // very end of the process (exit() after the display was lost) may find
+    // the clock's time-zone data already gone.
+    if (m_typed.isValid() || text.trimmed().isEmpty() || (m_worthKeeping && !m_worthKeeping(text)))
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
+    m_typedText = m_typed.toString(Qt::ISODate);
+    const QStringList context = m_context ? m_context() : QStringList();
+    m_assignment = context.value(0);
+    m_under = context.value(1);
 }
 
 bool AnswerRecovery::write(const QString &text)
@@ -123,7 +133,7 @@ bool AnswerRecovery::write(const QString &text)
     QString under = m_under;
     under.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     file.write(magic);
-    file.write("typed " + m_typed.toString(Qt::ISODate).toUtf8() + '\n');
+    file.write("typed " + m_typedText.toUtf8() + '\n');
     file.write("assignment " + m_assignment.toUtf8() + '\n');
     file.write("under " + under.toUtf8() + "\n\n");
     file.write(text.toUtf8());
@@ -139,6 +149,7 @@ void AnswerRecovery::discard()
     m_timer.stop();
     m_latest.clear();
     m_typed = QDateTime();
+    m_typedText.clear();
     m_assignment.clear();
     m_under.clear();
     if (m_lock && QFileInfo(m_path).exists() && !QFile::remove(m_path))
@@ -239,6 +250,7 @@ bool AnswerRecovery::takeLeftOver(LeftOver &left)
             const QDateTime now = QDateTime::currentDateTime();
             m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
         }
+        m_typedText = m_typed.toString(Qt::ISODate);
         m_latest = left.text;
         if (write(left.text) && left.readable)
             QFile::remove(candidate);

@@ -72,6 +72,7 @@ signals:
 private:
     void fail(const QString &path, const QString &what);
     bool write(const QString &text);
+    void noteTypingStarted(const QString &text);
     bool readLeftOver(const QString &path, LeftOver &left);
 
     QString m_folder;
@@ -81,6 +82,7 @@ private:
     std::function<bool(const QString &)> m_worthKeeping;
     std::function<QStringList()> m_context;
     QDateTime m_typed; // when the text now kept was first typed
+    QString m_typedText; // the same, as written: formatted early, as the end of the process may be too late
     QString m_assignment;
     QString m_under;
     QTimer m_timer;
