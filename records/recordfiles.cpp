@@ -131,7 +131,7 @@ void RecordFiles::abandon()
 
 bool readWholeFile(const QString &path, QString &text, QString &error)
 {
-    QFile file;
+    oscalls::PathFile file;
     QString reason;
     if (!oscalls::openRegularFile(file, path, QIODevice::ReadOnly, true, reason)) {
         error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);

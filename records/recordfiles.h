@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/oscalls.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -46,7 +48,7 @@ private:
     struct Target
     {
         QString path;
-        QFile file;
+        oscalls::PathFile file;
         qint64 start = -1; // the file's length before this command; -1 when not opened
         bool wrote = false;
     };

@@ -297,7 +297,7 @@ void CommandsTest::failedResponseKeepsTypedText()
     run.typeAnswer(QStringLiteral("second, long and careful"));
     run.form->cmdEnterResponseClick();
     QVERIFY(!run.form->runEnded());
-    QCOMPARE(run.platform.messages, QStringList{"Your response could not be saved completely.\n\n"
+    QCOMPARE(run.platform.messages, QStringList{"Your response was not saved.\n\n"
                                                 + QDir::toNativeSeparators(run.outputPath(master))
                                                 + ": No such file or directory\n\nYour text is still in the answer box."});
     QCOMPARE(run.boxAnswer(), QStringLiteral("second, long and careful"));
@@ -314,7 +314,7 @@ void CommandsTest::failedNoteKeepsTypedText()
     QVERIFY(QDir().mkdir(run.outputPath(notes)));
     run.typeAnswer(QStringLiteral("a note"));
     run.form->cmdSaveAsNotesClick();
-    QCOMPARE(run.platform.messages, QStringList{"Your note could not be saved completely.\n\n"
+    QCOMPARE(run.platform.messages, QStringList{"Your note was not saved.\n\n"
                                                 + QDir::toNativeSeparators(run.outputPath(notes))
                                                 + ": it is a folder, not a file\n\nYour text is still in the answer box."});
     QCOMPARE(run.boxAnswer(), QStringLiteral("a note"));

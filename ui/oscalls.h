@@ -3,20 +3,30 @@
 // The operating-system calls that Qt does not make for the program, one
 // POSIX and one Windows branch each (ui/osfiles.cpp, ui/ossignals.cpp).
 
-#include <QIODevice>
+#include <QFile>
 #include <QString>
 
 #include <functional>
 
-class QFile;
-
 namespace oscalls {
+
+/// A file that may be opened from a descriptor and still names its path
+/// (Qt forgets the name of a file it did not open itself).
+class PathFile : public QFile
+{
+public:
+    QString fileName() const override { return m_path.isEmpty() ? QFile::fileName() : m_path; }
+    void setPath(const QString &path) { m_path = path; }
+
+private:
+    QString m_path;
+};
 
 /// Opens `path` into `file` for reading or for appending (created when
 /// missing), only when it is a regular file, and without ever waiting on it
 /// (a FIFO nobody reads); symbolic links are refused unless `followLinks`.
 /// False with the system's reason (or "it is not a regular file") otherwise.
-bool openRegularFile(QFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
+bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
                      QString &reason);
 
 /// Creates `path` and every missing folder above it; false with the

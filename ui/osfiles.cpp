@@ -35,7 +35,7 @@ QString kindReason(mode_t mode)
 
 } // namespace
 
-bool openRegularFile(QFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
+bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
                      QString &reason)
 {
     const bool append = mode & QIODevice::Append;
@@ -80,7 +80,7 @@ bool openRegularFile(QFile &file, const QString &path, QIODevice::OpenMode mode,
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    file.setFileName(path);
+    file.setPath(path);
     const QIODevice::OpenMode qtMode = append ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
                                               : QIODevice::ReadOnly;
     if (!file.open(fd, qtMode, QFileDevice::AutoCloseHandle)) {

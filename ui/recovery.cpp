@@ -158,7 +158,7 @@ void AnswerRecovery::discard()
 
 bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left)
 {
-    QFile file;
+    oscalls::PathFile file;
     QString reason;
     if (!oscalls::openRegularFile(file, path, QIODevice::ReadOnly, false, reason)) {
         fail(path, reason);
