@@ -1,0 +1,90 @@
+#include "report/coursetext.h"
+
+#include "bank/content.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+QStringList courseEntries()
+{
+    // The compiled-in content files, through the same parser as the
+    // student program's loader.
+    QStringList entries{QString()};
+    for (const QString &path : builtInContentFiles()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const ParsedContent content = parseContent(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()), path);
+        for (const ContentStep &step : content.steps) {
+            if (step.append && entries.size() > 1)
+                entries.last() += step.text;
+            else
+                entries.append(step.text);
+        }
+    }
+    return entries;
+}
+
+CourseIndex::CourseIndex(const QStringList &entries)
+{
+    QString assignment;
+    int question = 0;
+    QString questionText;
+    for (const QString &entry : entries) {
+        if (entry.isEmpty())
+            continue;
+        if (entry.size() >= 4 && entry.at(3) == QLatin1Char('.') && entry.at(0).isDigit() && entry.at(1).isDigit()
+            && entry.at(2).isDigit()) {
+            assignment = entry.left(3);
+            question = 0;
+            questionText.clear();
+            continue;
+        }
+        CoursePlace place;
+        QString text = entry;
+        if (entry.startsWith(QLatin1String("`q"))) {
+            text = entry.mid(2);
+            ++question;
+            questionText = text;
+            place.role = CoursePlace::Question;
+        } else if (entry.startsWith(QLatin1String("`a"))) {
+            text = entry.mid(2);
+            place.role = CoursePlace::Answer;
+        }
+        if (text.isEmpty())
+            continue;
+        place.assignment = assignment;
+        place.question = question;
+        place.questionText = questionText;
+        m_byText.insert(text, int(m_places.size()));
+        m_places.push_back(place);
+    }
+}
+
+const CoursePlace *CourseIndex::find(const QString &bankText, const QString &assignment) const
+{
+    const CoursePlace *first = nullptr;
+    for (auto it = m_byText.constFind(bankText); it != m_byText.cend() && it.key() == bankText; ++it) {
+        const CoursePlace &place = m_places[size_t(it.value())];
+        if (place.assignment == assignment)
+            return &place;
+        if (!first || m_places[size_t(it.value())].assignment < first->assignment)
+            first = &place;
+    }
+    return first;
+}
+
+QString firstLine(const QString &text, int width)
+{
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
+            ++end;
+        const QString line = text.mid(start, end - start).trimmed();
+        if (!line.isEmpty())
+            return line.size() > width ? line.left(width - 1) + QChar(0x2026) : line;
+        start = end + 1;
+    }
+    return QString();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+/// The course text's entries as the student program loads them (index 0
+/// unused, then entry 1 on). The one place the report reaches the course.
+QStringList courseEntries();
+
+/// Where a bank text stands in the course.
+struct CoursePlace
+{
+    enum Role { Question, Answer, Other };
+    QString assignment; ///< three digits
+    int question = 0;   ///< 1 for the assignment's first question; 0 before it
+    Role role = Other;
+    QString questionText; ///< the question's bank text (without its marker)
+};
+
+/// Finds the question a record's bank text belongs to. Records carry the
+/// entry without its "`q" or "`a" marker, exactly as read from the bank.
+class CourseIndex
+{
+public:
+    explicit CourseIndex(const QStringList &entries);
+
+    /// The place of `bankText`, preferring one in `assignment` when the same
+    /// text stands in several; nullptr when the course does not hold it.
+    const CoursePlace *find(const QString &bankText, const QString &assignment) const;
+
+private:
+    std::vector<CoursePlace> m_places;
+    QMultiHash<QString, int> m_byText;
+};
+
+/// The first non-blank line of a text, trimmed and cut to `width` characters.
+QString firstLine(const QString &text, int width = 90);

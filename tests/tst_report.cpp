@@ -1,0 +1,432 @@
+#include "scriptedplatform.h"
+
+#include "records/recordreader.h"
+#include "report/classmodel.h"
+#include "report/classreader.h"
+#include "report/coursetext.h"
+#include "report/htmlreport.h"
+#include "report/tableexport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QString master = QStringLiteral("masterFile.txt");
+const QString send = QStringLiteral("send_0306.txt");
+const QString notes = QStringLiteral("notes_.txt");
+const QString firstQuestion = QStringLiteral("Section 0.1.28 solve x/2-x/3>5");
+
+/// A student working through assignment 1 of the compiled-in course with
+/// the program's own commands.
+struct StudentRun : TestRun
+{
+    explicit StudentRun(QDate day = QDate(2026, 3, 6)) : TestRun(QString(), QStringLiteral("1"))
+    {
+        platform.clock = QDateTime(day, QTime(14, 5, 9));
+        start();
+    }
+    void at(int h, int m, int s) { platform.clock.setTime(QTime(h, m, s)); }
+    void next() { form->cmdNextQuestionClick(); }
+    void respond(const QString &text, const QString &rating)
+    {
+        typeAnswer(text);
+        platform.answers = {rating};
+        form->cmdEnterResponseClick();
+    }
+    void note(const QString &text)
+    {
+        typeAnswer(text);
+        form->cmdSaveAsNotesClick();
+    }
+    /// Copies the output files into `folder` (a class's student folder).
+    void copyTo(const QString &folder) const
+    {
+        QDir().mkpath(folder);
+        for (const QString &name : QDir(outputFolder()).entryList(QDir::Files))
+            QFile::copy(outputPath(name), folder + QLatin1Char('/') + name);
+    }
+};
+
+const FileRecord &lastOfKind(const RecordFileContents &c, FileRecord::Kind kind)
+{
+    for (auto it = c.records.rbegin(); it != c.records.rend(); ++it)
+        if (it->kind == kind)
+            return *it;
+    static const FileRecord none;
+    return none;
+}
+
+QStringList warningTexts(const RecordFileContents &c)
+{
+    QStringList out;
+    for (const ReadWarning &w : c.warnings)
+        out.append(QStringLiteral("%1: %2").arg(w.line).arg(w.message));
+    return out;
+}
+
+/// Parses RFC 4180 text into rows of fields.
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"')) {
+                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                    field += c;
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            row.append(field);
+            field.clear();
+        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
+            row.append(field);
+            rows.append(row);
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class ReportTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writtenRecordsReadBack_data();
+    void writtenRecordsReadBack();
+    void damagedFiles_data();
+    void damagedFiles();
+    void folderWithoutFiles();
+    void htmlOfSmallClass();
+    void csvAndJsonHoldEveryRecord();
+    void exitStatus_data();
+    void exitStatus();
+};
+
+void ReportTest::writtenRecordsReadBack_data()
+{
+    QTest::addColumn<int>("clicks");
+    QTest::addColumn<bool>("isNote");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("rating");
+    QTest::addColumn<int>("ratingKind");
+    QTest::addColumn<QString>("bankStart");
+
+    const QString answerStart = QStringLiteral(" It's easiest to avoid denominators");
+    QTest::newRow("confidence after a question") << 1 << false << "x > 30" << "2" << int(FileRecord::Confidence) << firstQuestion;
+    QTest::newRow("self-critique after the given answer")
+        << 2 << false << "I forgot to flip nothing" << "3" << int(FileRecord::SelfCritique) << answerStart;
+    QTest::newRow("multi-line text with a separator line of its own")
+        << 1 << false << "first\r\n.................................................\r\nlast" << "1"
+        << int(FileRecord::Confidence) << firstQuestion;
+    QTest::newRow("text holding a rating label and an opening separator")
+        << 1 << false << "......!!!!!!!!...................................\r\nconfidence assessment:  9" << "0"
+        << int(FileRecord::Confidence) << firstQuestion;
+    QTest::newRow("rating box cancelled") << 1 << false << "x" << "" << int(FileRecord::Confidence) << firstQuestion;
+    QTest::newRow("rating typed as words") << 2 << false << "ok" << "pretty good" << int(FileRecord::SelfCritique) << answerStart;
+    QTest::newRow("note with a typed character outside the code page")
+        << 1 << true << "why \u00e9 and \u20ac and \u0394" << "" << int(FileRecord::NoRating) << firstQuestion;
+}
+
+void ReportTest::writtenRecordsReadBack()
+{
+    QFETCH(int, clicks);
+    QFETCH(bool, isNote);
+    QFETCH(QString, typed);
+    QFETCH(QString, rating);
+    QFETCH(int, ratingKind);
+    QFETCH(QString, bankStart);
+
+    StudentRun s;
+    for (int i = 0; i < clicks; ++i)
+        s.next();
+    s.at(23, 59, 58);
+    if (isNote)
+        s.note(typed);
+    else
+        s.respond(typed, rating);
+    // The record after it, so that the reader must find the end of the text.
+    s.at(23, 59, 59);
+    s.next();
+    s.respond(QStringLiteral("after"), QStringLiteral("1"));
+
+    // The note keeps the characters the code page holds and writes the rest as references.
+    const QString stored = isNote ? QStringLiteral("why \u00e9 and \u20ac and &#916;") : typed;
+    const QStringList files = isNote ? QStringList{master, send, notes} : QStringList{master, send};
+    for (const QString &name : files) {
+        const RecordFileContents c = readRecordFile(s.outputPath(name));
+        QVERIFY2(c.warnings.empty(), qPrintable(name + QLatin1String(": ") + warningTexts(c).join(QLatin1String("; "))));
+        const FileRecord &r = lastOfKind(c, isNote ? FileRecord::Note : FileRecord::Response);
+        const FileRecord &rec = isNote ? r : c.records.at(c.records.size() - 2);
+        QCOMPARE(rec.kind, isNote ? FileRecord::Note : FileRecord::Response);
+        QCOMPARE(rec.text, stored);
+        QVERIFY2(rec.bankText.startsWith(bankStart), qPrintable(rec.bankText.left(60)));
+        QCOMPARE(int(rec.ratingKind), ratingKind);
+        QCOMPARE(rec.rating, rating);
+        QCOMPARE(rec.time, QStringLiteral("23:59:58"));
+        QCOMPARE(rec.date, QStringLiteral("03-06-2026"));
+        QVERIFY(rec.complete);
+        if (name != notes)
+            QCOMPARE(rec.assignment, QStringLiteral("001"));
+        QCOMPARE(rec.questionKey, (!isNote && name == master) ? QStringLiteral("10000") : QString());
+        if (name != notes) {
+            const FileRecord &header = c.records.front();
+            QCOMPARE(header.kind, FileRecord::Header);
+            QCOMPARE(header.heading, QStringLiteral("001.  `Query 1"));
+            QCOMPARE(header.date, QStringLiteral("03-06-2026"));
+            QCOMPARE(c.records.back().text, QStringLiteral("after"));
+        }
+    }
+}
+
+void ReportTest::damagedFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::addColumn<QString>("lastText");
+
+    const QByteArray open = "......!!!!!!!!...................................\r\n";
+    const QByteArray close = ".................................................\r\n";
+    const QByteArray time = QByteArray(36, ' ') + "10:00:00\r\n";
+    const QByteArray header = "\xe9\xb1\xfa\x81\xc3\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
+    const QByteArray whole = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\nconfidence assessment:  2\r\n" + close;
+    const QByteArray cut = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nhalf an ans";
+
+    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine";
+    QTest::newRow("record cut after its text at the end") << header + cut << 2
+                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans";
+    QTest::newRow("cut record followed by the next run") << header + cut + "\r\n" + header + whole << 4
+                                                         << QStringList{"6: response cut short (no closing line)"} << "mine";
+    QTest::newRow("cut before the text") << header + open + time + "`qQ?" << 2
+                                         << QStringList{"6: response cut short before its text"} << "";
+    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine";
+    QTest::newRow("NUL bytes in a response") << header + open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\n" + QByteArray("bad\0byte\r\n", 10) + close
+                                             << 2 << QStringList{"11: bytes that are not Windows-1252 text (1 line(s)); shown as read"}
+                                             << QString::fromLatin1("bad\0byte", 8);
+    QTest::newRow("re-saved as UTF-8") << QByteArray("assignment #001\r\n").prepend("\xc3\xa9\xc2\xb1\r\n") + "001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + whole
+                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine";
+    QTest::newRow("lines outside any record") << header + "stray\r\nlines\r\n" + whole << 2
+                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine";
+    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "";
+    QTest::newRow("not a record file") << QByteArray("just some text\r\n") << 0
+                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "";
+}
+
+void ReportTest::damagedFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, records);
+    QFETCH(QStringList, warnings);
+    QFETCH(QString, lastText);
+
+    const RecordFileContents c = parseRecordBytes(bytes, QStringLiteral("send_0306.txt"));
+    QCOMPARE(warningTexts(c), warnings);
+    for (const ReadWarning &w : c.warnings)
+        QCOMPARE(w.file, QStringLiteral("send_0306.txt"));
+    QCOMPARE(int(c.records.size()), records);
+    if (records > 0)
+        QCOMPARE(c.records.back().text, lastText);
+}
+
+void ReportTest::folderWithoutFiles()
+{
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("class/anna"));
+    QDir(dir.path()).mkpath(QStringLiteral("class/ben"));
+    QFile f(dir.filePath(QStringLiteral("class/ben/notes_.txt")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class")), dir.filePath(QStringLiteral("gone"))});
+    QStringList seen;
+    for (const ReadWarning &w : data.warnings)
+        seen.append(QDir(dir.path()).relativeFilePath(w.file) + QLatin1String(": ") + w.message);
+    QCOMPARE(seen, (QStringList{"class/anna: a folder without masterFile.txt, send_*.txt or notes_.txt",
+                                "gone: no such file or folder", "class/ben/notes_.txt: empty file"}));
+    QCOMPARE(int(data.students.size()), 1);
+}
+
+void ReportTest::htmlOfSmallClass()
+{
+    QTemporaryDir classDir;
+    {
+        StudentRun anna; // both questions, a weak self-critique, a note
+        anna.at(9, 0, 0);
+        anna.next();
+        anna.respond(QStringLiteral("x > 30"), QStringLiteral("1"));
+        anna.next();
+        anna.respond(QStringLiteral("I got it"), QStringLiteral("0"));
+        anna.next();
+        anna.respond(QStringLiteral("x between 1/2 and 4"), QStringLiteral("3"));
+        anna.note(QStringLiteral("ask about <b> & \"quotes\""));
+        anna.copyTo(classDir.filePath(QStringLiteral("anna")));
+    }
+    {
+        StudentRun ben(QDate(2026, 3, 7)); // the first question only, a rating typed as words
+        ben.next();
+        ben.respond(QStringLiteral("30"), QStringLiteral("sure"));
+        ben.next();
+        ben.respond(QStringLiteral("fine"), QStringLiteral("1"));
+        ben.copyTo(classDir.filePath(QStringLiteral("ben")));
+    }
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({classDir.path()});
+    QVERIFY(!data.hasWarnings());
+    const QString html = htmlReport(data, summarize(data), QDateTime(QDate(2026, 3, 8), QTime(8, 0)));
+
+    QXmlStreamReader xml(html);
+    QMap<QString, QString> byId;
+    QList<QStringList> questionRows;
+    QStringList row;
+    int svgs = 0, details = 0, scripts = 0;
+    QString cellText;
+    int depth = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const QString name = xml.name().toString();
+            svgs += name == QLatin1String("svg");
+            details += name == QLatin1String("details");
+            scripts += name == QLatin1String("script");
+            const QString id = xml.attributes().value(QLatin1String("id")).toString();
+            if (name == QLatin1String("td") && !id.isEmpty())
+                byId.insert(id, xml.readElementText(QXmlStreamReader::IncludeChildElements));
+            else if (name == QLatin1String("tr"))
+                row.clear();
+            else if (name == QLatin1String("td")) {
+                cellText.clear();
+                depth = 1;
+            }
+        } else if (xml.isCharacters() && depth) {
+            cellText += xml.text();
+        } else if (xml.isEndElement()) {
+            if (xml.name() == QLatin1String("td") && depth) {
+                row.append(cellText.trimmed());
+                depth = 0;
+            } else if (xml.name() == QLatin1String("tr") && row.size() >= 5) {
+                questionRows.append(row);
+            }
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString() + QStringLiteral(" at line %1").arg(xml.lineNumber())));
+    QCOMPARE(scripts, 0);
+    QCOMPARE(byId.value(QStringLiteral("students")), QStringLiteral("2"));
+    QCOMPARE(byId.value(QStringLiteral("days")), QStringLiteral("2"));
+    QCOMPARE(byId.value(QStringLiteral("responses")), QStringLiteral("5"));
+    QCOMPARE(byId.value(QStringLiteral("notes")), QStringLiteral("1"));
+    // Three charts per student and a bar per rated cell.
+    QVERIFY2(svgs >= 6, qPrintable(QString::number(svgs)));
+    QCOMPARE(details, 6 + 3); // every response and note, and each course text answered once
+
+    // The flagged table lists question 1 (anna's 0 self-critique, ben's 1)
+    // first, then the assignment's table lists both questions.
+    QCOMPARE(questionRows.first().mid(0, 4), (QStringList{"Assignment 1", "1", "Section 0.1.28 solve x/2-x/3>5", "2"}));
+    bool secondQuestionListed = false;
+    for (const QStringList &r : questionRows)
+        secondQuestionListed = secondQuestionListed || r.mid(0, 3) == QStringList{"2", "Section 0.1 solve 2x^2+1<9x-3", "1"};
+    QVERIFY(secondQuestionListed);
+    QVERIFY2(questionRows.first().at(4).contains(QStringLiteral("0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 \u00b7 other 1: \u201csure\u201d")),
+             qPrintable(questionRows.first().at(4)));
+    QVERIFY2(questionRows.first().at(5).contains(QStringLiteral("0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0")),
+             qPrintable(questionRows.first().at(5)));
+    QVERIFY(html.contains(QStringLiteral("ask about &lt;b&gt; &amp; &quot;quotes&quot;")));
+
+    // Calibration: anna's confidence 1 on question 1 followed by self-critique 0.
+    const ClassSummary sum = summarize(data);
+    QCOMPARE(sum.perStudent[0].calibration[1][0], 1);
+    QCOMPARE(sum.perStudent[1].calibrationApart, 1);
+}
+
+void ReportTest::csvAndJsonHoldEveryRecord()
+{
+    QTemporaryDir classDir;
+    StudentRun s;
+    s.next();
+    s.respond(QStringLiteral("a, \"quoted\"\r\nsecond line"), QStringLiteral("2"));
+    s.note(QStringLiteral("n"));
+    s.copyTo(classDir.filePath(QStringLiteral("cara")));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({classDir.path()});
+
+    const QByteArray csv = csvTable(data);
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(3)));
+    QCOMPARE(rows.first(), (QStringList{"student", "file", "date", "time", "assignment", "question", "record", "rating_kind",
+                                        "rating", "bank_first_line", "text", "line", "copy_of"}));
+    // master: header, response, note; SEND: the same; notes file: the note.
+    QCOMPARE(rows.size(), 1 + 3 + 3 + 1);
+    const QStringList response = rows.at(2);
+    QCOMPARE(response, (QStringList{"cara", "masterFile.txt", "03-06-2026", "14:05:09", "001", "1", "response", "confidence",
+                                    "2", firstQuestion, "a, \"quoted\"\r\nsecond line", "6", ""}));
+    QCOMPARE(rows.at(5).at(12), QStringLiteral("masterFile.txt")); // the SEND file's copy
+    QCOMPARE(rows.at(7).at(6), QStringLiteral("note"));
+
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(jsonTable(data), &error);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(json.array().size(), 7);
+    const QJsonObject first = json.array().at(1).toObject();
+    QCOMPARE(first.value(QLatin1String("text")).toString(), QStringLiteral("a, \"quoted\"\r\nsecond line"));
+    QCOMPARE(first.value(QLatin1String("question")).toInt(), 1);
+}
+
+void ReportTest::exitStatus_data()
+{
+    QTest::addColumn<QByteArray>("sendFile");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("stderrHolds");
+
+    const QByteArray whole = "\xe9\xb1\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
+    QTest::newRow("every file read") << whole << 0 << "writing ";
+    QTest::newRow("a file with a warning") << whole + "stray\r\n" << 1 << "send_0306.txt:6: 1 line(s) that belong to no record";
+    QTest::newRow("nothing readable") << QByteArray() << 2 << "send_0306.txt: empty file";
+}
+
+void ReportTest::exitStatus()
+{
+    QFETCH(QByteArray, sendFile);
+    QFETCH(int, status);
+    QFETCH(QString, stderrHolds);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("dana"));
+    QFile f(dir.filePath(QStringLiteral("dana/send_0306.txt")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(sendFile);
+    f.close();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(REPORT_PROGRAM), {dir.filePath(QStringLiteral("dana"))});
+    QVERIFY(p.waitForFinished(60000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    QCOMPARE(p.exitCode(), status);
+    QVERIFY2(err.contains(stderrHolds), qPrintable(err));
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("report.html"))));
+}
+
+QTEST_MAIN(ReportTest)
+#include "tst_report.moc"
