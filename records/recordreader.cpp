@@ -9,6 +9,8 @@
 #include <QStringDecoder>
 #include <QTime>
 
+#include <array>
+
 namespace {
 
 const QLatin1String openingSeparator("......!!!!!!!!...................................");
@@ -332,21 +334,29 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
         out.warnings.push_back({path, 0, QStringLiteral("empty file")});
         return out;
     }
+    // One pass decodes the bytes and finds the lines: a line ends at CR or
+    // CR LF, as the program's own readers see it.
     QString text;
-    if (isUtf8WithNonAscii(bytes)) {
+    const bool utf8 = isUtf8WithNonAscii(bytes);
+    if (utf8) {
         // An editor or a mail program may have re-saved the file as UTF-8.
         text = QStringDecoder(QStringDecoder::Utf8).decode(bytes);
         if (text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1);
         out.warnings.push_back({path, 1, QStringLiteral("UTF-8 text, not Windows-1252; read as UTF-8")});
     } else {
-        text = Cp1252::decode(bytes);
+        text.resize(bytes.size());
     }
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int b = 0; b < 256; ++b)
+            t[size_t(b)] = Cp1252::charOf(b).unicode();
+        return t;
+    }();
 
-    // Lines end at CR or CR LF, as the program's own readers see them.
     std::vector<Line> lines;
-    lines.reserve(bytes.size() / 40 + 16);
-    const char16_t *begin = reinterpret_cast<const char16_t *>(text.constData());
+    lines.reserve(size_t(bytes.size() / 40 + 16));
+    char16_t *begin = reinterpret_cast<char16_t *>(text.data());
     const char16_t *end = begin + text.size();
     const char16_t *start = begin;
     bool suspect = false;
@@ -364,12 +374,16 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
         }
         lines.push_back({line, number, suspect});
     };
-    for (const char16_t *p = begin; p < end; ++p) {
-        const char16_t c = *p;
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.constData());
+    for (char16_t *p = begin; p < end; ++p) {
+        const char16_t c = utf8 ? *p : (*p = table[*in++]);
         if (c == u'\r') {
             add(p);
-            if (p + 1 < end && p[1] == u'\n')
+            if (p + 1 < end && (utf8 ? p[1] : table[*in]) == u'\n') {
                 ++p;
+                if (!utf8)
+                    *p = table[*in++];
+            }
             start = p + 1;
             suspect = false;
             ++number;

@@ -5,6 +5,10 @@
 #include <QHash>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -37,26 +41,92 @@ int seconds(const QString &time)
     return time.size() == 8 ? time.mid(0, 2).toInt() * 3600 + time.mid(3, 2).toInt() * 60 + time.mid(6, 2).toInt() : -1;
 }
 
-/// yyyy-mm-dd hh:mm:ss from mm-dd-yyyy and the time, for ordering.
-QString sortStamp(const FileRecord &r)
+/// The moment of a record as one number (yyyymmddhhmmss), for ordering.
+qint64 sortStamp(const FileRecord &r)
 {
     const QString &d = r.date;
-    return (d.size() == 10 ? d.mid(6, 4) + d.left(2) + d.mid(3, 2) : QString()) + r.time;
+    const qint64 day = d.size() == 10 ? d.mid(6, 4).toLongLong() * 10000 + d.left(2).toLongLong() * 100 + d.mid(3, 2).toLongLong() : 0;
+    return day * 1000000 + (seconds(r.time) < 0 ? 0 : seconds(r.time));
 }
 
-size_t contentHash(const FileRecord &r)
+size_t contentHash(const FileRecord &r, int bankTextId)
 {
-    return qHashMulti(0, int(r.kind), r.date, r.codeLine, r.bankText, r.text, int(r.ratingKind), r.rating);
+    return qHashMulti(0, int(r.kind), r.date, r.codeLine, bankTextId, r.text, int(r.ratingKind), r.rating);
 }
 
-bool sameContent(const FileRecord &a, const FileRecord &b)
+bool sameContent(const FileRecord &a, const FileRecord &b, bool sameBankText)
 {
     // Each file's time line is read from the clock on its own, so two
     // copies of one record may be a second apart.
     const int ta = seconds(a.time), tb = seconds(b.time);
     return a.kind == b.kind && a.date == b.date && std::abs(ta - tb) <= 2 && a.codeLine == b.codeLine
-           && a.ratingKind == b.ratingKind && a.rating == b.rating && a.bankText == b.bankText && a.text == b.text;
+           && a.ratingKind == b.ratingKind && a.rating == b.rating && sameBankText && a.text == b.text;
 }
+
+/// Reads and parses files on the other cores a little ahead of the one
+/// thread that puts the class together, in the order they are taken.
+class ReadAhead
+{
+public:
+    explicit ReadAhead(std::vector<QString> paths) : m_paths(std::move(paths)), m_results(m_paths.size())
+    {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i)
+            m_workers.emplace_back([this] { work(); });
+    }
+    ~ReadAhead()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread &t : m_workers)
+            t.join();
+    }
+    /// The contents of file `index`; files are taken in order.
+    RecordFileContents take(size_t index)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_results[index].has_value(); });
+        RecordFileContents contents = std::move(*m_results[index]);
+        m_results[index].reset();
+        m_taken = index + 1;
+        m_changed.notify_all();
+        return contents;
+    }
+
+private:
+    void work()
+    {
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                // Only a window ahead, so that memory holds a few files, not the class.
+                m_changed.wait(lock, [&] { return m_stop || m_next >= m_paths.size() || m_next < m_taken + window; });
+                if (m_stop || m_next >= m_paths.size())
+                    return;
+                index = m_next++;
+            }
+            RecordFileContents contents = readRecordFile(m_paths[index]);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_results[index] = std::move(contents);
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    static constexpr size_t window = 32;
+    std::vector<QString> m_paths;
+    std::vector<std::optional<RecordFileContents>> m_results;
+    std::vector<std::thread> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_next = 0, m_taken = 0;
+    bool m_stop = false;
+};
 
 } // namespace
 
@@ -120,12 +190,23 @@ ClassData ClassReader::read(const QStringList &paths) const
     for (const Student &s : data.students)
         total += int(s.files.size());
     int done = 0;
+    // A class answers the same few hundred bank texts again and again: each
+    // is kept once, and looked up in the course once per assignment.
+    QHash<QString, int> textIds;
+    std::vector<QString> texts;
+    QHash<QPair<int, QString>, const CoursePlace *> places;
+    data.records.reserve(size_t(total) * 40);
+    std::vector<QString> allFiles;
+    for (const Student &s : data.students)
+        allFiles.insert(allFiles.end(), s.files.begin(), s.files.end());
+    ReadAhead files(std::move(allFiles));
     for (size_t si = 0; si < data.students.size(); ++si) {
         Student &student = data.students[si];
         QMultiHash<size_t, int> seen;
+        std::vector<std::pair<qint64, int>> order;
         for (int fi = 0; fi < student.files.size(); ++fi) {
             const QString &path = student.files[fi];
-            RecordFileContents contents = readRecordFile(path);
+            RecordFileContents contents = files.take(size_t(done));
             for (ReadWarning &w : contents.warnings)
                 data.warnings.push_back(std::move(w));
             data.bytesRead += contents.bytes;
@@ -134,12 +215,27 @@ ClassData ClassReader::read(const QStringList &paths) const
                 ClassRecord c;
                 c.student = int(si);
                 c.file = fileName;
-                if (r.kind != FileRecord::Header)
-                    c.place = m_course.find(r.bankText, r.assignment);
-                const size_t h = contentHash(r);
+                int textId = -1;
+                if (r.kind != FileRecord::Header) {
+                    auto t = textIds.constFind(r.bankText);
+                    if (t == textIds.cend()) {
+                        t = textIds.insert(r.bankText, int(texts.size()));
+                        texts.push_back(r.bankText);
+                    }
+                    textId = *t;
+                    r.bankText = texts[size_t(textId)];
+                    const QPair<int, QString> key(textId, r.assignment);
+                    auto p = places.constFind(key);
+                    if (p == places.cend())
+                        p = places.insert(key, m_course.find(r.bankText, r.assignment));
+                    c.place = *p;
+                }
+                const size_t h = contentHash(r, textId);
                 for (auto it = seen.constFind(h); it != seen.cend() && it.key() == h; ++it) {
                     const ClassRecord &first = data.records[size_t(*it)];
-                    if (first.file != fileName && sameContent(first.record, r)) {
+                    // Bank texts are kept once, so the same text is the same string.
+                    if (first.file != fileName
+                        && sameContent(first.record, r, first.record.bankText.constData() == r.bankText.constData())) {
                         c.repeats = first.file;
                         break;
                     }
@@ -147,18 +243,21 @@ ClassData ClassReader::read(const QStringList &paths) const
                 c.record = std::move(r);
                 if (c.repeats.isEmpty()) {
                     seen.insert(h, int(data.records.size()));
-                    student.records.push_back(int(data.records.size()));
+                    order.emplace_back(sortStamp(c.record), int(data.records.size()));
                 }
                 data.records.push_back(std::move(c));
             }
             ++data.filesRead;
+            ++done;
             if (m_progress)
-                m_progress(++done, total, data.bytesRead);
+                m_progress(done, total, data.bytesRead);
         }
         // Oldest first; records of one moment keep their order in the files.
-        std::stable_sort(student.records.begin(), student.records.end(), [&](int a, int b) {
-            return sortStamp(data.records[size_t(a)].record) < sortStamp(data.records[size_t(b)].record);
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [](const auto &a, const auto &b) { return a.first < b.first; });
+        student.records.reserve(order.size());
+        for (const auto &o : order)
+            student.records.push_back(o.second);
     }
     return data;
 }

@@ -1,0 +1,213 @@
+// reportbench: how fast the instructor's report reads a class, against the
+// floor of reading and decoding the same bytes.
+//
+// The class: a few students work through a whole semester (all 29
+// assignments, one run each, on days four days apart) with the student
+// program's own commands and record writers; their folders are then copied
+// until the class has 300 students. Usage: reportbench [--students=N]
+// [--reps=N] [--keep=FOLDER].
+
+#include "flow/queryform.h"
+#include "records/cp1252.h"
+#include "report/classmodel.h"
+#include "report/classreader.h"
+#include "report/coursetext.h"
+#include "report/htmlreport.h"
+#include "ui/platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+/// Answers the start-up boxes from a list and every rating from a seeded
+/// generator (mostly 0 to 3, now and then a blank or a word); its clock is
+/// moved on by the driver.
+class SemesterPlatform : public Platform
+{
+public:
+    QStringList answers;
+    QDateTime clock;
+    quint32 seed = 1;
+    int exits = 0;
+    QStringList messages;
+
+    quint32 next()
+    {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    }
+    QString inputBox(const QString &) override
+    {
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        const quint32 r = next() % 40;
+        return r == 0 ? QString() : r == 1 ? QStringLiteral("not sure") : QString::number(r % 4);
+    }
+    void message(const QString &text) override { messages.append(text); }
+    QDateTime now() override { return clock; }
+    void seedRandom(quint32) override {}
+    float random() override { return float(next() % 16777216u) / 16777216.0f; }
+    void beep() override {}
+    void setClipboardImage(const QImage &) override {}
+    QImage clipboardImage() override { return QImage(); }
+    void exitProcess() override { ++exits; }
+};
+
+/// One student's semester with the program's own commands, into `folder`.
+void writeSemester(const QString &folder, quint32 seed)
+{
+    SemesterPlatform platform;
+    platform.seed = seed;
+    QDir().mkpath(folder);
+    QDateTime clock(QDate(2026, 1, 12), QTime(18, 0, 0));
+    static const QString words = QStringLiteral(
+        "the derivative of x^2 is 2x so the slope at 3 is 6; I multiplied both sides by 6 and the inequality kept its "
+        "direction because 6 is positive. My answer agrees with the given one except for the endpoint. ");
+    for (int assignment = 1; assignment <= 29; ++assignment) {
+        platform.clock = clock.addDays(4 * (assignment - 1));
+        platform.answers = {QStringLiteral("Student"), QStringLiteral("1"), folder, QString::number(assignment)};
+        platform.exits = 0;
+        QueryForm form(platform);
+        form.setDefaultFolder(folder);
+        if (!form.startRun()) {
+            std::fprintf(stderr, "start-up failed: %s\n", qPrintable(platform.messages.join(QLatin1Char(' '))));
+            std::exit(2);
+        }
+        while (platform.exits == 0) {
+            platform.clock = platform.clock.addSecs(30 + platform.next() % 240);
+            form.cmdNextQuestionClick();
+            if (platform.exits)
+                break;
+            const quint32 r = platform.next() % 10;
+            if (r < 7) {
+                // Answers of one to several lines, some long.
+                QString text = words.left(20 + int(platform.next() % words.size()));
+                if (platform.next() % 4 == 0)
+                    text += QStringLiteral("\r\n\r\n") + words;
+                QueryForm::setBoxText(form.txt_answer, text);
+                form.cmdEnterResponseClick();
+            } else if (r == 7) {
+                QueryForm::setBoxText(form.txt_answer, QStringLiteral("ask in class about this one"));
+                form.cmdSaveAsNotesClick();
+            }
+        }
+        if (!platform.messages.isEmpty()) {
+            std::fprintf(stderr, "the program said: %s\n", qPrintable(platform.messages.first()));
+            std::exit(2);
+        }
+    }
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int students = 300, distinct = 5, reps = 5;
+    QString keep;
+    for (const QString &arg : app.arguments().mid(1)) {
+        if (arg.startsWith(QLatin1String("--students=")))
+            students = std::max(1, arg.mid(11).toInt());
+        else if (arg.startsWith(QLatin1String("--reps=")))
+            reps = std::max(1, arg.mid(7).toInt());
+        else if (arg.startsWith(QLatin1String("--keep=")))
+            keep = arg.mid(7);
+    }
+
+    QTemporaryDir temp;
+    const QString root = keep.isEmpty() ? temp.path() : keep;
+    const QString classDir = root + QStringLiteral("/class");
+    QElapsedTimer timer;
+    timer.start();
+    // A kept folder from an earlier run is used again as it is.
+    const bool written = QFileInfo::exists(classDir + QStringLiteral("/student-%1").arg(students, 3, 10, QLatin1Char('0')));
+    for (int i = 0; !written && i < std::min(distinct, students); ++i)
+        writeSemester(root + QStringLiteral("/semester-%1").arg(i), quint32(1000 + i));
+    const double writeSeconds = timer.elapsed() / 1000.0;
+    for (int s = 0; !written && s < students; ++s) {
+        const QString from = root + QStringLiteral("/semester-%1").arg(s % distinct);
+        const QString to = classDir + QStringLiteral("/student-%1").arg(s + 1, 3, 10, QLatin1Char('0'));
+        QDir().mkpath(to);
+        for (const QString &name : QDir(from).entryList(QDir::Files))
+            QFile::copy(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name);
+    }
+
+    QStringList files;
+    for (QDirIterator it(classDir, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
+        files.append(it.next());
+    files.sort();
+
+    const CourseIndex course(courseEntries());
+    std::vector<double> floorMs, readMs, reportMs;
+    qint64 bytes = 0;
+    size_t records = 0;
+    for (int rep = 0; rep < reps + 1; ++rep) {
+        // The floor: every file's bytes read and decoded, nothing more.
+        timer.restart();
+        qint64 total = 0;
+        qint64 chars = 0;
+        for (const QString &path : files) {
+            QFile f(path);
+            if (!f.open(QIODevice::ReadOnly))
+                return 2;
+            const QByteArray b = f.readAll();
+            total += b.size();
+            chars += Cp1252::decode(b).size();
+        }
+        const double floor = timer.nsecsElapsed() / 1e6;
+        if (chars != total)
+            return 2;
+
+        timer.restart();
+        const ClassData data = ClassReader(course).read({classDir});
+        const double read = timer.nsecsElapsed() / 1e6;
+        timer.restart();
+        const QString html = htmlReport(data, summarize(data), QDateTime::currentDateTime());
+        const double report = timer.nsecsElapsed() / 1e6;
+        if (data.hasWarnings() || data.students.size() != size_t(students)) {
+            std::fprintf(stderr, "the class was not read whole (%zu warnings, first: %s %d %s)\n", data.warnings.size(),
+                         data.warnings.empty() ? "" : qPrintable(data.warnings[0].file),
+                         data.warnings.empty() ? 0 : data.warnings[0].line,
+                         data.warnings.empty() ? "" : qPrintable(data.warnings[0].message));
+            return 2;
+        }
+        bytes = total;
+        records = data.records.size();
+        if (rep == 0)
+            continue; // the first pass fills the page cache
+        floorMs.push_back(floor);
+        readMs.push_back(read);
+        reportMs.push_back(report);
+        Q_UNUSED(html);
+    }
+
+    const double f = median(floorMs), r = median(readMs), h = median(reportMs);
+    std::printf("class: %d students (%d distinct semesters written in %.1f s), %lld files, %.1f MB, %zu records\n",
+                students, std::min(distinct, students), writeSeconds, qlonglong(files.size()), bytes / 1e6, records);
+    std::printf("%-40s %10s %10s %7s\n", "figure", "measured", "floor", "ratio");
+    std::printf("%-40s %7.0f ms %7.0f ms %7.2f\n", "read the class (records, course, copies)", r, f, r / f);
+    std::printf("%-40s %7.0f ms %10s %7s\n", "summary and HTML from what was read", h, "", "");
+    std::printf("{\"students\":%d,\"files\":%lld,\"bytes\":%lld,\"records\":%zu,\"read_ms\":%.1f,\"floor_ms\":%.1f,"
+                "\"ratio\":%.3f,\"html_ms\":%.1f}\n",
+                students, qlonglong(files.size()), qlonglong(bytes), records, r, f, r / f, h);
+    return 0;
+}
