@@ -288,7 +288,7 @@ void ReportTest::htmlOfSmallClass()
     {
         StudentRun ben(QDate(2026, 3, 7)); // the first question only, a rating typed as words
         ben.next();
-        ben.respond(QStringLiteral("30"), QStringLiteral("sure"));
+        ben.respond(QStringLiteral("30"), QStringLiteral("2 or 3"));
         ben.next();
         ben.respond(QStringLiteral("fine"), QStringLiteral("1"));
         ben.copyTo(classDir.filePath(QStringLiteral("ben")));
@@ -349,7 +349,7 @@ void ReportTest::htmlOfSmallClass()
     for (const QStringList &r : questionRows)
         secondQuestionListed = secondQuestionListed || r.mid(0, 3) == QStringList{"2", "Section 0.1 solve 2x^2+1<9x-3", "1"};
     QVERIFY(secondQuestionListed);
-    QVERIFY2(questionRows.first().at(4).contains(QStringLiteral("0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 \u00b7 other 1: \u201csure\u201d")),
+    QVERIFY2(questionRows.first().at(4).contains(QStringLiteral("0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 \u00b7 other 1: \u201c2 or 3\u201d")),
              qPrintable(questionRows.first().at(4)));
     QVERIFY2(questionRows.first().at(5).contains(QStringLiteral("0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0")),
              qPrintable(questionRows.first().at(5)));
