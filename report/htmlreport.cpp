@@ -188,6 +188,15 @@ QString htmlReport(const ClassData &data, const ClassSummary &sum, const QDateTi
                          names.append(f.section(QLatin1Char('/'), -1));
                      return names.join(QStringLiteral(", "));
                  }()));
+        h += QStringLiteral("<div class=\"charts\">\n");
+        h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
+        h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
+        h += Charts::calibration(st.calibration, QStringLiteral("Confidence against the self-critique that followed"));
+        h += QStringLiteral("\n</div>\n");
+        if (st.calibrationApart > 0)
+            h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
+                     .arg(st.calibrationApart);
+
         h += QStringLiteral("<h3>Days worked</h3>\n<table class=\"days\"><tr><th>date</th><th>from</th><th>to</th><th>records</th></tr>\n");
         for (const DaySummary &d : st.days)
             h += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
@@ -199,15 +208,7 @@ QString htmlReport(const ClassData &data, const ClassSummary &sum, const QDateTi
             h += QStringLiteral("<tr><td>%1</td><td class=\"n\">%2</td><td class=\"n\">%3</td>")
                      .arg(esc(assignmentName(name)), QString::number(counts.responses), QString::number(counts.notes))
                  + spreadCell(counts.confidence) + spreadCell(counts.selfCritique) + QStringLiteral("</tr>\n");
-        h += QStringLiteral("</table>\n<div class=\"charts\">\n");
-        h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
-        h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
-        h += Charts::calibration(st.calibration, QStringLiteral("Confidence against the self-critique that followed"));
-        h += QStringLiteral("\n</div>\n");
-        if (st.calibrationApart > 0)
-            h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
-                     .arg(st.calibrationApart);
-
+        h += QStringLiteral("</table>\n");
         h += QStringLiteral("<h3>Responses and notes</h3>\n");
         for (int ri : student.records) {
             const ClassRecord &c = data.records[size_t(ri)];
