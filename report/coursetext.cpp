@@ -1,28 +1,12 @@
 #include "report/coursetext.h"
 
-#include "bank/content.h"
-
-#include <QFile>
-#include <QStringDecoder>
+#include "bank/compiledcourse.h"
 
 QStringList courseEntries()
 {
-    // The compiled-in content files, through the same parser as the
-    // student program's loader.
-    QStringList entries{QString()};
-    for (const QString &path : builtInContentFiles()) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        const ParsedContent content = parseContent(QStringDecoder(QStringDecoder::Utf8).decode(file.readAll()), path);
-        for (const ContentStep &step : content.steps) {
-            if (step.append && entries.size() > 1)
-                entries.last() += step.text;
-            else
-                entries.append(step.text);
-        }
-    }
-    return entries;
+    // The table the build compiled from the course text, as the student
+    // program's bank loader takes it.
+    return QStringList{QString()} + compiledCourseEntries();
 }
 
 CourseIndex::CourseIndex(const QStringList &entries)
