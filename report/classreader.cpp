@@ -49,9 +49,23 @@ qint64 sortStamp(const FileRecord &r)
     return day * 1000000 + (seconds(r.time) < 0 ? 0 : seconds(r.time));
 }
 
-size_t contentHash(const FileRecord &r, int bankTextId)
+/// A file's records with the hashes the class needs, worked out beside the parsing.
+struct ParsedFile
 {
-    return qHashMulti(0, int(r.kind), r.date, r.codeLine, bankTextId, r.text, int(r.ratingKind), r.rating);
+    RecordFileContents contents;
+    std::vector<size_t> bankHashes, contentHashes;
+};
+
+ParsedFile parseFile(const QString &path)
+{
+    ParsedFile f;
+    f.contents = readRecordFile(path);
+    for (const FileRecord &r : f.contents.records) {
+        const size_t bank = qHash(r.bankText);
+        f.bankHashes.push_back(bank);
+        f.contentHashes.push_back(qHashMulti(0, int(r.kind), r.date, r.codeLine, bank, r.text, int(r.ratingKind), r.rating));
+    }
+    return f;
 }
 
 bool sameContent(const FileRecord &a, const FileRecord &b, bool sameBankText)
@@ -85,11 +99,11 @@ public:
             t.join();
     }
     /// The contents of file `index`; files are taken in order.
-    RecordFileContents take(size_t index)
+    ParsedFile take(size_t index)
     {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_changed.wait(lock, [&] { return m_results[index].has_value(); });
-        RecordFileContents contents = std::move(*m_results[index]);
+        ParsedFile contents = std::move(*m_results[index]);
         m_results[index].reset();
         m_taken = index + 1;
         m_changed.notify_all();
@@ -109,7 +123,7 @@ private:
                     return;
                 index = m_next++;
             }
-            RecordFileContents contents = readRecordFile(m_paths[index]);
+            ParsedFile contents = parseFile(m_paths[index]);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_results[index] = std::move(contents);
@@ -120,7 +134,7 @@ private:
 
     static constexpr size_t window = 32;
     std::vector<QString> m_paths;
-    std::vector<std::optional<RecordFileContents>> m_results;
+    std::vector<std::optional<ParsedFile>> m_results;
     std::vector<std::thread> m_workers;
     std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -192,7 +206,7 @@ ClassData ClassReader::read(const QStringList &paths) const
     int done = 0;
     // A class answers the same few hundred bank texts again and again: each
     // is kept once, and looked up in the course once per assignment.
-    QHash<QString, int> textIds;
+    QMultiHash<size_t, int> textIds; // by the text's hash
     std::vector<QString> texts;
     QHash<QPair<int, QString>, const CoursePlace *> places;
     data.records.reserve(size_t(total) * 40);
@@ -206,23 +220,30 @@ ClassData ClassReader::read(const QStringList &paths) const
         std::vector<std::pair<qint64, int>> order;
         for (int fi = 0; fi < student.files.size(); ++fi) {
             const QString &path = student.files[fi];
-            RecordFileContents contents = files.take(size_t(done));
+            ParsedFile parsed = files.take(size_t(done));
+            RecordFileContents &contents = parsed.contents;
             for (ReadWarning &w : contents.warnings)
                 data.warnings.push_back(std::move(w));
             data.bytesRead += contents.bytes;
             const QString fileName = QFileInfo(path).fileName();
-            for (FileRecord &r : contents.records) {
+            for (size_t k = 0; k < contents.records.size(); ++k) {
+                FileRecord &r = contents.records[k];
                 ClassRecord c;
                 c.student = int(si);
                 c.file = fileName;
                 int textId = -1;
                 if (r.kind != FileRecord::Header) {
-                    auto t = textIds.constFind(r.bankText);
-                    if (t == textIds.cend()) {
-                        t = textIds.insert(r.bankText, int(texts.size()));
+                    const size_t bankHash = parsed.bankHashes[k];
+                    for (auto t = textIds.constFind(bankHash); t != textIds.cend() && t.key() == bankHash; ++t)
+                        if (texts[size_t(*t)] == r.bankText) {
+                            textId = *t;
+                            break;
+                        }
+                    if (textId < 0) {
+                        textId = int(texts.size());
+                        textIds.insert(bankHash, textId);
                         texts.push_back(r.bankText);
                     }
-                    textId = *t;
                     r.bankText = texts[size_t(textId)];
                     const QPair<int, QString> key(textId, r.assignment);
                     auto p = places.constFind(key);
@@ -230,7 +251,7 @@ ClassData ClassReader::read(const QStringList &paths) const
                         p = places.insert(key, m_course.find(r.bankText, r.assignment));
                     c.place = *p;
                 }
-                const size_t h = contentHash(r, textId);
+                const size_t h = parsed.contentHashes[k];
                 for (auto it = seen.constFind(h); it != seen.cend() && it.key() == h; ++it) {
                     const ClassRecord &first = data.records[size_t(*it)];
                     // Bank texts are kept once, so the same text is the same string.
