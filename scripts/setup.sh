@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Installs, only when missing, the Debian packages the program needs to be
-# built and tested, then configures and builds it in ./build.
+# Installs, only when missing, every Debian package the program needs to be
+# built, tested and packed, then configures and builds it with its tests in
+# ./build. With --install-only it stops after installing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-missing.sh build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev fonts-liberation python3
+packages=(
+    build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev # the build
+    fonts-liberation                # the window's font (a metric twin of Arial)
+    python3                         # the course-text arithmetic checks
+    dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
+    appstream desktop-file-utils    # validators of the menu entry and the AppStream data
+    lintian                         # the package's policy check
+)
+scripts/install-missing.sh "${packages[@]}"
+[ "${1:-}" = --install-only ] && exit 0
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
 cmake --build build --parallel "$(nproc)"

@@ -1,0 +1,76 @@
+#include "app/commandline.h"
+
+#include "flow/queryform.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+
+/// A windowed program on Windows has no standard output unless it was
+/// redirected; it borrows the console of the prompt that started it.
+void reachConsole()
+{
+#ifdef Q_OS_WIN
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if ((out == nullptr || out == INVALID_HANDLE_VALUE || GetFileType(out) == FILE_TYPE_UNKNOWN)
+        && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::FILE *console = nullptr;
+        freopen_s(&console, "CONOUT$", "w", stdout);
+    }
+#else
+    // Standard output is already the terminal, pipe or file the caller gave.
+#endif
+}
+
+QByteArray helpText()
+{
+    const QString folder = QDir::toNativeSeparators(QueryForm::systemDefaultFolder());
+    return QStringLiteral(
+               "Usage: calculus-study [--help | --version]\n"
+               "\n"
+               "A study program for the course Applied Calculus I. It asks for your name,\n"
+               "the folder for your files (%1 unless you choose another) and an\n"
+               "assignment number, then steps through the assignment's questions and\n"
+               "worked answers. What you record is appended, time-stamped, to\n"
+               "masterFile.txt, send_MMDD.txt and notes_.txt in that folder\n"
+               "(Windows-1252, CR LF line endings).\n"
+               "\n"
+               "  --help     print this text and exit\n"
+               "  --version  print the version and exit\n"
+               "\n"
+               "Any other argument is ignored. The manual page is calculus-study(1).\n")
+        .arg(folder)
+        .toLocal8Bit();
+}
+
+void print(const QByteArray &text)
+{
+    reachConsole();
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+bool answerCommandLine(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            print(helpText());
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            print(QByteArrayLiteral("calculus-study " CALCULUS_STUDY_VERSION "\n"
+                                    "Copyright 2026 Calculus Study maintainers; MIT licence.\n"));
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+/// Answers --help and --version on standard output. True when one of them was
+/// given: the process should then end with status 0, before any window, folder
+/// or display connection is made. Any other argument is left alone.
+bool answerCommandLine(int argc, char *argv[]);
