@@ -23,8 +23,9 @@ void CommandLineTest::answersWithoutDisplayOrFolder_data()
 
     const QString help = QStringLiteral(
         "Usage: calculus-study \\[--help \\| --version\\]\n\nA study program for the course Applied Calculus I\\."
-        "[^\\n]*\n.*\\(\\S*crsfiles unless you choose another\\).*masterFile\\.txt, send_MMDD\\.txt and "
-        "notes_\\.txt.*--version  print the version and exit\n.*calculus-study\\(1\\)\\.\n");
+        ".*masterFile\\.txt, send_MMDD\\.txt and notes_\\.txt in that folder\n\\(Windows-1252, CR LF line "
+        "endings\\)\\. The folder is \\S*crsfiles\nunless you choose another\\.\n\n.*"
+        "--version  print the version and exit\n.*calculus-study\\(1\\)\\.\n");
     const QString version = QStringLiteral("calculus-study \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n");
 
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << help;
