@@ -9,6 +9,7 @@ packages=(
     build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev # the build
     fonts-liberation                # the window's font (a metric twin of Arial)
     python3                         # the course-text arithmetic checks
+    xvfb                            # a real display for the recovery test to lose
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check
