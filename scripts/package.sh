@@ -25,4 +25,4 @@ status=0
 tags=$(lintian --pedantic --display-info --fail-on error,warning,pedantic "$deb" 2>&1) || status=$?
 printf '%s\n' "$tags" | grep -v "running with root privileges" || true
 [ $status -eq 0 ] || { echo "$deb: lintian reports the tags above"; exit 1; }
-echo "$deb: lintian clean"
+echo "$deb: no lintian error, warning or pedantic tag"
