@@ -63,7 +63,7 @@ public:
     /// Keeps the answer box's typing now and takes back a record waiting for
     /// its rating: the process is about to end without the student's word.
     void keepWorkBeforeSuddenEnd();
-    /// Where the locks of output folders are kept; the user's runtime folder by default.
+    /// Where the locks of output folders are kept; ~/.local/share/calculus-study/locks by default.
     void setLockFolder(const QString &folder) { lockFolder = folder; }
     /// True once the run has ended; no handler does anything after that.
     bool runEnded() const { return ended; }

@@ -61,7 +61,7 @@ void RecordsTest::headerAppendsOnEveryRun()
     TestRun first(oneAssignment, QStringLiteral("3"));
     QVERIFY(first.start());
     const QByteArray once = first.file(QStringLiteral("send_0306.txt"));
-    first.form.reset(); // the first window is closed: one window per folder
+    first.form->cmdQuitClick(); // one window per folder: the first run's end frees it
     // A second run on the same day, another year, into the same folder.
     ScriptedPlatform second;
     second.clock = QDateTime(QDate(2027, 3, 6), QTime(9, 0, 0));

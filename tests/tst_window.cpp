@@ -394,6 +394,9 @@ void WindowTest::workWithTheNewKeysOnly()
     type("primes are odd, but for 2");
     keys(Qt::Key_S, Qt::ControlModifier);
     QVERIFY(run.file(QStringLiteral("notes_.txt")).contains("NOTES -------> primes are odd, but for 2\r\n"));
+    // Ctrl+S held a moment too long: the key's repeats must not save empty notes.
+    QTest::simulateEvent(run.form->txt_answer, true, Qt::Key_S, Qt::ControlModifier, QString(), true);
+    QCOMPARE(run.file(QStringLiteral("notes_.txt")).count("NOTES"), 1);
     QCOMPARE(run.platform.prompts.size(), 6); // the four of start-up and the two ratings
 
     QTest::keyClick(run.form->txt_answer, Qt::Key_Q, Qt::ControlModifier);

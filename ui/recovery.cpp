@@ -144,6 +144,11 @@ bool AnswerRecovery::write(const QString &text)
     return true;
 }
 
+void AnswerRecovery::releaseLock()
+{
+    m_lock.reset();
+}
+
 void AnswerRecovery::discard()
 {
     m_timer.stop();

@@ -56,6 +56,9 @@ public:
     /// The first problem with the recovery file this run, once; empty after that.
     QString takeProblem();
     bool pending() const { return m_timer.isActive(); }
+    /// Gives up this window's lock at the end of the run; the file, if any,
+    /// stays for the next start to offer back.
+    void releaseLock();
     /// This window's own recovery file.
     QString path() const { return m_path; }
 

@@ -107,6 +107,9 @@ void QueryForm::wireControls()
     for (const auto &[keys, button] : buttonKeys) {
         auto *shortcut = new QShortcut(this);
         shortcut->setKeys(keys);
+        // A key held a little too long must not record an empty note or
+        // response, nor skip entries.
+        shortcut->setAutoRepeat(false);
         connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
     }
 
@@ -242,6 +245,12 @@ void QueryForm::endRun(int status)
     }
     if (recovery && recovery->pending())
         recovery->keepNow(boxText(txt_answer));
+    // The process ends with exit(), which never destroys the form: a lock
+    // left behind is taken over on this machine, but never from another one
+    // that shares the home folder.
+    if (recovery)
+        recovery->releaseLock();
+    folderLock.reset();
     ended = true;
     tmr_pend_exp->stop();
     hide();
