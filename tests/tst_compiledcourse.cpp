@@ -19,6 +19,7 @@ private slots:
     void tableEqualsTheRuntimeParse();
     void buildStepRefusesMalformedText_data();
     void buildStepRefusesMalformedText();
+    void charactersBeyondTheBasicPlaneAreWrittenWhole();
 };
 
 void CompiledCourseTest::tableEqualsTheRuntimeParse()
@@ -111,6 +112,16 @@ void CompiledCourseTest::buildStepRefusesMalformedText()
     QCOMPARE(run.status, 1);
     QVERIFY2(run.errors.startsWith(dir.filePath(where)), qPrintable(run.errors));
     QVERIFY2(run.output.isEmpty(), "a refused course text must leave no table for the build to use");
+}
+
+void CompiledCourseTest::charactersBeyondTheBasicPlaneAreWrittenWhole()
+{
+    // Each half of a surrogate pair written as \uD835 is ill-formed C++, and
+    // the build would fail in the generated table, naming no course file.
+    QTemporaryDir dir;
+    const ToolRun run = runTool(dir, {writeFile(dir, QStringLiteral("001.txt"), "@@\nlet \xf0\x9d\x91\xa5 = \xc3\xa9\n")});
+    QCOMPARE(run.status, 0);
+    QVERIFY2(run.output.contains("let \\U0001d465 = \\u00e9"), run.output.constData());
 }
 
 QTEST_MAIN(CompiledCourseTest)

@@ -69,7 +69,16 @@ QByteArray literal(const QString &text)
             out += "\\?"; // never part of a trigraph, whatever the compiler
         else if (c >= 32 && c < 127)
             out += char(c);
-        else
+        else if (c < 0xA0)
+            // A universal character name below U+00A0 is ill-formed; an octal
+            // escape never takes in the digits after it.
+            out += '\\' + QByteArray::number(c, 8).rightJustified(3, '0');
+        else if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            // A surrogate half is no character of its own: the pair is written as one.
+            const char32_t pair = QChar::surrogateToUcs4(c, text.at(i + 1).unicode());
+            out += QByteArray("\\U") + QByteArray::number(uint(pair), 16).rightJustified(8, '0');
+            ++i;
+        } else
             out += QByteArray("\\u") + QByteArray::number(c, 16).rightJustified(4, '0');
     }
     out += '"';
