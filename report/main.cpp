@@ -49,9 +49,9 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Reads the files of the calculus study program (masterFile.txt, send_MMDD.txt, notes_.txt) and writes "
         "a report for the instructor.\nExit status: 0 all read, 1 some file gave a warning, 2 nothing could be "
-        "read, 3 the report could not be written."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+        "read (or the command line was wrong), 3 the report could not be written."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption html(QStringLiteral("html"), QStringLiteral("Write the HTML report to FILE."), QStringLiteral("FILE"));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Write every record as CSV to FILE."), QStringLiteral("FILE"));
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Write every record as JSON to FILE."), QStringLiteral("FILE"));
@@ -59,7 +59,16 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("A student's folder, a folder of students' folders (a class), or single files."),
                                  QStringLiteral("PATH..."));
-    parser.process(app);
+    // process() would end a mistyped option with status 1, which already
+    // means "a file gave a warning": like a missing PATH, nothing was read.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        say(QStringLiteral("calculus-study-report: ") + parser.errorText() + QLatin1Char('\n') + parser.helpText());
+        return 2;
+    }
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
     const QStringList paths = parser.positionalArguments();
     if (paths.isEmpty()) {
         say(QStringLiteral("calculus-study-report: no PATH given\n") + parser.helpText());

@@ -33,8 +33,13 @@ QStringList rowOf(const ClassData &data, const ClassRecord &c)
             c.repeats};
 }
 
-void appendCsvField(QString &out, const QString &field)
+void appendCsvField(QString &out, QString field)
 {
+    // A spreadsheet runs a field that starts like a formula; students type
+    // the texts, so such a field is shown as text, after an apostrophe.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    if (!field.isEmpty() && formulaStarts.contains(field.front()))
+        field.prepend(QLatin1Char('\''));
     bool quote = false;
     for (const QChar ch : field)
         if (ch == QLatin1Char(',') || ch == QLatin1Char('"') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {

@@ -367,7 +367,7 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     StudentRun s;
     s.next();
     s.respond(QStringLiteral("a, \"quoted\"\r\nsecond line"), QStringLiteral("2"));
-    s.note(QStringLiteral("n"));
+    s.note(QStringLiteral("=HYPERLINK(\"x\")"));
     s.copyTo(classDir.filePath(QStringLiteral("cara")));
     const CourseIndex course(courseEntries());
     const ClassData data = ClassReader(course).read({classDir.path()});
@@ -384,6 +384,8 @@ void ReportTest::csvAndJsonHoldEveryRecord()
                                     "2", firstQuestion, "a, \"quoted\"\r\nsecond line", "6", ""}));
     QCOMPARE(rows.at(5).at(12), QStringLiteral("masterFile.txt")); // the SEND file's copy
     QCOMPARE(rows.at(7).at(6), QStringLiteral("note"));
+    // A spreadsheet must show a student's formula as text, not run it.
+    QCOMPARE(rows.at(3).at(10), QStringLiteral("'=HYPERLINK(\"x\")"));
 
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(jsonTable(data), &error);
@@ -392,6 +394,7 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     const QJsonObject first = json.array().at(1).toObject();
     QCOMPARE(first.value(QLatin1String("text")).toString(), QStringLiteral("a, \"quoted\"\r\nsecond line"));
     QCOMPARE(first.value(QLatin1String("question")).toInt(), 1);
+    QCOMPARE(json.array().at(2).toObject().value(QLatin1String("text")).toString(), QStringLiteral("=HYPERLINK(\"x\")"));
 }
 
 void ReportTest::exitStatus_data()
@@ -399,11 +402,13 @@ void ReportTest::exitStatus_data()
     QTest::addColumn<QByteArray>("sendFile");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("stderrHolds");
+    QTest::addColumn<QString>("option");
 
     const QByteArray whole = "\xe9\xb1\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
-    QTest::newRow("every file read") << whole << 0 << "writing ";
-    QTest::newRow("a file with a warning") << whole + "stray\r\n" << 1 << "send_0306.txt:6: 1 line(s) that belong to no record";
-    QTest::newRow("nothing readable") << QByteArray() << 2 << "send_0306.txt: empty file";
+    QTest::newRow("every file read") << whole << 0 << "writing " << QString();
+    QTest::newRow("a file with a warning") << whole + "stray\r\n" << 1 << "send_0306.txt:6: 1 line(s) that belong to no record" << QString();
+    QTest::newRow("nothing readable") << QByteArray() << 2 << "send_0306.txt: empty file" << QString();
+    QTest::newRow("a mistyped option reads nothing") << whole << 2 << "Unknown option 'htm'" << "--htm";
 }
 
 void ReportTest::exitStatus()
@@ -411,6 +416,7 @@ void ReportTest::exitStatus()
     QFETCH(QByteArray, sendFile);
     QFETCH(int, status);
     QFETCH(QString, stderrHolds);
+    QFETCH(QString, option);
 
     QTemporaryDir dir;
     QDir(dir.path()).mkdir(QStringLiteral("dana"));
@@ -420,12 +426,15 @@ void ReportTest::exitStatus()
     f.close();
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(QStringLiteral(REPORT_PROGRAM), {dir.filePath(QStringLiteral("dana"))});
+    QStringList arguments{dir.filePath(QStringLiteral("dana"))};
+    if (!option.isEmpty())
+        arguments.prepend(option);
+    p.start(QStringLiteral(REPORT_PROGRAM), arguments);
     QVERIFY(p.waitForFinished(60000));
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     QCOMPARE(p.exitCode(), status);
     QVERIFY2(err.contains(stderrHolds), qPrintable(err));
-    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("report.html"))));
+    QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("report.html"))), option.isEmpty());
 }
 
 QTEST_MAIN(ReportTest)
