@@ -67,10 +67,27 @@ bool TestRun::start()
 
 QByteArray TestRun::file(const QString &name) const
 {
-    QFile f(outputPath(name));
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
+    return bytesOf(outputPath(name));
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    writeBytes(path, bytes);
+    return path;
 }
 
 QString TestRun::boxQuestion() const

@@ -51,6 +51,13 @@ inline const QString instructionsShown = QStringLiteral(
     "you can make use of the insight or how you now know how to avoid certain errors.  Also pose for the "
     "instructor any question or questions that you have related to the problem or series of problems.");
 
+/// The bytes of a file, or a null array when it cannot be read.
+QByteArray bytesOf(const QString &path);
+/// Writes `bytes` to `path`, making its folder first; false when it cannot.
+bool writeBytes(const QString &path, const QByteArray &bytes);
+/// Writes `bytes` to the file `name` in `dir` and returns its path.
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes);
+
 /// A bank whose assignment 001 holds `entries` (content-file lines, one
 /// entry each, "" for an empty one), followed by the heading of 002.
 QString bankOfAssignmentOne(const QStringList &entries);

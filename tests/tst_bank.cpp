@@ -43,14 +43,6 @@ struct LoadedBank
     }
 };
 
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return f.fileName();
-}
-
 } // namespace
 
 class BankTest : public QObject

@@ -77,14 +77,6 @@ ToolRun runTool(const QTemporaryDir &dir, const QStringList &contentFiles, int c
     return run;
 }
 
-QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    QFile f(dir.filePath(name));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return f.fileName();
-}
-
 } // namespace
 
 void CompiledCourseTest::buildStepRefusesMalformedText_data()

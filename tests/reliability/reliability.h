@@ -32,21 +32,6 @@ inline QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-/// The bytes of a file, or a null array when it cannot be read.
-inline QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
-
-inline bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 /// Mounts made by a test, undone in reverse order by unmountAll() (called
 /// from cleanup(), so a failed check does not leave a mount behind).
 class Mounts
