@@ -1,6 +1,7 @@
 #include "app/commandline.h"
 
 #include "flow/queryform.h"
+#include "records/recordformat.h"
 
 #include <QDir>
 
@@ -38,7 +39,7 @@ QByteArray helpText()
                "A study program for the course Applied Calculus I. It asks for your name,\n"
                "the folder for your files and an assignment number, then steps through the\n"
                "assignment's questions and worked answers. What you record is appended,\n"
-               "time-stamped, to masterFile.txt, send_MMDD.txt and notes_.txt in that folder\n"
+               "time-stamped, to %2, %3MMDD%4 and %5 in that folder\n"
                "(Windows-1252, CR LF line endings). The folder is %1\n"
                "unless you choose another.\n"
                "\n"
@@ -46,7 +47,8 @@ QByteArray helpText()
                "  --version  print the version and exit\n"
                "\n"
                "Any other argument is ignored. The manual page is calculus-study(1).\n")
-        .arg(folder)
+        .arg(folder, recordformat::masterFileName, recordformat::sendFilePrefix, recordformat::sendFileSuffix,
+             recordformat::notesFileName)
         .toLocal8Bit();
 }
 

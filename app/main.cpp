@@ -1,6 +1,6 @@
 #include "app/commandline.h"
 #include "flow/queryform.h"
-#include "ui/platform.h"
+#include "platform/platform.h"
 #include "ui/recovery.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
     QtPlatform platform;
     QueryForm form(platform);
     form.enableAnswerRecovery(AnswerRecovery::defaultFolder());
-    AnswerRecovery::keepTypingAtEveryEnd(form);
+    form.keepWorkAtEveryEnd();
     if (!form.startRun())
         return 1;
     platform.setDialogParent(&form);

@@ -103,11 +103,11 @@ ParsedContent parseContent(const QString &text, const QString &fileName)
             ++begin;
         while (end > begin && body[end - 1].second)
             --end;
-        QString &text = result.steps[i].text;
+        QString &joined = result.steps[i].text;
         for (size_t k = begin; k < end; ++k) {
             if (k > begin)
-                text += QLatin1String("\r\n");
-            text += body[k].first;
+                joined += QLatin1String("\r\n");
+            joined += body[k].first;
         }
     }
     return result;

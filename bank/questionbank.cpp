@@ -2,7 +2,8 @@
 
 #include "bank/compiledcourse.h"
 #include "bank/content.h"
-#include "ui/platform.h"
+#include "bank/entrygrammar.h"
+#include "platform/platform.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -12,6 +13,44 @@
 QString QueryForm::bankEntry(int index) const
 {
     return index >= 0 && index < bankSize ? QuestionBank[index] : QString();
+}
+
+QString QueryForm::takeEntryMarker(QString &entry)
+{
+    if (entry.startsWith(entrygrammar::questionMarker)) {
+        entry.remove(0, entrygrammar::questionMarker.size());
+        return QStringLiteral("question");
+    }
+    if (entry.startsWith(entrygrammar::answerMarker)) {
+        entry.remove(0, entrygrammar::answerMarker.size());
+        return QStringLiteral("answer");
+    }
+    return QString();
+}
+
+bool QueryForm::isHeadingEntry(const QString &entry)
+{
+    return entrygrammar::isHeading(entry);
+}
+
+bool QueryForm::isHeadingOf(const QString &entry, const QString &number)
+{
+    return entrygrammar::isHeadingOf(entry, number);
+}
+
+bool QueryForm::beginsAssignment(const QString &entry, const QString &number)
+{
+    return entrygrammar::beginsAssignment(entry, number);
+}
+
+bool QueryForm::isRoutineEntry(const QString &entry)
+{
+    return entrygrammar::isRoutineEntry(entry);
+}
+
+QString QueryForm::routineName(const QString &entry)
+{
+    return remSpaces(entrygrammar::routineText(entry).toString()).toLower();
 }
 
 bool QueryForm::loadQuestionBank()

@@ -15,6 +15,7 @@
 //   querybench --mode=walk     child: start-up and a whole walk of assignment 2
 
 #include "benchplatform.h"
+#include "tests/formaccess.h"
 #include "flow/queryform.h"
 
 #include <QApplication>
@@ -135,13 +136,13 @@ struct Run
 };
 
 /// A bare text box of the question box's font, size and wrapping, shown.
-std::unique_ptr<QPlainTextEdit> bareBox(const QueryForm &form)
+std::unique_ptr<QPlainTextEdit> bareBox(QueryForm &form)
 {
     auto box = std::make_unique<QPlainTextEdit>();
-    box->setFont(form.txt_question->font());
-    box->resize(form.txt_question->size());
-    box->setLineWrapMode(form.txt_question->lineWrapMode());
-    box->setWordWrapMode(form.txt_question->wordWrapMode());
+    box->setFont(inside(form).txt_question->font());
+    box->resize(inside(form).txt_question->size());
+    box->setLineWrapMode(inside(form).txt_question->lineWrapMode());
+    box->setWordWrapMode(inside(form).txt_question->wordWrapMode());
     box->show();
     settle();
     return box;
@@ -275,7 +276,7 @@ int walkChild()
     });
     int clicks = 0;
     while (!run.form->runEnded()) {
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
         settle();
         if (++clicks > QueryForm::bankSize)
             fail(QStringLiteral("the walk does not end"));
@@ -320,7 +321,7 @@ void measureChildren(int reps, std::vector<Figure> &figures)
         Run run;
         run.start();
         run.check();
-        writeFile(headerFile, readFrom(run.form->masterFilePath, 0));
+        writeFile(headerFile, readFrom(inside(*run.form).masterFilePath, 0));
     }
     std::vector<double> formStart, bareStart, formPeak, barePeak;
     for (int i = 0; i < reps; ++i) {
@@ -350,19 +351,19 @@ void measureWalk(int reps, std::vector<Figure> &figures)
         std::vector<double> clicks;
         while (!run.form->runEnded()) {
             clicks.push_back(timed([&] {
-                run.form->cmdNextQuestionClick();
+                inside(*run.form).cmdNextQuestionClick();
                 settle();
             }));
             if (clicks.size() > size_t(QueryForm::bankSize))
                 fail(QStringLiteral("the walk does not end"));
         }
         run.check();
-        if (run.form->pendingLine.left(3) != QLatin1String("003"))
+        if (inside(*run.form).pendingLine.left(3) != QLatin1String("003"))
             fail(QStringLiteral("the walk did not end at the heading of assignment 3"));
         if (!clicksByRep.empty() && clicks.size() != clicksByRep.front().size())
             fail(QStringLiteral("two walks of the same assignment took different numbers of clicks"));
         clicksByRep.push_back(clicks);
-        const QString finalText = shownForm(QueryForm::boxText(run.form->txt_question));
+        const QString finalText = shownForm(QueryForm::boxText(inside(*run.form).txt_question));
         auto box = bareBox(*run.form);
         floors.push_back(floorSetText(*box, finalText));
     }
@@ -387,8 +388,8 @@ void measureEnterResponse(int reps, std::vector<Figure> &figures)
     Run run;
     run.start();
     run.show();
-    while (run.form->lastLineKind != QLatin1String("question") && !run.form->runEnded())
-        run.form->cmdNextQuestionClick();
+    while (inside(*run.form).lastLineKind != QLatin1String("question") && !run.form->runEnded())
+        inside(*run.form).cmdNextQuestionClick();
     if (run.form->runEnded())
         fail(QStringLiteral("assignment 2 has no question"));
     const QString answer = QStringLiteral(
@@ -396,17 +397,17 @@ void measureEnterResponse(int reps, std::vector<Figure> &figures)
         "Subtracting the first from the second and the second from the third gives 21a + 3b = 33 and "
         "56a + 4b = 36, so a = -0.67 and b = 15.7, and c = 0.3 from the first.\r\n"
         "I checked the model at t = 5: it gives 61, as the data says.");
-    const QString paths[] = {run.form->masterFilePath, run.form->sendFilePath};
+    const QString paths[] = {inside(*run.form).masterFilePath, inside(*run.form).sendFilePath};
 
     QTemporaryDir floorDir;
     const QString floorPaths[] = {floorDir.filePath(QStringLiteral("a.txt")), floorDir.filePath(QStringLiteral("b.txt"))};
     std::vector<double> values, floors;
     for (int i = 0; i < reps; ++i) {
-        QueryForm::setBoxText(run.form->txt_answer, answer);
+        QueryForm::setBoxText(inside(*run.form).txt_answer, answer);
         settle();
         const qint64 before[] = {QFileInfo(paths[0]).size(), QFileInfo(paths[1]).size()};
         // The handler alone: its floor has no window to repaint.
-        values.push_back(timed([&] { run.form->cmdEnterResponseClick(); }));
+        values.push_back(timed([&] { inside(*run.form).cmdEnterResponseClick(); }));
         settle();
         run.check();
         const QByteArray added[] = {readFrom(paths[0], before[0]), readFrom(paths[1], before[1])};
@@ -422,26 +423,32 @@ void measureEnterResponse(int reps, std::vector<Figure> &figures)
 }
 
 /// One display command on a file of the given bytes, against setting the text it shows.
+enum class DisplayedFile { Send, Notes };
+
 void measureDisplay(int reps, std::vector<Figure> &figures, const QString &name, const QByteArray &fileBytes,
-                    QString QueryForm::*path, void (QueryForm::*command)(), double bound = 0)
+                    DisplayedFile displayed, double bound = 0)
 {
     Run run;
     run.start();
     run.show();
-    writeFile(run.form.get()->*path, fileBytes);
+    FormAccess form = inside(*run.form);
+    writeFile(displayed == DisplayedFile::Send ? form.sendFilePath : form.notesFilePath, fileBytes);
     const qint64 lines = fileBytes.count("\r\n");
     auto box = bareBox(*run.form);
     std::vector<double> values, floors;
     for (int i = 0; i < reps; ++i) {
-        QueryForm::setBoxText(run.form->txt_question, QString());
+        QueryForm::setBoxText(inside(*run.form).txt_question, QString());
         settle();
         values.push_back(timed([&] {
-            (run.form.get()->*command)();
+            if (displayed == DisplayedFile::Send)
+                form.cmdDisplaySendFileClick();
+            else
+                form.cmdDisplayNoteFileClick();
             settle();
         }));
         run.check();
-        const QString shown = QueryForm::boxText(run.form->txt_question);
-        if (run.form->txt_question->document()->blockCount() < lines
+        const QString shown = QueryForm::boxText(inside(*run.form).txt_question);
+        if (inside(*run.form).txt_question->document()->blockCount() < lines
             || !shown.endsWith(QString::fromLatin1(fileBytes.right(60).chopped(2))))
             fail(name + QStringLiteral(" did not show the whole file"));
         floors.push_back(floorSetText(*box, shownForm(shown)));
@@ -489,7 +496,7 @@ void measureLongLineTyping(int reps, std::vector<Figure> &figures)
     run.form->enableAnswerRecovery(recoveryDir.filePath(QStringLiteral("unrecorded-answer.txt")));
     const QString pasted = longLine(1024 * 1024);
     auto bare = bareBox(*run.form);
-    QPlainTextEdit *const boxes[] = {run.form->txt_answer, bare.get()};
+    QPlainTextEdit *const boxes[] = {inside(*run.form).txt_answer, bare.get()};
     std::vector<double> keys[2];
     for (int b = 0; b < 2; ++b) {
         QPlainTextEdit &box = *boxes[b];
@@ -586,14 +593,14 @@ int main(int argc, char *argv[])
         measureEnterResponse(reps, figures);
     if (step("display SEND file"))
         measureDisplay(reps, figures, QStringLiteral("display SEND (50,000 lines)"), recordLines(50000, 0),
-                       &QueryForm::sendFilePath, &QueryForm::cmdDisplaySendFileClick);
+                       DisplayedFile::Send);
     if (step("display notes"))
         measureDisplay(reps, figures, QStringLiteral("display notes (10 MB)"), recordLines(0, 10 * 1024 * 1024),
-                       &QueryForm::notesFilePath, &QueryForm::cmdDisplayNoteFileClick);
+                       DisplayedFile::Notes);
     if (step("display SEND with a 0.5 MB line"))
         measureDisplay(reps, figures, QStringLiteral("display SEND, 0.5 MB line"),
                        recordLines(400, 0) + longLine(512 * 1024).toLatin1() + "\r\n" + recordLines(8, 0),
-                       &QueryForm::sendFilePath, &QueryForm::cmdDisplaySendFileClick, longLineDisplayBoundMs);
+                       DisplayedFile::Send, longLineDisplayBoundMs);
     if (step("typing after a 1 MB paste"))
         measureLongLineTyping(reps, figures);
     printResults(figures);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/platform.h"
+#include "platform/platform.h"
 
 #include <QStringList>
 

@@ -8,12 +8,13 @@
 // [--reps=N] [--keep=FOLDER].
 
 #include "flow/queryform.h"
+#include "tests/formaccess.h"
 #include "records/cp1252.h"
 #include "report/classmodel.h"
 #include "report/classreader.h"
 #include "report/coursetext.h"
 #include "report/htmlreport.h"
-#include "ui/platform.h"
+#include "platform/platform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -86,7 +87,7 @@ void writeSemester(const QString &folder, quint32 seed)
         }
         while (platform.exits == 0) {
             platform.clock = platform.clock.addSecs(30 + platform.next() % 240);
-            form.cmdNextQuestionClick();
+            inside(form).cmdNextQuestionClick();
             if (platform.exits)
                 break;
             const quint32 r = platform.next() % 10;
@@ -95,11 +96,11 @@ void writeSemester(const QString &folder, quint32 seed)
                 QString text = words.left(20 + int(platform.next() % words.size()));
                 if (platform.next() % 4 == 0)
                     text += QStringLiteral("\r\n\r\n") + words;
-                QueryForm::setBoxText(form.txt_answer, text);
-                form.cmdEnterResponseClick();
+                QueryForm::setBoxText(inside(form).txt_answer, text);
+                inside(form).cmdEnterResponseClick();
             } else if (r == 7) {
-                QueryForm::setBoxText(form.txt_answer, QStringLiteral("ask in class about this one"));
-                form.cmdSaveAsNotesClick();
+                QueryForm::setBoxText(inside(form).txt_answer, QStringLiteral("ask in class about this one"));
+                inside(form).cmdSaveAsNotesClick();
             }
         }
         if (!platform.messages.isEmpty()) {

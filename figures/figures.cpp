@@ -2,11 +2,12 @@
 
 #include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
-#include "ui/platform.h"
+#include "platform/platform.h"
 
 #include <QTimer>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -21,6 +22,30 @@ struct Label
 };
 
 } // namespace
+
+/// A graph of a quantity against clock time made of two straight segments,
+/// each with its run, rise and slope: graph2 and graph3 differ only in these.
+struct QueryForm::RateGraph
+{
+    struct Segment
+    {
+        QPointF from, to;
+        QColor colour; // of the run and the rise
+        Label run, rise, slope;
+    };
+    std::vector<const char *> yLabels; // from the top grid line down, 100 units apart
+    std::vector<Label> tLabels;
+    const char *title;
+    QPointF yAxisFrom, yAxisTo;
+    Segment segments[2];
+    const char *description;
+};
+
+void QueryForm::scalePictureAreas()
+{
+    Picture1->setScale(1000, 1000);
+    Picture2->setScale(1000, 1000);
+}
 
 void QueryForm::printAt(float x, float y, const QString &text)
 {
@@ -79,86 +104,69 @@ void QueryForm::graph1()
 
 void QueryForm::graph2()
 {
-    auto line = [this](float x1, float y1, float x2, float y2, const QColor &c = QColor()) {
-        Picture1->line({x1, y1}, {x2, y2}, c);
-    };
-    Picture1->filledBox({0, 0}, {1000, 1000}, white);
-    const char *yLabels[] = {"5500", "5400", "5300", "5200", "5100", "5000"};
-    for (int i = 0; i < 6; ++i)
-        printAt(10, 400 + 100 * i, QLatin1String(yLabels[i]));
-    for (int i = 0; i < 5; ++i)
-        line(100, 400 + 100 * i, 900, 400 + 100 * i);
-    const Label tLabels[] = {{200, 950, "2"}, {300, 950, "4"},  {400, 950, "6"},
-                             {500, 950, "8"}, {590, 950, "10"}, {690, 950, "12"}};
-    for (const Label &l : tLabels)
-        printAt(l.x, l.y, QLatin1String(l.text));
-    for (int i = 0; i < 6; ++i)
-        line(200 + 100 * i, 900, 200 + 100 * i, 100);
-    printAt(300, 50, QStringLiteral("Value y (dollars) vs. clock time t (months)"));
-    line(0, 900, 900, 900);
-    line(100, 100, 100, 900);
-    line(250, 900, 450, 600);
-    line(250, 900, 450, 900, red);
-    printAt(300, 850, QStringLiteral("run 4"));
-    line(450, 900, 450, 600, red);
-    printAt(470, 750, QStringLiteral("rise 300"));
-    printAt(250, 650, QStringLiteral("slope 75"));
-    line(450, 600, 700, 400);
-    line(450, 600, 700, 600, red);
-    printAt(550, 550, QStringLiteral("run 5"));
-    line(700, 600, 700, 400, red);
-    printAt(720, 500, QStringLiteral("rise 200"));
-    printAt(430, 450, QStringLiteral("slope 40"));
-    printAt(900, 950, QStringLiteral("t"));
-    printAt(900, 870, QStringLiteral(">"));
-    printAt(90, 100, QStringLiteral("^"));
-    printAt(50, 100, QStringLiteral("y"));
-    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
+    static const RateGraph shape = {
+        {"5500", "5400", "5300", "5200", "5100", "5000"},
+        {{200, 950, "2"}, {300, 950, "4"}, {400, 950, "6"}, {500, 950, "8"}, {590, 950, "10"}, {690, 950, "12"}},
+        "Value y (dollars) vs. clock time t (months)",
+        {100, 100},
+        {100, 900},
+        {{{250, 900}, {450, 600}, red, {300, 850, "run 4"}, {470, 750, "rise 300"}, {250, 650, "slope 75"}},
+         {{450, 600}, {700, 400}, red, {550, 550, "run 5"}, {720, 500, "rise 200"}, {430, 450, "slope 40"}}},
         "graph of value y in dollars against clock time t in months (two segments: from 5000 dollars "
         "at month 3 to 5300 at month 7, run 4, rise 300, slope 75; then to 5500 at month 12, run 5, "
-        "rise 200, slope 40)"), PictureDescription::alone);
+        "rise 200, slope 40)",
+    };
+    drawRateGraph(shape);
 }
 
 void QueryForm::graph3()
 {
-    auto line = [this](float x1, float y1, float x2, float y2, const QColor &c = QColor()) {
-        Picture1->line({x1, y1}, {x2, y2}, c);
+    static const RateGraph shape = {
+        {"100", "80", "60", "40", "20"},
+        {{200, 950, "20"}, {300, 950, "40"}, {400, 950, "60"}, {500, 950, "80"}, {590, 950, "100"}},
+        "Depth y (dollars) vs. clock time t (seconds)",
+        {100, 900},
+        {100, 100},
+        {{{150, 500}, {300, 700}, red, {180, 440, "run 30"}, {320, 550, "rise -40"}, {110, 650, "slope -1.33"}},
+         {{300, 700}, {550, 800}, green, {430, 640, "run 50"}, {570, 750, "rise -20"}, {300, 750, "slope -.4"}}},
+        "graph of depth y against clock time t in seconds (two falling segments: from depth 80 at "
+        "10 seconds to 40 at 40 seconds, run 30, rise -40, slope -1.33; then to 20 at 90 seconds, "
+        "run 50, rise -20, slope -.4)",
     };
+    drawRateGraph(shape);
+}
+
+void QueryForm::drawRateGraph(const RateGraph &graph)
+{
+    auto line = [this](QPointF from, QPointF to, const QColor &c = QColor()) { Picture1->line(from, to, c); };
+    auto print = [this](const Label &l) { printAt(l.x, l.y, QLatin1String(l.text)); };
     Picture1->filledBox({0, 0}, {1000, 1000}, white);
-    const char *yLabels[] = {"100", "80", "60", "40", "20"};
+    for (size_t i = 0; i < graph.yLabels.size(); ++i)
+        print({10, float(400 + 100 * i), graph.yLabels[i]});
     for (int i = 0; i < 5; ++i)
-        printAt(10, 400 + 100 * i, QLatin1String(yLabels[i]));
-    for (int i = 0; i < 5; ++i)
-        line(100, 400 + 100 * i, 900, 400 + 100 * i);
-    const Label tLabels[] = {{200, 950, "20"}, {300, 950, "40"}, {400, 950, "60"},
-                             {500, 950, "80"}, {590, 950, "100"}};
-    for (const Label &l : tLabels)
-        printAt(l.x, l.y, QLatin1String(l.text));
+        line({100, 400.0 + 100 * i}, {900, 400.0 + 100 * i});
+    for (const Label &l : graph.tLabels)
+        print(l);
     for (int i = 0; i < 6; ++i)
-        line(200 + 100 * i, 900, 200 + 100 * i, 100);
-    printAt(300, 50, QStringLiteral("Depth y (dollars) vs. clock time t (seconds)"));
-    line(0, 900, 900, 900);
-    line(100, 900, 100, 100);
-    line(150, 500, 300, 700);
-    line(150, 500, 300, 500, red);
-    printAt(180, 440, QStringLiteral("run 30"));
-    line(300, 500, 300, 700, red);
-    printAt(320, 550, QStringLiteral("rise -40"));
-    printAt(110, 650, QStringLiteral("slope -1.33"));
-    line(300, 700, 550, 800);
-    line(300, 700, 550, 700, green);
-    printAt(430, 640, QStringLiteral("run 50"));
-    line(550, 700, 550, 800, green);
-    printAt(570, 750, QStringLiteral("rise -20"));
-    printAt(300, 750, QStringLiteral("slope -.4"));
+        line({200.0 + 100 * i, 900}, {200.0 + 100 * i, 100});
+    printAt(300, 50, QLatin1String(graph.title));
+    line({0, 900}, {900, 900});
+    line(graph.yAxisFrom, graph.yAxisTo);
+    // Each segment with its run and rise drawn as a right triangle beneath it.
+    for (const RateGraph::Segment &s : graph.segments) {
+        const QPointF corner(s.to.x(), s.from.y());
+        line(s.from, s.to);
+        line(s.from, corner, s.colour);
+        print(s.run);
+        line(corner, s.to, s.colour);
+        print(s.rise);
+        print(s.slope);
+    }
     printAt(900, 950, QStringLiteral("t"));
     printAt(900, 870, QStringLiteral(">"));
     printAt(90, 100, QStringLiteral("^"));
     printAt(50, 100, QStringLiteral("y"));
-    PictureDescription::of(Picture1)->addFigure(QStringLiteral(
-        "graph of depth y against clock time t in seconds (two falling segments: from depth 80 at "
-        "10 seconds to 40 at 40 seconds, run 30, rise -40, slope -1.33; then to 20 at 90 seconds, "
-        "run 50, rise -20, slope -.4)"), PictureDescription::alone);
+    PictureDescription::of(Picture1)->addFigure(QLatin1String(graph.description), PictureDescription::alone);
 }
 
 int QueryForm::randomComponent()
@@ -215,8 +223,6 @@ void QueryForm::venn3()
 
 void QueryForm::cmdNextPictureClick()
 {
-    if (ended)
-        return;
     for (int k = 1; k <= 2; ++k) {
         const int i = bankIndex + k;
         // Beyond the end of the bank there is no routine entry to draw.
@@ -231,8 +237,6 @@ void QueryForm::cmdNextPictureClick()
 
 void QueryForm::cmdCopyPictureClick()
 {
-    if (ended)
-        return;
     // With no picture to copy the clipboard keeps what it holds (text
     // the student copied elsewhere, for one).
     if (!Picture1->storedPicture().isNull())
@@ -252,8 +256,6 @@ void QueryForm::cmdPendExpClick()
 
 void QueryForm::tmrPendExpTick()
 {
-    if (ended)
-        return;
     platform.beep();
     const float r = platform.random();
     Picture1->circle({500, 500}, r * 500);

@@ -9,12 +9,35 @@
 // After that the window only reacts to clicks: "Next Question / Answer" walks
 // the bank (flow/stepping.cpp) and may draw a figure (figures/); the record
 // commands append to the output files and show them (records/commands.cpp).
-// The controls come from ui/queryform.ui and are wired in ui/window.cpp.
+// The controls come from ui/queryform.ui and are wired in ui/window.cpp; every
+// command of a control runs through runCommand(), which does nothing once
+// the run has ended.
 //
-// Everything outside the process but files passes through Platform
-// (ui/platform.h), so tests can answer the boxes and read the clock. Text
-// inside the program uses CR LF line breaks; boxText/setBoxText convert at
-// the text boxes, and RecordFiles converts to Windows-1252 bytes on disk.
+// Layers, lowest first; a folder includes only from itself and the folders
+// listed before it:
+//   platform/  the seam to the operating system: dialogs, clock, random
+//              numbers, clipboard, beep, end of the process (Platform), the
+//              file calls Qt does not make (oscalls), the sync to disk, the
+//              busy cursor. It includes nothing of the program's own.
+//   flow/      this header, start-up and stepping; includes platform/ only.
+//   bank/, records/, figures/
+//              the QueryForm methods of each subsystem (they include this
+//              header) and their helper classes (RecordFiles, the record
+//              reader, PictureArea), which never include it. The record
+//              layout (records/recordformat.h) and the entry grammar
+//              (bank/entrygrammar.h) are stated once each; flow reaches the
+//              grammar through the bank methods declared below.
+//   ui/        the wiring of the controls and the helpers of the window
+//              (AnswerRecovery, TextZoom).
+//   app/, report/
+//              the two programs' main() and the instructor's report, which
+//              reuses records/ and the compiled course of bank/.
+// A test (tst_layers) fails on any circle between folders.
+//
+// Everything outside the process but files passes through Platform, so
+// tests can answer the boxes and read the clock. Text inside the program uses
+// CR LF line breaks; boxText/setBoxText convert at the text boxes, and
+// RecordFiles converts to Windows-1252 bytes on disk.
 
 #include <QString>
 #include <QWidget>
@@ -44,8 +67,8 @@ class QueryForm : public QWidget
 public:
     static constexpr int bankSize = 5001; // indices 0 to 5000, 0 never used
 
-    /// The window of one run; `platform` must outlive it.
-    explicit QueryForm(Platform &platform, QWidget *parent = nullptr);
+    /// The window of one run; `platformLayer` must outlive it.
+    explicit QueryForm(Platform &platformLayer, QWidget *parent = nullptr);
     ~QueryForm() override;
 
     /// The load handler: start-up dialogue, bank, heading search and header
@@ -63,10 +86,141 @@ public:
     /// Keeps the answer box's typing now and takes back a record waiting for
     /// its rating: the process is about to end without the student's word.
     void keepWorkBeforeSuddenEnd();
+    /// Keeps the work of this window whenever the process ends without the
+    /// run ending it: SIGTERM, SIGHUP, and exit() when the display is lost.
+    void keepWorkAtEveryEnd();
     /// Where the locks of output folders are kept; ~/.local/share/calculus-study/locks by default.
     void setLockFolder(const QString &folder) { lockFolder = folder; }
-    /// True once the run has ended; no handler does anything after that.
+    /// True once the run has ended; no command does anything after that.
     bool runEnded() const { return ended; }
+
+    // Start-up (flow/startup.cpp).
+    void runStartDialogue();
+    void openAssignment();
+    /// Zero-pads a typed assignment number of one or two characters.
+    static QString padAssignmentNumber(const QString &typed);
+    /// The padded number that follows `padded` ("007" gives "008", "abc" gives "001").
+    static QString nextNumberAfter(const QString &padded);
+    /// The value of the number a text begins with, spaces skipped; 0 when there is none.
+    static double leadingValue(const QString &text);
+    /// A number as plain decimal text, without a decimal point when whole.
+    static QString plainNumber(double value);
+    /// The default output folder of this system and the separator used in paths.
+    static QString systemDefaultFolder();
+    static QString pathSeparator();
+
+    // Question bank and its entry grammar (bank/questionbank.cpp).
+    /// Fills QuestionBank from the content files; false (and a message) when it cannot.
+    bool loadQuestionBank();
+    /// The bank entry at `index`, or empty outside 0 to 5000.
+    QString bankEntry(int index) const;
+    /// Strips a question or answer marker off `entry`: "question", "answer",
+    /// or empty when it has neither.
+    static QString takeEntryMarker(QString &entry);
+    /// True for any assignment's heading entry.
+    static bool isHeadingEntry(const QString &entry);
+    /// True when `entry` is the heading of assignment `number`.
+    static bool isHeadingOf(const QString &entry, const QString &number);
+    /// True when `entry` begins assignment `number`, where the walk before it ends.
+    static bool beginsAssignment(const QString &entry, const QString &number);
+    static bool isRoutineEntry(const QString &entry);
+    /// The routine's name, cleaned by remSpaces and in lower case.
+    static QString routineName(const QString &entry);
+
+    // Stepping (flow/stepping.cpp).
+    void readNextQuestion();
+    /// True when `answer` is the student's own typing (not empty, blanks or the instructions).
+    bool holdsUnrecordedTyping(const QString &answer) const;
+    /// Each "{}", taken from the left, becomes CR LF.
+    static QString expandLineBreaks(const QString &text);
+
+    // Encoding (records/encoding.cpp).
+    static QString code(const QString &text, float key);
+    QString makeCodeLine(float count);
+    static QString decode(const QString &text, float key);
+    void codeFile();
+
+    // Records (records/outputfiles.cpp, records/commands.cpp).
+    bool writeHeaderRecord(const QString &heading);
+    QString timeLine();
+    QString dateTimeLine();
+    QString questionKeyLine() const;
+    void assessSelfCritique();
+
+    // Figures (figures/figures.cpp).
+    void printAt(float x, float y, const QString &text);
+    static QString remSpaces(const QString &text);
+    void runRoutine(const QString &routine);
+    void graph1();
+    void graph2();
+    void graph3();
+    void venn1();
+    void venn2();
+    void venn3();
+
+    /// Ends the run at once: files closed, window closed, process gone with
+    /// `status` (0 for a normal end, 1 when start-up failed or a fault ended it).
+    void endRun(int status = 0);
+
+    /// The text of a text box with CR LF breaks, and the reverse.
+    static QString boxText(const QPlainTextEdit *box);
+    static void setBoxText(QPlainTextEdit *box, const QString &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    // The tests and the benchmark read and set the state below, and run the
+    // commands, through this one class (tests/formaccess.h).
+    friend class FormAccess;
+
+    /// What a control runs (ui/window.cpp wires them).
+    using Command = void (QueryForm::*)();
+    /// The one way a command runs: nothing happens once the run has ended.
+    void runCommand(Command command);
+
+    // The commands of the controls.
+    void cmdNextQuestionClick();      // flow/stepping.cpp
+    void cmdEnterResponseClick();     // records/commands.cpp
+    void cmdClearAnswerClick();
+    void cmdSaveAsNotesClick();
+    void cmdDisplayNoteFileClick();
+    void cmdDisplaySendFileClick();
+    void cmdQuitClick();
+    void cmdNextPictureClick();       // figures/figures.cpp
+    void cmdCopyPictureClick();
+    void cmdPendExpClick();
+    void tmrPendExpTick();
+
+    void wireControls();
+    /// The answer box no longer holds unrecorded text worth recovering.
+    void answerRecorded();
+    /// Closes a record's files; when it is on the disk whole both boxes are
+    /// emptied, otherwise `notSaved` is told with the reason and the typing stays.
+    void finishRecord(RecordFiles &files, const QString &notSaved);
+    /// Empties both text boxes after the answer box's text was dealt with.
+    void clearAfterRecord();
+    /// Both picture areas in their user scale of 1000 by 1000.
+    void scalePictureAreas();
+    struct RateGraph;
+    void drawRateGraph(const RateGraph &graph);
+    void drawVennDiagram();
+    int randomComponent();
+    /// Builds the paths of the three output files in outputFolder.
+    void setOutputFilePaths();
+    /// The header record into the file at `index` of `files`.
+    void writeHeaderLines(RecordFiles &files, int index);
+    /// Heads the master and SEND files of `files` that are missing or empty.
+    void headNewFiles(RecordFiles &files);
+    /// False (after the student gave up) when no output folder is free for this window.
+    bool lockOutputFolder();
+    /// The answer box's typing goes to the recovery file at once.
+    void keepTypingNow();
+    void reportRecoveryProblem();
+
+    Platform &platform;
 
     // The state of a run.
     QString courseTitle;
@@ -89,101 +243,6 @@ public:
     QString selfCritiqueRating;
     QString queryFileTag;
 
-    // Start-up (flow/startup.cpp).
-    void runStartDialogue();
-    void openAssignment();
-    /// Zero-pads a typed assignment number of one or two characters.
-    static QString padAssignmentNumber(const QString &typed);
-    /// The padded number that follows `padded` ("007" gives "008", "abc" gives "001").
-    static QString nextNumberAfter(const QString &padded);
-    /// The value of the number a text begins with, spaces skipped; 0 when there is none.
-    static double leadingValue(const QString &text);
-    /// A number as plain decimal text, without a decimal point when whole.
-    static QString plainNumber(double value);
-    /// The default output folder of this system and the separator used in paths.
-    static QString systemDefaultFolder();
-    static QString pathSeparator();
-
-    // Question bank (bank/questionbank.cpp).
-    /// Fills QuestionBank from the content files; false (and a message) when it cannot.
-    bool loadQuestionBank();
-    /// The bank entry at `index`, or empty outside 0 to 5000.
-    QString bankEntry(int index) const;
-
-    // Stepping (flow/stepping.cpp).
-    void readNextQuestion();
-    void cmdNextQuestionClick();
-    /// True when `answer` is the student's own typing (not empty, blanks or the instructions).
-    bool holdsUnrecordedTyping(const QString &answer) const;
-    /// Each "{}", taken from the left, becomes CR LF.
-    static QString expandLineBreaks(const QString &text);
-
-    // Encoding (records/encoding.cpp).
-    static QString code(const QString &text, float key);
-    QString makeCodeLine(float count);
-    static QString decode(const QString &text, float key);
-    void codeFile();
-
-    // Records (records/outputfiles.cpp, records/commands.cpp).
-    bool writeHeaderRecord(const QString &heading);
-    QString timeLine();
-    QString dateTimeLine();
-    QString questionKeyLine() const;
-    void cmdEnterResponseClick();
-    void assessSelfCritique();
-    void cmdClearAnswerClick();
-    void cmdSaveAsNotesClick();
-    void cmdDisplayNoteFileClick();
-    void cmdDisplaySendFileClick();
-    void cmdQuitClick();
-
-    // Figures (figures/figures.cpp).
-    void printAt(float x, float y, const QString &text);
-    static QString remSpaces(const QString &text);
-    void runRoutine(const QString &routine);
-    void graph1();
-    void graph2();
-    void graph3();
-    void venn1();
-    void venn2();
-    void venn3();
-    void cmdNextPictureClick();
-    void cmdCopyPictureClick();
-    void cmdPendExpClick();
-    void tmrPendExpTick();
-
-    /// Ends the run at once: files closed, window closed, process gone with
-    /// `status` (0 for a normal end, 1 when start-up failed or a fault ended it).
-    void endRun(int status = 0);
-
-    /// The text of a text box with CR LF breaks, and the reverse.
-    static QString boxText(const QPlainTextEdit *box);
-    static void setBoxText(QPlainTextEdit *box, const QString &text);
-
-    Platform &platform;
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-
-private:
-    void wireControls();
-    /// The answer box no longer holds unrecorded text worth recovering.
-    void answerRecorded();
-    void drawVennDiagram();
-    int randomComponent();
-    static bool isRoutineEntry(const QString &entry);
-    static QString routineName(const QString &entry);
-    /// The header record into the file at `index` of `files`.
-    void writeHeaderLines(RecordFiles &files, int index);
-    /// Heads the master and SEND files of `files` that are missing or empty.
-    void headNewFiles(RecordFiles &files);
-    /// False (after the student gave up) when no output folder is free for this window.
-    bool lockOutputFolder();
-    /// The answer box's typing goes to the recovery file at once.
-    void keepTypingNow();
-
     Ui::QueryForm *ui;
     std::vector<QWidget *> tabChain;
     QStringList bankFiles;
@@ -196,9 +255,7 @@ private:
     bool ended = false;
     RecordFiles *openRecordFiles = nullptr; // while a response record waits for its rating
     AnswerRecovery *recovery = nullptr;
-    void reportRecoveryProblem();
 
-public:
     // The controls, under the names the rest of the program uses.
     QPlainTextEdit *txt_question;
     QPlainTextEdit *txt_answer;

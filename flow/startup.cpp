@@ -1,9 +1,7 @@
 #include "flow/queryform.h"
 
-#include "figures/picturearea.h"
-#include "records/recordfiles.h"
-#include "ui/oscalls.h"
-#include "ui/platform.h"
+#include "platform/oscalls.h"
+#include "platform/platform.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,12 +17,6 @@ const QString windowsDefaultFolder = QStringLiteral("c:\\crsfiles");
 QString namingDefault(QString prompt, const QString &folder)
 {
     return prompt.replace(windowsDefaultFolder, folder);
-}
-
-bool isHeading(const QString &entry)
-{
-    return entry.size() >= 4 && entry.at(0).isDigit() && entry.at(1).isDigit() && entry.at(2).isDigit()
-           && entry.at(3) == QLatin1Char('.');
 }
 
 } // namespace
@@ -120,8 +112,7 @@ void QueryForm::runStartDialogue()
     // Computed in double: in single precision the largest draw would round up to 29.
     codeKey = float(std::min(28.0, std::floor(double(platform.random()) * 10 + 19)));
 
-    Picture1->setScale(1000, 1000);
-    Picture2->setScale(1000, 1000);
+    scalePictureAreas();
 
     const QString folder = defaultFolder.isEmpty() ? systemDefaultFolder() : defaultFolder;
     outputFolder = folder;
@@ -147,12 +138,7 @@ void QueryForm::runStartDialogue()
         return;
     }
 
-    const QString sep = pathSeparator();
-    masterFilePath = outputFolder + sep + QStringLiteral("masterFile") + QStringLiteral(".txt");
-    const QString date = platform.now().toString(QStringLiteral("MM-dd-yyyy"));
-    sendMonthDay = date.left(2) + date.mid(3, 2);
-    sendFilePath = outputFolder + sep + QStringLiteral("send_") + sendMonthDay + QStringLiteral(".txt");
-    notesFilePath = outputFolder + sep + QStringLiteral("notes_.txt");
+    setOutputFilePaths();
 
     assignmentNumber = platform.inputBox(QStringLiteral("Assignment Number:  "));
 
@@ -175,21 +161,20 @@ void QueryForm::runStartDialogue()
 void QueryForm::openAssignment()
 {
     for (;;) {
-        const QString key = assignmentNumber + QLatin1Char('.');
         bankIndex = 0;
         QString current;
-        while (current.left(4) != key && bankIndex < bankSize - 1) {
+        while (!isHeadingOf(current, assignmentNumber) && bankIndex < bankSize - 1) {
             ++bankIndex;
             current = QuestionBank[bankIndex];
         }
-        if (current.left(4) == key)
+        if (isHeadingOf(current, assignmentNumber))
             break;
 
         // No heading for this number: say so and ask again, rather than walk
         // a bank position that belongs to no assignment.
         QString first, last;
         for (int i = 1; i < bankSize; ++i) {
-            if (!isHeading(QuestionBank[i]))
+            if (!isHeadingEntry(QuestionBank[i]))
                 continue;
             if (first.isEmpty())
                 first = QuestionBank[i].left(3);

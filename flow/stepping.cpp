@@ -28,16 +28,6 @@ void appendToBox(QPlainTextEdit *box, const QString &text)
 
 } // namespace
 
-bool QueryForm::isRoutineEntry(const QString &entry)
-{
-    return entry.left(8).toLower() == QLatin1String("`routine");
-}
-
-QString QueryForm::routineName(const QString &entry)
-{
-    return remSpaces(entry.mid(9)).toLower();
-}
-
 bool QueryForm::holdsUnrecordedTyping(const QString &answer) const
 {
     return !answer.trimmed().isEmpty() && answer != instructionText;
@@ -61,13 +51,9 @@ void QueryForm::readNextQuestion()
         }
         ++bankIndex;
         current = QuestionBank[bankIndex];
-        if (current.startsWith(QLatin1String("`q"))) {
-            current.remove(0, 2);
-            lastLineKind = QStringLiteral("question");
-        } else if (current.startsWith(QLatin1String("`a"))) {
-            current.remove(0, 2);
-            lastLineKind = QStringLiteral("answer");
-        }
+        const QString kind = takeEntryMarker(current);
+        if (!kind.isEmpty())
+            lastLineKind = kind;
         if (!current.isEmpty())
             lastLine = current;
     }
@@ -75,14 +61,12 @@ void QueryForm::readNextQuestion()
     if (!isRoutineEntry(current))
         resetAnswerBox = true;
     pendingLine = current;
-    if (current.left(3) == nextAssignmentNumber)
+    if (beginsAssignment(current, nextAssignmentNumber))
         endRun();
 }
 
 void QueryForm::cmdNextQuestionClick()
 {
-    if (ended)
-        return;
     readNextQuestion();
     if (ended)
         return;

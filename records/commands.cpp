@@ -1,8 +1,9 @@
 #include "flow/queryform.h"
 
 #include "records/recordfiles.h"
-#include "ui/busycursor.h"
-#include "ui/platform.h"
+#include "records/recordformat.h"
+#include "platform/busycursor.h"
+#include "platform/platform.h"
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -10,8 +11,7 @@
 
 namespace {
 
-const QString openingSeparator = QStringLiteral("......!!!!!!!!...................................");
-const QString closingSeparator = QString(49, QLatin1Char('.'));
+using namespace recordformat;
 
 const QString confidencePrompt = QStringLiteral(
     "Assess your level of confidence in your answer on a scale from 0 to 3, where 0 means you have no "
@@ -63,8 +63,6 @@ QString boxLines(const QPlainTextEdit *box)
 
 void QueryForm::cmdEnterResponseClick()
 {
-    if (ended)
-        return;
     const QString answer = boxText(txt_answer);
     if (answer != instructionText) {
         resetAnswerBox = false;
@@ -79,7 +77,7 @@ void QueryForm::cmdEnterResponseClick()
         files.lineTo(masterFile, questionKeyLine());
         files.line(code(lastLine, codeKey));
         files.line(openingSeparator);
-        files.line(QStringLiteral("RESPONSE -->  "));
+        files.line(responseLabel);
         files.line(code(questionText, codeKey));
         // A record that could not be begun is not completed with a rating:
         // the student keeps the typed text and can try again.
@@ -91,48 +89,38 @@ void QueryForm::cmdEnterResponseClick()
             openRecordFiles = &files;
             if (lastLineKind == QLatin1String("question")) {
                 const QString confidence = platform.inputBox(confidencePrompt);
-                files.line(QStringLiteral("confidence assessment:  ") + confidence);
+                files.line(confidenceLabel + confidence);
             } else if (lastLineKind == QLatin1String("answer")) {
                 assessSelfCritique();
             }
             openRecordFiles = nullptr;
             files.line(closingSeparator);
         }
-        if (!files.close()) {
-            platform.message(QStringLiteral("Your response was not saved.\n\n%1\n\n"
-                                            "Your text is still in the answer box.")
-                                 .arg(files.error()));
-            return;
-        }
+        finishRecord(files, QStringLiteral("Your response was not saved."));
+        return;
     }
-    setBoxText(txt_question, QString());
-    setBoxText(txt_answer, QString());
-    answerRecorded();
+    clearAfterRecord();
 }
 
 void QueryForm::assessSelfCritique()
 {
     selfCritiqueRating = platform.inputBox(selfCritiquePrompt);
     if (openRecordFiles)
-        openRecordFiles->line(QStringLiteral("self critique assessment: ") + selfCritiqueRating);
+        openRecordFiles->line(selfCritiqueLabel + selfCritiqueRating);
 }
 
 void QueryForm::cmdClearAnswerClick()
 {
-    if (ended)
-        return;
     setBoxText(txt_answer, QString());
     answerRecorded();
 }
 
 void QueryForm::cmdSaveAsNotesClick()
 {
-    if (ended)
-        return;
     const QString answer = boxText(txt_answer);
     if (answer != instructionText) {
         resetAnswerBox = false;
-        questionText = QStringLiteral("NOTES -------> ") + answer;
+        questionText = notesLabel + answer;
         RecordFiles files({masterFilePath, sendFilePath, notesFilePath});
         headNewFiles(files);
         files.line(openingSeparator);
@@ -146,15 +134,26 @@ void QueryForm::cmdSaveAsNotesClick()
         // The SEND and notes files leave the line open at the next print
         // zone; the next record appended there continues it.
         files.lineTo(masterFile, closingSeparator);
-        files.textTo(sendFile, closingSeparator + QString(7, QLatin1Char(' ')));
-        files.textTo(notesFile, closingSeparator + QString(7, QLatin1Char(' ')));
-        if (!files.close()) {
-            platform.message(QStringLiteral("Your note was not saved.\n\n%1\n\n"
-                                            "Your text is still in the answer box.")
-                                 .arg(files.error()));
-            return;
-        }
+        const QString openLine = closingSeparator + QString(noteTrailerBlanks, QLatin1Char(' '));
+        files.textTo(sendFile, openLine);
+        files.textTo(notesFile, openLine);
+        finishRecord(files, QStringLiteral("Your note was not saved."));
+        return;
     }
+    clearAfterRecord();
+}
+
+void QueryForm::finishRecord(RecordFiles &files, const QString &notSaved)
+{
+    if (!files.close()) {
+        platform.message(QStringLiteral("%1\n\n%2\n\nYour text is still in the answer box.").arg(notSaved, files.error()));
+        return;
+    }
+    clearAfterRecord();
+}
+
+void QueryForm::clearAfterRecord()
+{
     setBoxText(txt_question, QString());
     setBoxText(txt_answer, QString());
     answerRecorded();
@@ -162,8 +161,6 @@ void QueryForm::cmdSaveAsNotesClick()
 
 void QueryForm::cmdDisplayNoteFileClick()
 {
-    if (ended)
-        return;
     // Only a folder that is there can say that no notes were saved yet; a
     // folder gone or replaced is a fault to name like any other.
     if (!QFileInfo::exists(notesFilePath) && QFileInfo(outputFolder).isDir()) {
@@ -183,8 +180,6 @@ void QueryForm::cmdDisplayNoteFileClick()
 
 void QueryForm::cmdDisplaySendFileClick()
 {
-    if (ended)
-        return;
     QString text, error;
     BusyCursor busy;
     if (!readWholeFile(sendFilePath, text, error)) {

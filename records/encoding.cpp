@@ -2,7 +2,7 @@
 
 #include "records/cp1252.h"
 #include "records/recordfiles.h"
-#include "ui/platform.h"
+#include "platform/platform.h"
 
 #include <cmath>
 

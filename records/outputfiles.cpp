@@ -1,20 +1,22 @@
 #include "flow/queryform.h"
 
 #include "records/recordfiles.h"
-#include "ui/platform.h"
+#include "records/recordformat.h"
+#include "platform/platform.h"
 
 #include <cmath>
 
+using namespace recordformat;
+
 QString QueryForm::timeLine()
 {
-    return QString(36, QLatin1Char(' ')) + platform.now().toString(QStringLiteral("HH:mm:ss"));
+    return QString(timeIndent, QLatin1Char(' ')) + platform.now().toString(timeFormat);
 }
 
 QString QueryForm::dateTimeLine()
 {
     const QDateTime now = platform.now();
-    return QString(36, QLatin1Char(' ')) + now.toString(QStringLiteral("MM-dd-yyyy"))
-           + now.toString(QStringLiteral("HH:mm:ss"));
+    return QString(timeIndent, QLatin1Char(' ')) + now.toString(dateFormat) + now.toString(timeFormat);
 }
 
 QString QueryForm::questionKeyLine() const
@@ -23,8 +25,18 @@ QString QueryForm::questionKeyLine() const
     // A number printed as an item: its sign position (a space or a minus),
     // the digits, and one space after.
     const QString digits = plainNumber(std::abs(key));
-    return QStringLiteral("`questionNumber") + (key < 0 ? QStringLiteral("-") : QStringLiteral(" "))
+    return questionKeyLabel + (key < 0 ? QStringLiteral("-") : QStringLiteral(" "))
            + digits + QLatin1Char(' ');
+}
+
+void QueryForm::setOutputFilePaths()
+{
+    const QString sep = pathSeparator();
+    const QString date = platform.now().toString(dateFormat);
+    sendMonthDay = date.left(2) + date.mid(3, 2);
+    masterFilePath = outputFolder + sep + masterFileName;
+    sendFilePath = outputFolder + sep + sendFilePrefix + sendMonthDay + sendFileSuffix;
+    notesFilePath = outputFolder + sep + notesFileName;
 }
 
 bool QueryForm::writeHeaderRecord(const QString &heading)
@@ -47,10 +59,10 @@ bool QueryForm::writeHeaderRecord(const QString &heading)
 void QueryForm::writeHeaderLines(RecordFiles &files, int index)
 {
     files.lineTo(index, headerCodeLine);
-    files.lineTo(index, code(QStringLiteral("assignment #") + assignmentNumber, codeKey));
+    files.lineTo(index, code(assignmentLabel + assignmentNumber, codeKey));
     files.lineTo(index, code(headingEntry, codeKey));
     files.lineTo(index, courseTitle);
-    files.lineTo(index, platform.now().toString(QStringLiteral("MM-dd-yyyy")));
+    files.lineTo(index, platform.now().toString(dateFormat));
 }
 
 void QueryForm::headNewFiles(RecordFiles &files)

@@ -1,7 +1,8 @@
 #include "records/recordfiles.h"
 
 #include "records/cp1252.h"
-#include "ui/oscalls.h"
+#include "platform/oscalls.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFileInfo>

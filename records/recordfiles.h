@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/oscalls.h"
+#include "platform/oscalls.h"
 
 #include <QFile>
 #include <QString>
@@ -69,6 +69,3 @@ bool readWholeFile(const QString &path, QString &text, QString &error);
 /// not being part of it; text after the last ending is a line of its own.
 QStringList splitFileLines(const QString &text);
 
-/// Makes sure the data of an open file is on the disk (defined with the
-/// platform layer, the one place that calls the operating system).
-bool syncToDisk(QFile &file);

@@ -1,6 +1,7 @@
 #include "records/recordreader.h"
 
 #include "records/cp1252.h"
+#include "records/recordformat.h"
 
 #include <QDate>
 #include <QDir>
@@ -13,16 +14,10 @@
 
 namespace {
 
-const QLatin1String openingSeparator("......!!!!!!!!...................................");
-const QLatin1String closingSeparator(".................................................");
-const QLatin1String responseLabel("RESPONSE -->  ");
-const QLatin1String notesLabel("NOTES -------> ");
-const QLatin1String confidenceLabel("confidence assessment:  ");
-const QLatin1String selfCritiqueLabel("self critique assessment: ");
-const QLatin1String assignmentLabel("assignment #");
-const QLatin1String keyLabel("`questionNumber");
+using namespace recordformat;
+
 const QLatin1String courseTitle("Applied Calculus I");
-const qsizetype trailerSize = 49 + 7; // a note's closing separator and blanks in the SEND and notes files
+const qsizetype trailerSize = closingSeparator.size() + noteTrailerBlanks; // a note's open line in SEND and notes
 
 struct Line
 {
@@ -63,16 +58,17 @@ bool isBlanks(QStringView s, qsizetype count)
     return true;
 }
 
-/// 36 blanks and the time.
+/// The indent and the time.
 bool isTimeLine(QStringView s)
 {
-    return s.size() == 44 && isBlanks(s, 36) && isTimeAt(s, 36);
+    return s.size() == timeIndent + 8 && isBlanks(s, timeIndent) && isTimeAt(s, timeIndent);
 }
 
-/// 36 blanks, the date and the time directly after it.
+/// The indent, the date and the time directly after it.
 bool isDateTimeLine(QStringView s)
 {
-    return s.size() == 54 && isBlanks(s, 36) && isDateAt(s, 36) && isTimeAt(s, 46);
+    return s.size() == timeIndent + 18 && isBlanks(s, timeIndent) && isDateAt(s, timeIndent)
+           && isTimeAt(s, timeIndent + 10);
 }
 
 /// Strict check of UTF-8; stops at the first fault, which in a file of the
@@ -199,19 +195,19 @@ size_t Parser::readEntry(size_t i)
 {
     FileRecord r;
     r.line = m_lines[i].number;
-    r.time = at(i + 1).mid(36).toString();
+    r.time = at(i + 1).mid(timeIndent).toString();
     size_t j = i + 2;
     const bool note = isDateTimeLine(at(j));
     if (note) {
         r.kind = FileRecord::Note;
         r.assignment = m_runAssignment;
-        r.date = at(j).mid(36, 10).toString();
+        r.date = at(j).mid(timeIndent, 10).toString();
         ++j;
     } else {
         r.kind = FileRecord::Response;
         r.assignment = m_runAssignment;
-        if (at(j).isEmpty() && at(j + 1).isEmpty() && at(j + 2).startsWith(keyLabel) && j + 2 < m_lines.size()) {
-            r.questionKey = at(j + 2).mid(keyLabel.size()).trimmed().toString();
+        if (at(j).isEmpty() && at(j + 1).isEmpty() && at(j + 2).startsWith(questionKeyLabel) && j + 2 < m_lines.size()) {
+            r.questionKey = at(j + 2).mid(questionKeyLabel.size()).trimmed().toString();
             if (r.assignment.isEmpty()) {
                 bool ok = false;
                 const qlonglong key = r.questionKey.toLongLong(&ok);
@@ -227,9 +223,9 @@ size_t Parser::readEntry(size_t i)
         m_lastTime = r.time;
         r.date = m_runDate;
         if (m_daysPassed > 0 && !r.date.isEmpty())
-            r.date = QDate::fromString(r.date, QStringLiteral("MM-dd-yyyy"))
+            r.date = QDate::fromString(r.date, dateFormat)
                          .addDays(m_daysPassed)
-                         .toString(QStringLiteral("MM-dd-yyyy"));
+                         .toString(dateFormat);
     }
 
     // The bank text runs up to the opening separator before the student's text.
@@ -248,7 +244,7 @@ size_t Parser::readEntry(size_t i)
         if (at(t) == responseLabel)
             ++t;
         else
-            warn(t, QStringLiteral("response without the line \"RESPONSE -->  \""));
+            warn(t, QStringLiteral("response without the line \"%1\"").arg(responseLabel));
     }
 
     // The text ends at the first closing separator that is followed by the
@@ -282,7 +278,7 @@ size_t Parser::readEntry(size_t i)
         if (r.text.startsWith(notesLabel))
             r.text.remove(0, notesLabel.size());
         else
-            warn(t, QStringLiteral("note without \"NOTES -------> \""));
+            warn(t, QStringLiteral("note without \"%1\"").arg(notesLabel));
     }
     if (!closed) {
         r.complete = false;

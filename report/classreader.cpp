@@ -1,5 +1,7 @@
 #include "report/classreader.h"
 
+#include "records/recordformat.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -16,12 +18,19 @@ namespace {
 /// question key, so its copy is the one kept.
 int fileRank(const QString &name)
 {
-    const QString lower = name.toLower();
-    if (lower == QLatin1String("masterfile.txt"))
+    if (name.compare(recordformat::masterFileName, Qt::CaseInsensitive) == 0)
         return 0;
-    if (lower.startsWith(QLatin1String("send_")))
+    if (name.startsWith(recordformat::sendFilePrefix, Qt::CaseInsensitive))
         return 1;
     return 2;
+}
+
+/// Said of a folder that holds no file of the program.
+QString noRecordFiles()
+{
+    return QStringLiteral("a folder without %1, %2*%3 or %4")
+        .arg(recordformat::masterFileName, recordformat::sendFilePrefix, recordformat::sendFileSuffix,
+             recordformat::notesFileName);
 }
 
 QStringList recordFilesIn(const QDir &dir)
@@ -146,9 +155,11 @@ private:
 
 bool ClassReader::isRecordFileName(const QString &name)
 {
-    const QString lower = name.toLower();
-    return lower == QLatin1String("masterfile.txt") || lower == QLatin1String("notes_.txt")
-           || (lower.startsWith(QLatin1String("send_")) && lower.endsWith(QLatin1String(".txt")));
+    // Case apart: the files pass through systems that change it (zip, mail).
+    using namespace recordformat;
+    return name.compare(masterFileName, Qt::CaseInsensitive) == 0
+           || name.compare(notesFileName, Qt::CaseInsensitive) == 0
+           || (name.startsWith(sendFilePrefix, Qt::CaseInsensitive) && name.endsWith(sendFileSuffix, Qt::CaseInsensitive));
 }
 
 ClassData ClassReader::read(const QStringList &paths) const
@@ -183,14 +194,14 @@ ClassData ClassReader::read(const QStringList &paths) const
             for (const QFileInfo &sub : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
                 const QStringList files = recordFilesIn(QDir(sub.filePath()));
                 if (files.isEmpty()) {
-                    data.warnings.push_back({sub.filePath(), 0, QStringLiteral("a folder without masterFile.txt, send_*.txt or notes_.txt")});
+                    data.warnings.push_back({sub.filePath(), 0, noRecordFiles()});
                     continue;
                 }
                 studentFor(sub.filePath()).files.append(files);
                 anyStudent = true;
             }
             if (!anyStudent && dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty())
-                data.warnings.push_back({path, 0, QStringLiteral("a folder without masterFile.txt, send_*.txt or notes_.txt")});
+                data.warnings.push_back({path, 0, noRecordFiles()});
         }
     }
 

@@ -1,6 +1,7 @@
 #include "report/coursetext.h"
 
 #include "bank/compiledcourse.h"
+#include "bank/entrygrammar.h"
 
 QStringList courseEntries()
 {
@@ -17,8 +18,7 @@ CourseIndex::CourseIndex(const QStringList &entries)
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;
-        if (entry.size() >= 4 && entry.at(3) == QLatin1Char('.') && entry.at(0).isDigit() && entry.at(1).isDigit()
-            && entry.at(2).isDigit()) {
+        if (entrygrammar::isHeading(entry)) {
             assignment = entry.left(3);
             question = 0;
             questionText.clear();
@@ -26,13 +26,13 @@ CourseIndex::CourseIndex(const QStringList &entries)
         }
         CoursePlace place;
         QString text = entry;
-        if (entry.startsWith(QLatin1String("`q"))) {
-            text = entry.mid(2);
+        if (entry.startsWith(entrygrammar::questionMarker)) {
+            text = entry.mid(entrygrammar::questionMarker.size());
             ++question;
             questionText = text;
             place.role = CoursePlace::Question;
-        } else if (entry.startsWith(QLatin1String("`a"))) {
-            text = entry.mid(2);
+        } else if (entry.startsWith(entrygrammar::answerMarker)) {
+            text = entry.mid(entrygrammar::answerMarker.size());
             place.role = CoursePlace::Answer;
         }
         if (text.isEmpty())

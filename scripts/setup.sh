@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, only when missing, every Debian package the program needs to be
 # built, tested and packed, then configures and builds it with its tests in
-# ./build. With --install-only it stops after installing.
+# ./build. With --install-only it stops after installing. WARNINGS_AS_ERRORS=ON
+# in the environment makes a warning in the program's own code fail the build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,5 +18,6 @@ packages=(
 scripts/install-missing.sh "${packages[@]}"
 [ "${1:-}" = --install-only ] && exit 0
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
+    ${WARNINGS_AS_ERRORS:+-DWARNINGS_AS_ERRORS="$WARNINGS_AS_ERRORS"} >/dev/null
 cmake --build build --parallel "$(nproc)"

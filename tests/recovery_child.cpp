@@ -4,6 +4,7 @@
 // character every 100 ms, printing how many are typed; "rating" types it,
 // presses Enter Response after a question and waits in the rating box.
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 #include "ui/recovery.h"
 
 #include <QApplication>
@@ -39,12 +40,12 @@ int main(int argc, char *argv[])
     run.form->enableAnswerRecovery(recoveryFolder);
     // std::exit leaves this window's folder lock behind: keep it in the test's folder.
     run.form->setLockFolder(QFileInfo(recoveryFolder).absolutePath() + QStringLiteral("/locks"));
-    AnswerRecovery::keepTypingAtEveryEnd(*run.form);
+    run.form->keepWorkAtEveryEnd();
     if (!run.start())
         return 3;
     run.form->show();
     run.form->restoreUnrecordedAnswer();
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
 
     // The scripted platform does not end the process; this does, with the
     // status the run ended with.
@@ -72,7 +73,7 @@ int main(int argc, char *argv[])
             waitHere.exec();
             return QString();
         };
-        QTimer::singleShot(0, [&] { run.form->cmdEnterResponseClick(); });
+        QTimer::singleShot(0, [&] { inside(*run.form).cmdEnterResponseClick(); });
     } else {
         run.typeAnswer(typed);
         QObject::connect(&keys, &QTimer::timeout, [&] {

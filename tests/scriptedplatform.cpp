@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,17 +93,17 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
 
 QString TestRun::boxQuestion() const
 {
-    return QueryForm::boxText(form->txt_question);
+    return QueryForm::boxText(inside(*form).txt_question);
 }
 
 QString TestRun::boxAnswer() const
 {
-    return QueryForm::boxText(form->txt_answer);
+    return QueryForm::boxText(inside(*form).txt_answer);
 }
 
 void TestRun::typeAnswer(const QString &text)
 {
-    QueryForm::setBoxText(form->txt_answer, text);
+    QueryForm::setBoxText(inside(*form).txt_answer, text);
 }
 
 QString bankOfAssignmentOne(const QStringList &entries)

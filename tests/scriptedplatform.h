@@ -1,7 +1,7 @@
 #pragma once
 
 #include "flow/queryform.h"
-#include "ui/platform.h"
+#include "platform/platform.h"
 
 #include <QTemporaryDir>
 

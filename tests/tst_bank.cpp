@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "bank/content.h"
 
@@ -91,10 +92,10 @@ void BankTest::entriesComeOutExactly()
     QTemporaryDir dir;
     LoadedBank bank({writeFile(dir, "a.txt", "# comment\n@@ 1\n" + source + "\n@@\n")});
     QVERIFY2(bank.ok, qPrintable(bank.platform.messages.join('\n')));
-    QCOMPARE(bank.form.QuestionBank[1], entry);
-    QCOMPARE(bank.form.QuestionBank[2], QString());
-    QCOMPARE(bank.form.QuestionBank[0], QString());
-    QCOMPARE(bank.form.bankIndex, 0);
+    QCOMPARE(inside(bank.form).QuestionBank[1], entry);
+    QCOMPARE(inside(bank.form).QuestionBank[2], QString());
+    QCOMPARE(inside(bank.form).QuestionBank[0], QString());
+    QCOMPARE(inside(bank.form).bankIndex, 0);
 }
 
 void BankTest::appendStepsExtendTheLastEntry()
@@ -110,10 +111,10 @@ void BankTest::appendStepsExtendTheLastEntry()
     whole += QStringLiteral("\r\n");
     LoadedBank bank({writeFile(dir, "a.txt", source)});
     QVERIFY(bank.ok);
-    QCOMPARE(bank.form.QuestionBank[1], QStringLiteral("first"));
-    QCOMPARE(bank.form.QuestionBank[2], whole);
-    QCOMPARE(bank.form.QuestionBank[3], QStringLiteral("last"));
-    QCOMPARE(bank.form.QuestionBank[4], QString());
+    QCOMPARE(inside(bank.form).QuestionBank[1], QStringLiteral("first"));
+    QCOMPARE(inside(bank.form).QuestionBank[2], whole);
+    QCOMPARE(inside(bank.form).QuestionBank[3], QStringLiteral("last"));
+    QCOMPARE(inside(bank.form).QuestionBank[4], QString());
 }
 
 void BankTest::filesJoinInOrder()
@@ -123,9 +124,9 @@ void BankTest::filesJoinInOrder()
     const QString b = writeFile(dir, "002.txt", "@@\nB\n");
     LoadedBank bank({a, b});
     QVERIFY(bank.ok);
-    QCOMPARE(bank.form.QuestionBank[1], QStringLiteral("A"));
-    QCOMPARE(bank.form.QuestionBank[2], QString());
-    QCOMPARE(bank.form.QuestionBank[3], QStringLiteral("B"));
+    QCOMPARE(inside(bank.form).QuestionBank[1], QStringLiteral("A"));
+    QCOMPARE(inside(bank.form).QuestionBank[2], QString());
+    QCOMPARE(inside(bank.form).QuestionBank[3], QStringLiteral("B"));
 }
 
 void BankTest::capacity_data()
@@ -146,9 +147,9 @@ void BankTest::capacity()
         source += "@@\ne" + QByteArray::number(i) + "\n";
     LoadedBank bank({writeFile(dir, "big.txt", source)});
     QCOMPARE(bank.ok, loads);
-    QCOMPARE(bank.form.QuestionBank[0], QString());
-    QCOMPARE(bank.form.QuestionBank[5000], QStringLiteral("e5000"));
-    QCOMPARE(bank.form.bankIndex, 0);
+    QCOMPARE(inside(bank.form).QuestionBank[0], QString());
+    QCOMPARE(inside(bank.form).QuestionBank[5000], QStringLiteral("e5000"));
+    QCOMPARE(inside(bank.form).bankIndex, 0);
     if (!loads) {
         QCOMPARE(bank.platform.messages, QStringList{"The course text holds more than 5000 entries (" + dir.path()
                                                      + "/big.txt:10001); the question bank cannot hold it."});
@@ -193,7 +194,7 @@ void BankTest::builtInLandmarks()
 {
     LoadedBank bank;
     QVERIFY2(bank.ok, qPrintable(bank.platform.messages.join('\n')));
-    const auto &b = bank.form.QuestionBank;
+    const auto &b = inside(bank.form).QuestionBank;
     QCOMPARE(b[0], QString());
     QCOMPARE(b[1], QStringLiteral("001.  `Query 1"));
     QCOMPARE(b[3], QStringLiteral("`qSection 0.1.28 solve x/2-x/3>5"));
@@ -213,7 +214,7 @@ void BankTest::builtInLandmarks()
     QCOMPARE(b[868], QString());
     for (int i = 869; i <= 5000; ++i)
         QVERIFY(b[i].isEmpty());
-    QCOMPARE(bank.form.bankIndex, 0);
+    QCOMPARE(inside(bank.form).bankIndex, 0);
     int questionModel = 0;
     for (int i = 12; i <= 178; ++i)
         questionModel += b[i] == QLatin1String("`qWhat is your function model?");
@@ -232,7 +233,7 @@ void BankTest::catalogue()
     QFETCH(int, assignment);
     LoadedBank bank;
     QVERIFY(bank.ok);
-    const auto &b = bank.form.QuestionBank;
+    const auto &b = inside(bank.form).QuestionBank;
     const Counts &want = shippedCounts[assignment - 1];
     const QString heading = QStringLiteral("%1.  `%2 %3")
                                 .arg(assignment, 3, 10, QLatin1Char('0'))
@@ -276,7 +277,7 @@ void BankTest::bankTotals()
 {
     LoadedBank bank;
     QVERIFY(bank.ok);
-    const auto &b = bank.form.QuestionBank;
+    const auto &b = inside(bank.form).QuestionBank;
     int written = 0, headings = 0, q = 0, a = 0, u = 0, empty = 0, withBreaks = 0, qBreaks = 0, aBreaks = 0;
     int mostBreaks = 0, entriesWithMost = 0, longest = 0, longestQ = 0, qBlank = 0, aBlank = 0, endStars = 0;
     int hasStars = 0, braces = 0, braceIndex = 0;
@@ -346,7 +347,7 @@ void BankTest::departures()
 {
     LoadedBank bank;
     QVERIFY(bank.ok);
-    const auto &b = bank.form.QuestionBank;
+    const auto &b = inside(bank.form).QuestionBank;
     for (int i : {676, 742, 813, 829, 860})
         QVERIFY2(b[i].startsWith(QLatin1String("`a**")), qPrintable(QString::number(i)));
     // Assignment 18 opens with two answer entries.

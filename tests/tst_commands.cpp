@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "records/cp1252.h"
 
@@ -38,7 +39,7 @@ struct Started : TestRun
         masterHeader = file(master);
         sendHeader = file(send);
         for (int i = 0; i < clicks; ++i)
-            form->cmdNextQuestionClick();
+            inside(*form).cmdNextQuestionClick();
     }
     QByteArray masterAdded() const { return file(master).mid(masterHeader.size()); }
     QByteArray sendAdded() const { return file(send).mid(sendHeader.size()); }
@@ -122,16 +123,16 @@ void CommandsTest::responseRecord()
     run.typeAnswer(typed);
     run.platform.answers = ratings;
     run.platform.prompts.clear();
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QByteArray answer = typed.contains(QChar(0x03c0)) ? QByteArray("2&#960;r &#8804; 3\xb7x") : typed.toUtf8();
     QCOMPARE(run.masterAdded(), expectedRecord(true, lastLine, answer, assessment));
     QCOMPARE(run.sendAdded(), expectedRecord(false, lastLine, answer, assessment));
     QCOMPARE(run.platform.prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
     if (clicks == 2)
-        QCOMPARE(run.form->selfCritiqueRating, ratings.first());
+        QCOMPARE(inside(*run.form).selfCritiqueRating, ratings.first());
     QCOMPARE(run.boxAnswer(), QString());
     QCOMPARE(run.boxQuestion(), QString());
-    QVERIFY(!run.form->resetAnswerBox);
+    QVERIFY(!inside(*run.form).resetAnswerBox);
     QVERIFY(!QFileInfo::exists(run.outputPath(notes)));
 }
 
@@ -147,17 +148,17 @@ void CommandsTest::instructionTextRecordsNothing()
     QFETCH(bool, notesCommand);
     Started run(2); // the second click refilled the answer box with the instructions
     QCOMPARE(run.boxAnswer(), instructionsShown);
-    notesCommand ? run.form->cmdSaveAsNotesClick() : run.form->cmdEnterResponseClick();
+    notesCommand ? inside(*run.form).cmdSaveAsNotesClick() : inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(run.masterAdded(), QByteArray());
     QCOMPARE(run.sendAdded(), QByteArray());
     QVERIFY(run.platform.prompts.size() == 4);
     QCOMPARE(run.boxAnswer(), QString());
     QCOMPARE(run.boxQuestion(), QString());
-    QVERIFY(run.form->resetAnswerBox); // unchanged
+    QVERIFY(inside(*run.form).resetAnswerBox); // unchanged
     // One character changed is an answer like any other.
-    run.typeAnswer(run.form->instructionText.left(run.form->instructionText.size() - 1));
+    run.typeAnswer(inside(*run.form).instructionText.left(inside(*run.form).instructionText.size() - 1));
     run.platform.answers = {QStringLiteral("3")};
-    notesCommand ? run.form->cmdSaveAsNotesClick() : run.form->cmdEnterResponseClick();
+    notesCommand ? inside(*run.form).cmdSaveAsNotesClick() : inside(*run.form).cmdEnterResponseClick();
     QVERIFY(run.masterAdded().contains("just an OK."));
 }
 
@@ -171,7 +172,7 @@ void CommandsTest::recordIsOnDiskWhileRatingWaits()
         sendSeen = run.sendAdded();
         return QStringLiteral("2");
     };
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     const QByteArray masterFull = expectedRecord(true, "First question", "typed", "confidence assessment:  2");
     const QByteArray sendFull = expectedRecord(false, "First question", "typed", "confidence assessment:  2");
     QCOMPARE(masterSeen, masterFull.left(masterFull.indexOf("confidence")));
@@ -184,7 +185,7 @@ void CommandsTest::sameQuestionTwice()
     for (int i = 0; i < 2; ++i) {
         run.typeAnswer(QStringLiteral("try %1").arg(i));
         run.platform.answers = {QStringLiteral("1")};
-        run.form->cmdEnterResponseClick();
+        inside(*run.form).cmdEnterResponseClick();
     }
     QCOMPARE(run.sendAdded(), expectedRecord(false, "First question", "try 0", "confidence assessment:  1")
                                   + expectedRecord(false, "First question", "try 1", "confidence assessment:  1"));
@@ -194,13 +195,13 @@ void CommandsTest::notesRecord()
 {
     Started run(1);
     run.typeAnswer(QStringLiteral("abc"));
-    run.form->cmdSaveAsNotesClick();
+    inside(*run.form).cmdSaveAsNotesClick();
     const QByteArray body = opening + "\r\n" + timeLine + "\r\n" + QByteArray(36, ' ') + "03-06-202614:05:09\r\n"
                             + "First question\r\n" + opening + "\r\nNOTES -------> abc\r\n" + closing;
     QCOMPARE(run.masterAdded(), body + "\r\n");
     QCOMPARE(run.sendAdded(), body + "       ");
     QCOMPARE(run.file(notes), body + "       ");
-    QCOMPARE(run.form->questionText, QStringLiteral("NOTES -------> abc"));
+    QCOMPARE(inside(*run.form).questionText, QStringLiteral("NOTES -------> abc"));
     QCOMPARE(run.platform.prompts.size(), 4); // no rating box
     QCOMPARE(run.boxAnswer(), QString());
 }
@@ -209,10 +210,10 @@ void CommandsTest::sendLineContinuesAfterNote()
 {
     Started run(1);
     run.typeAnswer(QStringLiteral("note"));
-    run.form->cmdSaveAsNotesClick();
+    inside(*run.form).cmdSaveAsNotesClick();
     run.typeAnswer(QStringLiteral("answer"));
     run.platform.answers = {QStringLiteral("2")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QVERIFY(run.sendAdded().contains(closing + "       " + opening + "\r\n"));
     QVERIFY(run.masterAdded().contains(closing + "\r\n" + opening + "\r\n"));
 }
@@ -221,8 +222,8 @@ void CommandsTest::displaySendFileTwice()
 {
     Started run(1);
     const QString before = run.boxQuestion();
-    run.form->cmdDisplaySendFileClick();
-    run.form->cmdDisplaySendFileClick();
+    inside(*run.form).cmdDisplaySendFileClick();
+    inside(*run.form).cmdDisplaySendFileClick();
     const QStringList lines = Cp1252::decode(run.file(send)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     QString expected = before;
     for (int i = 0; i < 2; ++i)
@@ -236,7 +237,7 @@ void CommandsTest::displayNotesWithoutNotesFile()
 {
     Started run(1);
     const QString before = run.boxQuestion();
-    run.form->cmdDisplayNoteFileClick();
+    inside(*run.form).cmdDisplayNoteFileClick();
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.platform.messages, QStringList{"No notes have been saved yet in " + run.outputFolder() + "."});
     QCOMPARE(run.boxQuestion(), before);
@@ -247,16 +248,16 @@ void CommandsTest::displayNotesShowsLinesOnce()
 {
     Started run(1);
     run.typeAnswer(QStringLiteral("first note"));
-    run.form->cmdSaveAsNotesClick();
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdSaveAsNotesClick();
+    inside(*run.form).cmdNextQuestionClick();
     const QString shown = run.boxQuestion();
-    const QString questionText = run.form->questionText;
-    run.form->cmdDisplayNoteFileClick();
-    run.form->cmdDisplayNoteFileClick();
+    const QString questionText = inside(*run.form).questionText;
+    inside(*run.form).cmdDisplayNoteFileClick();
+    inside(*run.form).cmdDisplayNoteFileClick();
     const QString notesText = Cp1252::decode(run.file(notes));
     const QString once = QStringLiteral("\r\n\r\n") + notesText;
     QCOMPARE(run.boxQuestion(), shown + once + once);
-    QCOMPARE(run.form->questionText, questionText);
+    QCOMPARE(inside(*run.form).questionText, questionText);
     QCOMPARE(run.boxQuestion().count(QLatin1String("NOTES -------> first note")), 2);
 }
 
@@ -265,7 +266,7 @@ void CommandsTest::clearAnswerOnlyClearsAnswer()
     Started run(1);
     run.typeAnswer(QStringLiteral("typed"));
     const QString question = run.boxQuestion();
-    run.form->cmdClearAnswerClick();
+    inside(*run.form).cmdClearAnswerClick();
     QCOMPARE(run.boxAnswer(), QString());
     QCOMPARE(run.boxQuestion(), question);
     QCOMPARE(run.masterAdded(), QByteArray());
@@ -275,10 +276,11 @@ void CommandsTest::quitEndsAtOnce()
 {
     Started run(1);
     run.typeAnswer(QStringLiteral("unsaved"));
-    run.form->cmdQuitClick();
+    inside(*run.form).cmdQuitClick();
     QVERIFY(run.form->runEnded());
+    QVERIFY(!run.form->isEnabled()); // no control takes a click or a key any more
     QCOMPARE(run.platform.exits, 1);
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(run.masterAdded(), QByteArray());
     QCOMPARE(run.platform.prompts.size(), 4);
 }
@@ -288,14 +290,14 @@ void CommandsTest::failedResponseKeepsTypedText()
     Started run(1);
     run.typeAnswer(QStringLiteral("first"));
     run.platform.answers = {QStringLiteral("2")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     const QByteArray masterBefore = run.file(master);
     // The output folder disappears (a USB stick pulled out, say).
     const QString moved = run.dir.filePath(QStringLiteral("moved"));
     QVERIFY(QDir().rename(run.outputFolder(), moved));
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(QStringLiteral("second, long and careful"));
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.platform.messages, QStringList{"Your response was not saved.\n\n"
                                                 + QDir::toNativeSeparators(run.outputPath(master))
@@ -313,7 +315,7 @@ void CommandsTest::failedNoteKeepsTypedText()
     // The notes file's place is taken by a folder.
     QVERIFY(QDir().mkdir(run.outputPath(notes)));
     run.typeAnswer(QStringLiteral("a note"));
-    run.form->cmdSaveAsNotesClick();
+    inside(*run.form).cmdSaveAsNotesClick();
     QCOMPARE(run.platform.messages, QStringList{"Your note was not saved.\n\n"
                                                 + QDir::toNativeSeparators(run.outputPath(notes))
                                                 + ": it is a folder, not a file\n\nYour text is still in the answer box."});
@@ -340,14 +342,16 @@ void CommandsTest::syncedBeforeReturn()
     run.platform.answers << QStringLiteral("2");
     QVERIFY(run.start());
     if (command > 0) {
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
         run.typeAnswer(QStringLiteral("typed"));
         run.platform.syncs.clear();
         run.platform.syncedSizes.clear();
-        void (QueryForm::*const commands[])() = {nullptr, &QueryForm::cmdEnterResponseClick,
-                                                 &QueryForm::cmdSaveAsNotesClick, &QueryForm::cmdDisplaySendFileClick,
-                                                 &QueryForm::cmdNextQuestionClick};
-        (run.form.get()->*commands[command])();
+        void (FormAccess::*const commands[])() = {nullptr, &FormAccess::cmdEnterResponseClick,
+                                                  &FormAccess::cmdSaveAsNotesClick,
+                                                  &FormAccess::cmdDisplaySendFileClick,
+                                                  &FormAccess::cmdNextQuestionClick};
+        FormAccess form = inside(*run.form);
+        (form.*commands[command])();
     }
     // Counted as the command returns, before any event runs: a sync left for later does not count.
     QCOMPARE(run.platform.syncs, synced);

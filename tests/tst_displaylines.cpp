@@ -3,6 +3,7 @@
 // line in the box, and the file's final line ending adds no empty line.
 
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include <QFile>
 #include <QPlainTextEdit>
@@ -40,20 +41,20 @@ void DisplayLinesTest::shownAfterTheBoxText()
     QTemporaryDir dir;
     ScriptedPlatform platform;
     QueryForm form(platform);
-    form.outputFolder = dir.path();
-    form.sendFilePath = dir.filePath(QStringLiteral("send_0306.txt"));
-    form.notesFilePath = dir.filePath(QStringLiteral("notes_.txt"));
-    for (const QString &path : {form.sendFilePath, form.notesFilePath}) {
+    inside(form).outputFolder = dir.path();
+    inside(form).sendFilePath = dir.filePath(QStringLiteral("send_0306.txt"));
+    inside(form).notesFilePath = dir.filePath(QStringLiteral("notes_.txt"));
+    for (const QString &path : {inside(form).sendFilePath, inside(form).notesFilePath}) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(file);
     }
-    form.txt_question->setPlainText(QStringLiteral("Q"));
-    form.cmdDisplaySendFileClick();
-    QCOMPARE(QueryForm::boxText(form.txt_question), send);
-    form.txt_question->setPlainText(QStringLiteral("Q"));
-    form.cmdDisplayNoteFileClick();
-    QCOMPARE(QueryForm::boxText(form.txt_question), notes);
+    inside(form).txt_question->setPlainText(QStringLiteral("Q"));
+    inside(form).cmdDisplaySendFileClick();
+    QCOMPARE(QueryForm::boxText(inside(form).txt_question), send);
+    inside(form).txt_question->setPlainText(QStringLiteral("Q"));
+    inside(form).cmdDisplayNoteFileClick();
+    QCOMPARE(QueryForm::boxText(inside(form).txt_question), notes);
     QVERIFY(platform.messages.isEmpty());
 }
 

@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "figures/picturearea.h"
 
@@ -53,14 +54,14 @@ struct Surface
     QueryForm form{platform};
     Surface()
     {
-        form.Picture1->setScale(1000, 1000);
-        form.Picture1->setDrawingLog(&log);
+        inside(form).Picture1->setScale(1000, 1000);
+        inside(form).Picture1->setDrawingLog(&log);
     }
     QImage draw(std::initializer_list<Figure> figures)
     {
         for (Figure f : figures)
             (form.*f)();
-        return form.Picture1->rendered();
+        return inside(form).Picture1->rendered();
     }
 };
 
@@ -183,16 +184,16 @@ void FiguresTest::definingPixels()
     s.platform.randoms = {0.0f, 0.5f, 0.99999994f, 0.99999994f, 0.0f, 0.5f};
     const QImage image = s.draw({figures[figure]});
     QCOMPARE(described(s.log), drawn);
-    QVERIFY(near(image, s.form.Picture1, point, colour));
-    QVERIFY(s.form.Picture2->rendered().allGray() && s.form.Picture2->rendered().pixelColor(10, 10) == Qt::white);
+    QVERIFY(near(image, inside(s.form).Picture1, point, colour));
+    QVERIFY(inside(s.form).Picture2->rendered().allGray() && inside(s.form).Picture2->rendered().pixelColor(10, 10) == Qt::white);
 }
 
 void FiguresTest::graph2WipesGraph1()
 {
     Surface s;
     const QImage image = s.draw({&QueryForm::graph1, &QueryForm::graph2});
-    QVERIFY(blank(image, s.form.Picture1, QPointF(520, 620)));  // graph1's line
-    QVERIFY(blank(image, s.form.Picture1, QPointF(100, 960)));  // graph1's axis below the origin
+    QVERIFY(blank(image, inside(s.form).Picture1, QPointF(520, 620)));  // graph1's line
+    QVERIFY(blank(image, inside(s.form).Picture1, QPointF(100, 960)));  // graph1's axis below the origin
     QCOMPARE(image, Surface().draw({&QueryForm::graph2}));
 }
 
@@ -200,8 +201,8 @@ void FiguresTest::graph1OverGraph2KeepsBoth()
 {
     Surface s;
     const QImage image = s.draw({&QueryForm::graph2, &QueryForm::graph1});
-    QVERIFY(near(image, s.form.Picture1, QPointF(520, 620), black));
-    QVERIFY(near(image, s.form.Picture1, QPointF(450, 750), red));
+    QVERIFY(near(image, inside(s.form).Picture1, QPointF(520, 620), black));
+    QVERIFY(near(image, inside(s.form).Picture1, QPointF(450, 750), red));
 }
 
 void FiguresTest::drawingTwiceIsDrawingOnce_data()
@@ -220,8 +221,8 @@ void FiguresTest::drawingTwiceIsDrawingOnce()
     const QImage image = once.draw({f});
     QCOMPARE(Surface().draw({f, f}), image);
     // The title's character cell hangs below its top-left corner (300, 50), not above it.
-    QVERIFY(!inked(image, once.form.Picture1, {300, 0}, {900, 45}));
-    QVERIFY(inked(image, once.form.Picture1, {300, 50}, {900, 110}));
+    QVERIFY(!inked(image, inside(once.form).Picture1, {300, 0}, {900, 45}));
+    QVERIFY(inked(image, inside(once.form).Picture1, {300, 50}, {900, 110}));
 }
 
 void FiguresTest::remSpaces_data()
@@ -293,43 +294,43 @@ void FiguresTest::nextPicture()
     QFETCH(bool, ends);
     TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
-    const QImage before = run.form->Picture1->rendered();
+    const QImage before = inside(*run.form).Picture1->rendered();
     QList<PictureArea::Drawn> log;
-    run.form->Picture1->setDrawingLog(&log);
-    run.form->cmdNextPictureClick();
+    inside(*run.form).Picture1->setDrawingLog(&log);
+    inside(*run.form).cmdNextPictureClick();
     QCOMPARE(run.form->runEnded(), ends);
     if (!ends)
-        QCOMPARE(run.form->bankIndex, index);
+        QCOMPARE(inside(*run.form).bankIndex, index);
     QStringList drawnTitles;
     for (const PictureArea::Drawn &d : log)
         if (d.kind == 'T' && d.from == QPointF(300, 50))
             drawnTitles << d.text;
     QCOMPARE(drawnTitles, titles);
-    QCOMPARE(run.form->Picture1->rendered() != before, !titles.isEmpty());
+    QCOMPARE(inside(*run.form).Picture1->rendered() != before, !titles.isEmpty());
 }
 
 void FiguresTest::nextPictureTwice()
 {
     TestRun run(bankOfAssignmentOne({"`routine graph2", "`routine graph1", "`qc", "`qd"}));
     QVERIFY(run.start());
-    run.form->cmdNextPictureClick();
-    QCOMPARE(run.form->bankIndex, 2);
-    run.form->cmdNextPictureClick();
-    QCOMPARE(run.form->bankIndex, 3);
+    inside(*run.form).cmdNextPictureClick();
+    QCOMPARE(inside(*run.form).bankIndex, 2);
+    inside(*run.form).cmdNextPictureClick();
+    QCOMPARE(inside(*run.form).bankIndex, 3);
     // The walk goes on after the figures.
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nc"));
 }
 
 void FiguresTest::nextPictureAtTheEndOfTheBank()
 {
     Surface s;
-    s.form.QuestionBank[5000] = QStringLiteral("`routine graph1");
-    s.form.bankIndex = 4999;
-    s.form.cmdNextPictureClick();
-    QCOMPARE(s.form.bankIndex, 5000);
-    s.form.cmdNextPictureClick(); // looks beyond 5000: nothing there, nothing read
-    QCOMPARE(s.form.bankIndex, 5000);
+    inside(s.form).QuestionBank[5000] = QStringLiteral("`routine graph1");
+    inside(s.form).bankIndex = 4999;
+    inside(s.form).cmdNextPictureClick();
+    QCOMPARE(inside(s.form).bankIndex, 5000);
+    inside(s.form).cmdNextPictureClick(); // looks beyond 5000: nothing there, nothing read
+    QCOMPARE(inside(s.form).bankIndex, 5000);
     QVERIFY(!s.form.runEnded());
 }
 
@@ -351,10 +352,10 @@ void FiguresTest::vennColours()
     const QImage image = s.draw({&QueryForm::venn1});
     QCOMPARE(s.platform.randomsDrawn, 6);
     if (colour != QColor(Qt::white))
-        QVERIFY(near(image, s.form.Picture1, QPointF(25, 500), colour));       // left edge of the first circle
-    QVERIFY(near(image, s.form.Picture1, QPointF(975, 500), QColor(100, 100, 255))); // right edge of the second
+        QVERIFY(near(image, inside(s.form).Picture1, QPointF(25, 500), colour));       // left edge of the first circle
+    QVERIFY(near(image, inside(s.form).Picture1, QPointF(975, 500), QColor(100, 100, 255))); // right edge of the second
     // Round on screen: the top of the circle is 300 horizontal units above the centre.
-    const PictureArea *p = s.form.Picture1;
+    const PictureArea *p = inside(s.form).Picture1;
     const qreal radiusPixels = 300.0 * p->surface().width() / 1000;
     const QPointF top = p->toPixels(QPointF(975 - 300, 500)) - QPointF(0, radiusPixels);
     bool found = false;
@@ -370,7 +371,7 @@ void FiguresTest::vennOverVenn()
     s.platform.randoms = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
     const QImage image = s.draw({&QueryForm::venn1, &QueryForm::venn2});
     QCOMPARE(s.platform.randomsDrawn, 12);
-    QVERIFY(near(image, s.form.Picture1, QPointF(25, 500), QColor(178, 178, 178)));
+    QVERIFY(near(image, inside(s.form).Picture1, QPointF(25, 500), QColor(178, 178, 178)));
 }
 
 void FiguresTest::timerDrawsCircles()
@@ -378,23 +379,23 @@ void FiguresTest::timerDrawsCircles()
     TestRun run(bankOfAssignmentOne({"`qa"}));
     QVERIFY(run.start());
     const QByteArray master = run.file(QStringLiteral("masterFile.txt"));
-    QTimer *timer = run.form->tmr_pend_exp;
+    QTimer *timer = inside(*run.form).tmr_pend_exp;
     QVERIFY(!timer->isActive());
     QTest::qWait(50);
     QCOMPARE(run.platform.beeps, 0);
-    run.form->cmdPendExpClick();
+    inside(*run.form).cmdPendExpClick();
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 15);
     const int drawn = run.platform.randomsDrawn;
     run.platform.randoms = QList<float>(drawn, 0.0f) << 0.5f << 0.5f << 0.5f << 0.5f;
     QList<PictureArea::Drawn> log;
-    run.form->Picture1->setDrawingLog(&log);
+    inside(*run.form).Picture1->setDrawingLog(&log);
     QTRY_VERIFY(run.platform.beeps >= 2);
-    run.form->cmdPendExpClick();
+    inside(*run.form).cmdPendExpClick();
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 15);
-    const QImage image = run.form->Picture1->rendered();
-    QVERIFY(near(image, run.form->Picture1, QPointF(250, 500), black)); // radius 250 about (500, 500)
+    const QImage image = inside(*run.form).Picture1->rendered();
+    QVERIFY(near(image, inside(*run.form).Picture1, QPointF(250, 500), black)); // radius 250 about (500, 500)
     QCOMPARE(run.file(QStringLiteral("masterFile.txt")), master);
     QCOMPARE(run.platform.beeps, run.platform.randomsDrawn - drawn);
     // Each tick draws one outline in the foreground colour about the middle, radius r * 500.
@@ -411,23 +412,23 @@ void FiguresTest::copyPicture()
     QImage stored(20, 10, QImage::Format_RGB32);
     stored.fill(Qt::blue);
     // Picture1 has no stored picture: Picture2 keeps what it shows.
-    s.form.Picture2->setStoredPicture(stored);
-    s.form.cmdCopyPictureClick();
-    QCOMPARE(s.form.Picture2->storedPicture(), stored);
+    inside(s.form).Picture2->setStoredPicture(stored);
+    inside(s.form).cmdCopyPictureClick();
+    QCOMPARE(inside(s.form).Picture2->storedPicture(), stored);
     // A stored picture goes across through the clipboard; the drawing does not.
     s.form.graph1();
     QImage green(8, 8, QImage::Format_RGB32);
     green.fill(Qt::green);
-    s.form.Picture1->setStoredPicture(green);
-    s.form.cmdCopyPictureClick();
-    QCOMPARE(s.form.Picture2->storedPicture(), green);
+    inside(s.form).Picture1->setStoredPicture(green);
+    inside(s.form).cmdCopyPictureClick();
+    QCOMPARE(inside(s.form).Picture2->storedPicture(), green);
     QCOMPARE(s.platform.clipboard, green);
-    QVERIFY(!near(s.form.Picture2->rendered(), s.form.Picture2, QPointF(520, 620), black));
+    QVERIFY(!near(inside(s.form).Picture2->rendered(), inside(s.form).Picture2, QPointF(520, 620), black));
     // Without a clipboard the program goes on.
     s.platform.hasClipboard = false;
-    s.form.Picture1->setStoredPicture(stored);
-    s.form.cmdCopyPictureClick();
-    QCOMPARE(s.form.Picture2->storedPicture(), green);
+    inside(s.form).Picture1->setStoredPicture(stored);
+    inside(s.form).cmdCopyPictureClick();
+    QCOMPARE(inside(s.form).Picture2->storedPicture(), green);
 }
 
 void FiguresTest::drawingSurvivesResize()
@@ -435,21 +436,21 @@ void FiguresTest::drawingSurvivesResize()
     Surface s;
     s.form.show();
     s.form.graph2();
-    const QImage before = s.form.Picture1->grab().toImage();
+    const QImage before = inside(s.form).Picture1->grab().toImage();
     s.form.hide();
     s.form.show();
-    s.form.Picture1->repaint();
-    QCOMPARE(s.form.Picture1->grab().toImage(), before);
-    QCOMPARE(s.form.Picture2->grab().toImage().pixelColor(50, 50), QColor(Qt::white)); // an area's background
+    inside(s.form).Picture1->repaint();
+    QCOMPARE(inside(s.form).Picture1->grab().toImage(), before);
+    QCOMPARE(inside(s.form).Picture2->grab().toImage().pixelColor(50, 50), QColor(Qt::white)); // an area's background
 }
 
 void FiguresTest::accessibleDescription()
 {
     Surface s;
     s.form.graph2();
-    QVERIFY(QAccessible::queryAccessibleInterface(s.form.Picture1)->text(QAccessible::Description).contains(QLatin1String("slope 75")));
+    QVERIFY(QAccessible::queryAccessibleInterface(inside(s.form).Picture1)->text(QAccessible::Description).contains(QLatin1String("slope 75")));
     s.form.graph3();
-    QVERIFY(QAccessible::queryAccessibleInterface(s.form.Picture1)->text(QAccessible::Description).contains(QLatin1String("depth")));
+    QVERIFY(QAccessible::queryAccessibleInterface(inside(s.form).Picture1)->text(QAccessible::Description).contains(QLatin1String("depth")));
 }
 
 QTEST_MAIN(FiguresTest)

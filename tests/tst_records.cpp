@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "records/cp1252.h"
 #include "records/recordfiles.h"
@@ -61,7 +62,7 @@ void RecordsTest::headerAppendsOnEveryRun()
     TestRun first(oneAssignment, QStringLiteral("3"));
     QVERIFY(first.start());
     const QByteArray once = first.file(QStringLiteral("send_0306.txt"));
-    first.form->cmdQuitClick(); // one window per folder: the first run's end frees it
+    inside(*first.form).cmdQuitClick(); // one window per folder: the first run's end frees it
     // A second run on the same day, another year, into the same folder.
     ScriptedPlatform second;
     second.clock = QDateTime(QDate(2027, 3, 6), QTime(9, 0, 0));
@@ -163,7 +164,7 @@ void RecordsTest::questionKeyLine()
     QFETCH(QString, line);
     ScriptedPlatform platform;
     QueryForm form(platform);
-    form.assignmentNumber = assignment;
+    inside(form).assignmentNumber = assignment;
     QCOMPARE(form.questionKeyLine(), line);
 }
 
@@ -232,7 +233,7 @@ void RecordsTest::codeFileConvertsQueryFile()
     old.write("an older copy that must be replaced, much longer than the new one\r\n");
     old.close();
     run.form->codeFile();
-    QCOMPARE(run.form->codeKey, 20.0f);
+    QCOMPARE(inside(*run.form).codeKey, 20.0f);
     QCOMPARE(run.file(QStringLiteral("queri.txt")),
              QByteArray("Assignment 7 queries\r\nquery what is x\r\nquery2 rest\r\nplain line\r\n"));
     QVERIFY(run.platform.messages.isEmpty());

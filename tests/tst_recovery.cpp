@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "ui/recovery.h"
 
@@ -155,7 +156,7 @@ void RecoveryTest::killedRunGivesTheAnswerBack()
     QCOMPARE(keptFiles().size(), 1);
     // Once recorded it is gone for good.
     next.platform.answers = {QStringLiteral("2")};
-    next.form->cmdEnterResponseClick();
+    inside(*next.form).cmdEnterResponseClick();
     QCOMPARE(keptFiles(), QStringList());
 }
 
@@ -294,16 +295,16 @@ void RecoveryTest::recordedTextLeavesNothing()
     {
         RecoveringRun run(folder());
         QVERIFY(run.start());
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
         run.typeAnswer(QStringLiteral("typed"));
         QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
         run.platform.answers = {QStringLiteral("1")};
         if (command == 0)
-            run.form->cmdEnterResponseClick();
+            inside(*run.form).cmdEnterResponseClick();
         else if (command == 1)
-            run.form->cmdSaveAsNotesClick();
+            inside(*run.form).cmdSaveAsNotesClick();
         else
-            run.form->cmdClearAnswerClick();
+            inside(*run.form).cmdClearAnswerClick();
         QTest::qWait(1200);
         QCOMPARE(keptFiles(), QStringList());
     }
@@ -330,9 +331,9 @@ void RecoveryTest::nextKeepsTypedText()
     QFETCH(bool, refilled);
     RecoveringRun run(folder());
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(inBox);
-    run.form->cmdNextQuestionClick(); // the given answer, nothing recorded since the question
+    inside(*run.form).cmdNextQuestionClick(); // the given answer, nothing recorded since the question
     QTest::qWait(1200);
     if (refilled) {
         QVERIFY(run.boxAnswer().startsWith(QLatin1String("Enter, as appropriate, an answer to the question")));
@@ -357,7 +358,7 @@ void RecoveryTest::instructionsAndBlankAreNeverKept()
     RecoveringRun run(folder());
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
-    run.typeAnswer(instructions ? run.form->instructionText : QStringLiteral(" "));
+    run.typeAnswer(instructions ? inside(*run.form).instructionText : QStringLiteral(" "));
     QTest::qWait(1300);
     QCOMPARE(keptFiles(), QStringList());
 }
@@ -371,13 +372,13 @@ void RecoveryTest::outputFilesUnchangedByRecovery()
             run.form->enableAnswerRecovery(folder());
         QVERIFY(run.start());
         run.form->restoreUnrecordedAnswer();
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
         run.typeAnswer(QStringLiteral("an answer"));
         QTest::qWait(1200);
         run.platform.answers = {QStringLiteral("3")};
-        run.form->cmdEnterResponseClick();
+        inside(*run.form).cmdEnterResponseClick();
         run.typeAnswer(QStringLiteral("a note"));
-        run.form->cmdSaveAsNotesClick();
+        inside(*run.form).cmdSaveAsNotesClick();
         for (const char *name : {"masterFile.txt", "send_0306.txt", "notes_.txt"})
             files[withRecovery] += run.file(QLatin1String(name)) + '|';
         QCOMPARE(QDir(run.outputFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
@@ -494,7 +495,7 @@ void RecoveryTest::fileIsPrivate()
 {
     RecoveringRun run(folder());
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(QStringLiteral("private"));
     QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
     struct stat st;
@@ -531,7 +532,7 @@ void RecoveryTest::unwritableRecoveryWarnsAtNextCommand()
     QVERIFY(QDir().mkdir(data->filePath(QStringLiteral("out2"))));
     QVERIFY(second.start());
     second.form->restoreUnrecordedAnswer();
-    second.form->cmdNextQuestionClick();
+    inside(*second.form).cmdNextQuestionClick();
     QVERIFY(QDir(data->filePath(QStringLiteral("later"))).removeRecursively());
     QVERIFY(writeBytes(data->filePath(QStringLiteral("later")), "a file"));
     for (int i = 0; i < 3; ++i) {
@@ -549,7 +550,7 @@ void RecoveryTest::unwritableRecoveryWarnsAtNextCommand()
     second.form->findChild<QPushButton *>(QStringLiteral("cmd_clr_answer"))->click();
     second.typeAnswer(QStringLiteral("recorded anyway"));
     second.platform.answers = {QStringLiteral("1")};
-    second.form->cmdEnterResponseClick();
+    inside(*second.form).cmdEnterResponseClick();
     QVERIFY(bytesOf(data->filePath(QStringLiteral("out2/send_0306.txt"))).contains("recorded anyway"));
     QCOMPARE(second.platform.messages.size(), 1);
 }
@@ -561,7 +562,7 @@ void RecoveryTest::twoWindowsKeepTheirTypingApart()
     auto first = std::make_unique<RecoveringRun>(folder(), outA);
     QVERIFY(first->start());
     first->form->restoreUnrecordedAnswer();
-    first->form->cmdNextQuestionClick();
+    inside(*first->form).cmdNextQuestionClick();
     first->typeAnswer(QStringLiteral("the first window's answer"));
     QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
 
@@ -570,10 +571,10 @@ void RecoveryTest::twoWindowsKeepTheirTypingApart()
     second.form->restoreUnrecordedAnswer();
     QCOMPARE(second.boxAnswer(), QStringLiteral(" ")); // not the first window's typing
     QCOMPARE(second.platform.messages, QStringList());
-    second.form->cmdNextQuestionClick();
+    inside(*second.form).cmdNextQuestionClick();
     second.typeAnswer(QStringLiteral("the second window's answer"));
     QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 2, 5000);
-    second.form->cmdClearAnswerClick(); // leaves the first window's file alone
+    inside(*second.form).cmdClearAnswerClick(); // leaves the first window's file alone
     QCOMPARE(keptFiles().size(), 1);
     QVERIFY(bytesOf(QDir(folder()).filePath(keptFiles().first())).endsWith("the first window's answer"));
 
@@ -620,7 +621,7 @@ void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
         QCOMPARE(second.platform.exitStatus(), 1);
     } else {
         QVERIFY(second.file(QStringLiteral("masterFile.txt")).contains("assignment #001"));
-        QCOMPARE(second.form->masterFilePath, other + QStringLiteral("/masterFile.txt"));
+        QCOMPARE(inside(*second.form).masterFilePath, other + QStringLiteral("/masterFile.txt"));
     }
 }
 
@@ -630,14 +631,14 @@ void RecoveryTest::quitKeepsPendingTyping()
         RecoveringRun run(folder());
         QVERIFY(run.start());
         run.typeAnswer(QStringLiteral("typed just before quitting"));
-        run.form->cmdQuitClick(); // inside the second before it is kept
+        inside(*run.form).cmdQuitClick(); // inside the second before it is kept
         QCOMPARE(run.platform.exitStatus(), 0);
     }
     RecoveringRun next(folder());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral("typed just before quitting"));
-    next.form->cmdClearAnswerClick();
+    inside(*next.form).cmdClearAnswerClick();
 }
 
 QTEST_MAIN(RecoveryTest)

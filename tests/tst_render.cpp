@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "ui/wrapbutton.h"
 
@@ -24,8 +25,8 @@ void RenderTest::windowIsWhole()
     QVERIFY(run.start());
     run.form->show();
     QVERIFY(QTest::qWaitForWindowExposed(run.form.get()));
-    run.form->cmdNextQuestionClick();
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.form->graph2();
     run.typeAnswer(QStringLiteral("I multiplied by 6 as well, but forgot that the endpoint is not included."));
 

@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "records/recordreader.h"
 #include "report/classmodel.h"
@@ -33,17 +34,17 @@ struct StudentRun : TestRun
         start();
     }
     void at(int h, int m, int s) { platform.clock.setTime(QTime(h, m, s)); }
-    void next() { form->cmdNextQuestionClick(); }
+    void next() { inside(*form).cmdNextQuestionClick(); }
     void respond(const QString &text, const QString &rating)
     {
         typeAnswer(text);
         platform.answers = {rating};
-        form->cmdEnterResponseClick();
+        inside(*form).cmdEnterResponseClick();
     }
     void note(const QString &text)
     {
         typeAnswer(text);
-        form->cmdSaveAsNotesClick();
+        inside(*form).cmdSaveAsNotesClick();
     }
     /// Copies the output files into `folder` (a class's student folder).
     void copyTo(const QString &folder) const

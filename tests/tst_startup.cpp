@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,10 +99,10 @@ void StartupTest::folderChoice()
         prompts << pathPrompt;
     prompts << assignmentPrompt;
     QCOMPARE(run.platform.prompts, prompts.replaceInStrings(QLatin1String("<default>"), def));
-    QCOMPARE(run.form->masterFilePath,
+    QCOMPARE(inside(*run.form).masterFilePath,
              QString(expectedMaster).replace(QLatin1String("<out>"), out).replace(QLatin1String("<default>"), def));
-    QVERIFY(run.form->sendFilePath.endsWith(QLatin1String("send_0306.txt")));
-    QVERIFY(run.form->notesFilePath.endsWith(QLatin1String("notes_.txt")));
+    QVERIFY(inside(*run.form).sendFilePath.endsWith(QLatin1String("send_0306.txt")));
+    QVERIFY(inside(*run.form).notesFilePath.endsWith(QLatin1String("notes_.txt")));
     // The default folder is created even when another one is chosen.
     QVERIFY(QFileInfo(def).isDir());
     // The name is asked but written nowhere.
@@ -125,7 +126,7 @@ void StartupTest::codeKeyRange()
     TestRun run(twoAssignments);
     run.platform.randoms = {draw};
     QVERIFY(run.start());
-    QCOMPARE(run.form->codeKey, key);
+    QCOMPARE(inside(*run.form).codeKey, key);
 }
 
 void StartupTest::headingSearch_data()
@@ -144,7 +145,7 @@ void StartupTest::headingSearch()
     QFETCH(int, index);
     TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qQ\n@@\n007.  `query 7\n@@\n`qQ7\n"), typed);
     QVERIFY(run.start());
-    QCOMPARE(run.form->bankIndex, index);
+    QCOMPARE(inside(*run.form).bankIndex, index);
     QCOMPARE(run.platform.messages, QStringList());
 }
 
@@ -156,9 +157,9 @@ void StartupTest::unknownAssignmentAsksAgain()
     QCOMPARE(run.platform.messages,
              QStringList{"There is no assignment \"030\" in the question bank. It holds assignments 001 to 002."});
     QCOMPARE(run.platform.prompts.mid(3), QStringList({assignmentPrompt, assignmentPrompt}));
-    QCOMPARE(run.form->assignmentNumber, QStringLiteral("002"));
-    QCOMPARE(run.form->nextAssignmentNumber, QStringLiteral("003"));
-    QCOMPARE(run.form->bankIndex, 5);
+    QCOMPARE(inside(*run.form).assignmentNumber, QStringLiteral("002"));
+    QCOMPARE(inside(*run.form).nextAssignmentNumber, QStringLiteral("003"));
+    QCOMPARE(inside(*run.form).bankIndex, 5);
 }
 
 void StartupTest::emptyAnswerAfterUnknownEndsRun()

@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "figures/picturearea.h"
 
@@ -61,45 +62,45 @@ void SteppingTest::classification()
     QFETCH(QString, kind);
     TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\n") + shown);
-    QCOMPARE(run.form->questionText, run.boxQuestion());
-    QCOMPARE(run.form->lastLine, lastLine);
-    QCOMPARE(run.form->lastLineKind, kind);
-    QCOMPARE(run.form->pendingLine, QString());
-    QCOMPARE(run.form->resetAnswerBox, shown != QLatin1String("`routine"));
+    QCOMPARE(inside(*run.form).questionText, run.boxQuestion());
+    QCOMPARE(inside(*run.form).lastLine, lastLine);
+    QCOMPARE(inside(*run.form).lastLineKind, kind);
+    QCOMPARE(inside(*run.form).pendingLine, QString());
+    QCOMPARE(inside(*run.form).resetAnswerBox, shown != QLatin1String("`routine"));
 }
 
 void SteppingTest::routineAtFirstRead()
 {
     TestRun run(bankOfAssignmentOne({"`Routine Graph-1", "`qAfter the figure"}));
     QVERIFY(run.start());
-    const QImage before = run.form->Picture1->rendered();
-    run.form->cmdNextQuestionClick();
+    const QImage before = inside(*run.form).Picture1->rendered();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nAfter the figure"));
-    QVERIFY(run.form->Picture1->rendered() != before);
-    QCOMPARE(run.form->bankIndex, 3);
-    QVERIFY(run.form->resetAnswerBox);
+    QVERIFY(inside(*run.form).Picture1->rendered() != before);
+    QCOMPARE(inside(*run.form).bankIndex, 3);
+    QVERIFY(inside(*run.form).resetAnswerBox);
 }
 
 void SteppingTest::routineAtSecondReadShownAsText()
 {
     TestRun run(bankOfAssignmentOne({"`routine graph2", "`routine graph1"}));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\n`routine graph1"));
     // The second routine entry leaves the flag false, as after any routine entry.
-    QVERIFY(!run.form->resetAnswerBox);
+    QVERIFY(!inside(*run.form).resetAnswerBox);
 }
 
 void SteppingTest::routineNamedWithNothingEndsRun()
 {
     TestRun run(bankOfAssignmentOne({"`routine \\e", "`qnever shown"}));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(run.form->runEnded());
     QCOMPARE(run.platform.exits, 1);
     QCOMPARE(run.boxQuestion(), QString());
@@ -130,14 +131,14 @@ void SteppingTest::answerBoxRefill()
 {
     TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo", "`qThree"}));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QCOMPARE(run.boxAnswer(), QStringLiteral(" ")); // the first click leaves the box alone
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QCOMPARE(run.boxAnswer(), instructionsShown); // nothing recorded since: refilled
     run.typeAnswer(QStringLiteral("my answer"));
     run.platform.answers = {QStringLiteral("2")};
-    run.form->cmdEnterResponseClick();
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdEnterResponseClick();
+    inside(*run.form).cmdNextQuestionClick();
     QCOMPARE(run.boxAnswer(), QString()); // recorded: not refilled
 }
 
@@ -157,14 +158,14 @@ void SteppingTest::endsAtNextHeading()
     TestRun run(bankOfAssignmentOne(entries));
     QVERIFY(run.start());
     for (int i = 0; i < clicksShown; ++i)
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
     const QString before = run.boxQuestion();
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(run.form->runEnded());
     QCOMPARE(run.platform.exits, 1);
     QCOMPARE(run.boxQuestion(), before);
-    run.form->cmdNextQuestionClick(); // nothing happens after the end
+    inside(*run.form).cmdNextQuestionClick(); // nothing happens after the end
     QCOMPARE(run.platform.exits, 1);
 }
 
@@ -172,20 +173,20 @@ void SteppingTest::endsAtEndOfBank()
 {
     TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qLast\n@@\n@@\n"));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(!run.form->runEnded());
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     QVERIFY(run.form->runEnded());
-    QCOMPARE(run.form->bankIndex, QueryForm::bankSize - 1);
+    QCOMPARE(inside(*run.form).bankIndex, QueryForm::bankSize - 1);
 }
 
 void SteppingTest::keepsWhatTheStudentTyped()
 {
     TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo"}));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
-    QueryForm::setBoxText(run.form->txt_question, run.boxQuestion() + QStringLiteral(" typed"));
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
+    QueryForm::setBoxText(inside(*run.form).txt_question, run.boxQuestion() + QStringLiteral(" typed"));
+    inside(*run.form).cmdNextQuestionClick();
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nOne typed\r\n\r\nTwo"));
 }
 
@@ -195,13 +196,13 @@ void SteppingTest::newEntryIsNotUndoable()
     // click must leave nothing that undo could take out of the box.
     TestRun run(bankOfAssignmentOne({"`qOne", "`aTwo"}));
     QVERIFY(run.start());
-    run.form->cmdNextQuestionClick();
-    run.form->txt_question->moveCursor(QTextCursor::End);
-    QTest::keyClicks(run.form->txt_question, QStringLiteral(" typed"));
-    QVERIFY(run.form->txt_question->document()->isUndoAvailable());
-    run.form->cmdNextQuestionClick();
-    QVERIFY(!run.form->txt_question->document()->isUndoAvailable());
-    run.form->txt_question->undo();
+    inside(*run.form).cmdNextQuestionClick();
+    inside(*run.form).txt_question->moveCursor(QTextCursor::End);
+    QTest::keyClicks(inside(*run.form).txt_question, QStringLiteral(" typed"));
+    QVERIFY(inside(*run.form).txt_question->document()->isUndoAvailable());
+    inside(*run.form).cmdNextQuestionClick();
+    QVERIFY(!inside(*run.form).txt_question->document()->isUndoAvailable());
+    inside(*run.form).txt_question->undo();
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nOne typed\r\n\r\nTwo"));
 }
 
@@ -216,9 +217,9 @@ void SteppingTest::scrollsToNewEntry()
     TestRun run(bankOfAssignmentOne({question, longAnswer}));
     QVERIFY(run.start());
     run.form->show();
-    run.form->cmdNextQuestionClick();
-    run.form->cmdNextQuestionClick();
-    QPlainTextEdit *box = run.form->txt_question;
+    inside(*run.form).cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
+    QPlainTextEdit *box = inside(*run.form).txt_question;
     // The first visible line is the answer's first line, not the end of the text.
     const QTextBlock first = box->cursorForPosition(QPoint(4, 4)).block();
     QCOMPARE(first.text(), QStringLiteral(" first line of the answer"));

@@ -1,4 +1,5 @@
 #include "scriptedplatform.h"
+#include "tests/formaccess.h"
 
 #include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
@@ -120,30 +121,30 @@ void WindowTest::windowAndFonts()
     QueryForm form(platform);
     QCOMPARE(form.windowTitle(), QStringLiteral("Form1"));
     QCOMPARE(form.size(), QSize(725, 573));
-    for (QPlainTextEdit *box : {form.txt_question, form.txt_answer}) {
+    for (QPlainTextEdit *box : {inside(form).txt_question, inside(form).txt_answer}) {
         const QFont f = box->font();
         QCOMPARE(f.family(), QStringLiteral("Arial"));
         QCOMPARE(f.pointSizeF(), 9.75);
         QCOMPARE(f.weight(), QFont::Normal);
         QVERIFY(!f.bold() && !f.italic() && !f.underline() && !f.strikeOut());
     }
-    QCOMPARE(form.txt_parameter[2]->objectName(), QStringLiteral("txt_parameter_2"));
-    QCOMPARE(form.lbl_parameter[3]->text(), QStringLiteral("Parameter 4"));
-    QVERIFY(form.txt_parameter[0]->font() != form.txt_question->font());
+    QCOMPARE(inside(form).txt_parameter[2]->objectName(), QStringLiteral("txt_parameter_2"));
+    QCOMPARE(inside(form).lbl_parameter[3]->text(), QStringLiteral("Parameter 4"));
+    QVERIFY(inside(form).txt_parameter[0]->font() != inside(form).txt_question->font());
 }
 
 void WindowTest::initialState()
 {
     ScriptedPlatform platform;
     QueryForm form(platform);
-    QCOMPARE(QueryForm::boxText(form.txt_question), QString());
-    QCOMPARE(QueryForm::boxText(form.txt_answer), QStringLiteral(" "));
+    QCOMPARE(QueryForm::boxText(inside(form).txt_question), QString());
+    QCOMPARE(QueryForm::boxText(inside(form).txt_answer), QStringLiteral(" "));
     QCOMPARE(form.findChild<QListWidget *>(QStringLiteral("List1"))->count(), 0);
-    QVERIFY(!form.tmr_pend_exp->isActive());
-    QCOMPARE(form.tmr_pend_exp->interval(), 15);
+    QVERIFY(!inside(form).tmr_pend_exp->isActive());
+    QCOMPARE(inside(form).tmr_pend_exp->interval(), 15);
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    QCOMPARE(QApplication::focusWidget(), form.txt_question);
+    QCOMPARE(QApplication::focusWidget(), inside(form).txt_question);
 }
 
 void WindowTest::tabOrder()
@@ -171,9 +172,9 @@ void WindowTest::inertControls()
     QVERIFY(run.start());
     const QByteArray master = run.file(QStringLiteral("masterFile.txt"));
     QTest::mouseClick(run.form->findChild<QPushButton *>(QStringLiteral("cmd_timerTrigger")), Qt::LeftButton);
-    QVERIFY(!run.form->tmr_pend_exp->isActive());
-    QTest::keyClicks(run.form->txt_parameter[1], QStringLiteral("42"));
-    QCOMPARE(run.form->txt_parameter[1]->text(), QStringLiteral("142"));
+    QVERIFY(!inside(*run.form).tmr_pend_exp->isActive());
+    QTest::keyClicks(inside(*run.form).txt_parameter[1], QStringLiteral("42"));
+    QCOMPARE(inside(*run.form).txt_parameter[1]->text(), QStringLiteral("142"));
     QCOMPARE(run.file(QStringLiteral("masterFile.txt")), master);
     QVERIFY(!run.form->runEnded());
 }
@@ -188,8 +189,8 @@ void WindowTest::workAnAssignmentWithTheMouse()
     };
     click("cmdNextQuestion");
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nWhat is 2+2?"));
-    run.form->txt_answer->clear();
-    QTest::keyClicks(run.form->txt_answer, QStringLiteral("four"));
+    inside(*run.form).txt_answer->clear();
+    QTest::keyClicks(inside(*run.form).txt_answer, QStringLiteral("four"));
     run.platform.answers = {QStringLiteral("3")};
     click("cmd_enter_response");
     QVERIFY(run.file(QStringLiteral("send_0306.txt")).contains("RESPONSE -->  \r\nfour\r\nconfidence assessment:  3\r\n"));
@@ -215,11 +216,11 @@ void WindowTest::recordAResponseFromTheKeyboard()
     key(Qt::Key_Space);
     QCOMPARE(run.boxQuestion(), QStringLiteral("\r\n\r\nName a prime."));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier); // back to txt_answer
-    QCOMPARE(QApplication::focusWidget(), run.form->txt_answer);
-    QTest::keyClick(run.form->txt_answer, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(run.form->txt_answer, QStringLiteral("7"));
-    QTest::keyClick(run.form->txt_answer, Qt::Key_Return);
-    QTest::keyClicks(run.form->txt_answer, QStringLiteral("and 11"));
+    QCOMPARE(QApplication::focusWidget(), inside(*run.form).txt_answer);
+    QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(inside(*run.form).txt_answer, QStringLiteral("7"));
+    QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_Return);
+    QTest::keyClicks(inside(*run.form).txt_answer, QStringLiteral("and 11"));
     key(Qt::Key_Tab);
     key(Qt::Key_Tab); // Enter Response
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("cmd_enter_response"));
@@ -325,7 +326,7 @@ void WindowTest::pictureDescriptions()
     ScriptedPlatform platform;
     QueryForm form(platform);
     QStringList announced; // what a screen reader reads when told of a change
-    for (PictureArea *area : {form.Picture1, form.Picture2})
+    for (PictureArea *area : {inside(form).Picture1, inside(form).Picture2})
         connect(PictureDescription::of(area), &PictureDescription::announced, this,
                 [&announced, area] { announced << described(area); });
     for (const QString &step : steps) {
@@ -338,14 +339,14 @@ void WindowTest::pictureDescriptions()
         else if (step == QLatin1String("venn3"))
             form.venn3();
         else if (step == QLatin1String("tick"))
-            form.tmrPendExpTick();
+            inside(form).tmrPendExpTick();
         else if (step == QLatin1String("stored"))
-            form.Picture1->setStoredPicture(QImage(8, 8, QImage::Format_RGB32));
+            inside(form).Picture1->setStoredPicture(QImage(8, 8, QImage::Format_RGB32));
         else if (step == QLatin1String("copy"))
-            form.cmdCopyPictureClick();
+            inside(form).cmdCopyPictureClick();
     }
-    QCOMPARE(described(form.Picture1), picture1);
-    QCOMPARE(described(form.Picture2), picture2);
+    QCOMPARE(described(inside(form).Picture1), picture1);
+    QCOMPARE(described(inside(form).Picture2), picture2);
     // The last announcement says what the area shows now.
     if (events > 0)
         QTRY_COMPARE(announced.value(announced.size() - 1), picture1 == QLatin1String("empty") ? picture2 : picture1);
@@ -365,14 +366,14 @@ void WindowTest::workWithTheNewKeysOnly()
     QCOMPARE(QAccessible::queryAccessibleInterface(run.form.get())->text(QAccessible::Name),
              QStringLiteral("Calculus Study, Applied Calculus I, assignment 1"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // into the answer box, where the student stays
-    QCOMPARE(QApplication::focusWidget(), run.form->txt_answer);
+    QCOMPARE(QApplication::focusWidget(), inside(*run.form).txt_answer);
     auto keys = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
-        QTest::keyClick(run.form->txt_answer, key, modifiers);
-        QCOMPARE(QApplication::focusWidget(), run.form->txt_answer);
+        QTest::keyClick(inside(*run.form).txt_answer, key, modifiers);
+        QCOMPARE(QApplication::focusWidget(), inside(*run.form).txt_answer);
     };
     auto type = [&](const char *text) {
         keys(Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(run.form->txt_answer, QLatin1String(text));
+        QTest::keyClicks(inside(*run.form).txt_answer, QLatin1String(text));
     };
 
     keys(Qt::Key_N, Qt::ControlModifier);
@@ -395,11 +396,11 @@ void WindowTest::workWithTheNewKeysOnly()
     keys(Qt::Key_S, Qt::ControlModifier);
     QVERIFY(run.file(QStringLiteral("notes_.txt")).contains("NOTES -------> primes are odd, but for 2\r\n"));
     // Ctrl+S held a moment too long: the key's repeats must not save empty notes.
-    QTest::simulateEvent(run.form->txt_answer, true, Qt::Key_S, Qt::ControlModifier, QString(), true);
+    QTest::simulateEvent(inside(*run.form).txt_answer, true, Qt::Key_S, Qt::ControlModifier, QString(), true);
     QCOMPARE(run.file(QStringLiteral("notes_.txt")).count("NOTES"), 1);
     QCOMPARE(run.platform.prompts.size(), 6); // the four of start-up and the two ratings
 
-    QTest::keyClick(run.form->txt_answer, Qt::Key_Q, Qt::ControlModifier);
+    QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(run.form->runEnded());
     QCOMPARE(run.platform.exits, 1);
 }
@@ -433,10 +434,10 @@ void WindowTest::textSize()
     QApplication::setFont(desktopFont);
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
-    const QRect answerBox = form.txt_answer->geometry();
+    const QRect answerBox = inside(form).txt_answer->geometry();
     for (const QChar k : keys) {
         if (k == QLatin1Char('u') || k == QLatin1Char('d')) {
-            QWidget *viewport = form.txt_question->viewport();
+            QWidget *viewport = inside(form).txt_question->viewport();
             const QPointF at(20, 20);
             QWheelEvent wheel(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, k == QLatin1Char('u') ? 120 : -120),
                               Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
@@ -446,12 +447,12 @@ void WindowTest::textSize()
                                 : k == QLatin1Char('-') ? Qt::Key_Minus
                                 : k == QLatin1Char('=') ? Qt::Key_Equal
                                                         : Qt::Key_0;
-            QTest::keyClick(form.txt_answer, key, Qt::ControlModifier);
+            QTest::keyClick(inside(form).txt_answer, key, Qt::ControlModifier);
         }
     }
-    QCOMPARE(form.txt_question->font().pointSizeF(), size);
-    QCOMPARE(form.txt_answer->font().pointSizeF(), size);
-    QCOMPARE(form.txt_answer->geometry(), answerBox);
+    QCOMPARE(inside(form).txt_question->font().pointSizeF(), size);
+    QCOMPARE(inside(form).txt_answer->font().pointSizeF(), size);
+    QCOMPARE(inside(form).txt_answer->geometry(), answerBox);
     QCOMPARE(form.size(), QSize(725, 573));
 }
 
@@ -472,7 +473,7 @@ void WindowTest::busyCursorWhileShowingAFile()
     notes.write("a note\r\n");
     notes.close();
     QList<int> cursors; // the cursor while the text is set; -1 for none
-    connect(run.form->txt_question, &QPlainTextEdit::textChanged, this, [&cursors] {
+    connect(inside(*run.form).txt_question, &QPlainTextEdit::textChanged, this, [&cursors] {
         cursors << (QGuiApplication::overrideCursor() ? int(QGuiApplication::overrideCursor()->shape()) : -1);
     });
     run.form->findChild<QPushButton *>(button)->click();

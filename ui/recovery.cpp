@@ -1,19 +1,16 @@
 #include "ui/recovery.h"
 
-#include "flow/queryform.h"
-#include "ui/oscalls.h"
+#include "platform/oscalls.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
-#include <cstdlib>
 
 namespace {
 
@@ -278,26 +275,4 @@ QString AnswerRecovery::takeProblem()
         return QString();
     m_problemShown = true;
     return m_problem;
-}
-
-void AnswerRecovery::keepTypingAtEveryEnd(QueryForm &form)
-{
-    static QPointer<QueryForm> kept;
-    kept = &form;
-    oscalls::onEndRequested([] {
-        if (kept && !kept->runEnded()) {
-            kept->keepWorkBeforeSuddenEnd();
-            kept->endRun(0);
-        }
-    });
-    // The display's connection lost: the toolkit calls exit(), which still
-    // runs this; the window's objects are alive while it does.
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        std::atexit([] {
-            if (kept && !kept->runEnded())
-                kept->keepWorkBeforeSuddenEnd();
-        });
-    }
 }

@@ -10,7 +10,6 @@
 #include <memory>
 
 class QLockFile;
-class QueryForm;
 
 /// Keeps the text of the answer box in a file of its own while the student
 /// types, so that a crash or a power cut loses at most the last second of
@@ -64,9 +63,6 @@ public:
 
     /// The folder the program keeps unrecorded typing in.
     static QString defaultFolder();
-    /// Keeps the form's typing when the process ends without the form
-    /// ending the run: SIGTERM, SIGHUP, and exit() when the display is lost.
-    static void keepTypingAtEveryEnd(QueryForm &form);
 
 signals:
     /// The recovery file could not be read or written (said once per run).

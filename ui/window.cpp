@@ -2,9 +2,10 @@
 
 #include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
+#include "platform/oscalls.h"
+#include "platform/platform.h"
 #include "records/recordfiles.h"
 #include "ui/recovery.h"
-#include "ui/platform.h"
 #include "ui/textzoom.h"
 #include "ui_queryform.h"
 
@@ -13,14 +14,15 @@
 #include <QDir>
 #include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdlib>
 
-QueryForm::QueryForm(Platform &platform, QWidget *parent)
-    : QWidget(parent), platform(platform), ui(new Ui::QueryForm)
+QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
+    : QWidget(parent), platform(platformLayer), ui(new Ui::QueryForm)
 {
     installPictureAccessibility();
     // The window's own font. The layout is fixed in pixels, so it is made for
@@ -80,7 +82,7 @@ QueryForm::~QueryForm()
 
 void QueryForm::wireControls()
 {
-    const std::pair<QPushButton *, void (QueryForm::*)()> handlers[] = {
+    const std::pair<QPushButton *, Command> handlers[] = {
         {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick},
         {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick},
         {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick},
@@ -93,8 +95,8 @@ void QueryForm::wireControls()
         {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick},
     };
     for (const auto &[button, handler] : handlers)
-        connect(button, &QPushButton::clicked, this, handler);
-    connect(tmr_pend_exp, &QTimer::timeout, this, &QueryForm::tmrPendExpTick);
+        connect(button, &QPushButton::clicked, this, [this, command = handler] { runCommand(command); });
+    connect(tmr_pend_exp, &QTimer::timeout, this, [this] { runCommand(&QueryForm::tmrPendExpTick); });
 
     // Keys for the main loop. They click the button, so a key does exactly
     // what the button does; they work from any control, the answer box included.
@@ -124,6 +126,15 @@ void QueryForm::wireControls()
         shortcut->setKeys(keys);
         connect(shortcut, &QShortcut::activated, zoom, action);
     }
+}
+
+void QueryForm::runCommand(Command command)
+{
+    // After the end the window is disabled and the timer stopped; a click
+    // or tick already queued still finds nothing to do.
+    if (ended)
+        return;
+    (this->*command)();
 }
 
 QString QueryForm::boxText(const QPlainTextEdit *box)
@@ -232,6 +243,28 @@ void QueryForm::keepWorkBeforeSuddenEnd()
     }
 }
 
+void QueryForm::keepWorkAtEveryEnd()
+{
+    static QPointer<QueryForm> kept;
+    kept = this;
+    oscalls::onEndRequested([] {
+        if (kept && !kept->runEnded()) {
+            kept->keepWorkBeforeSuddenEnd();
+            kept->endRun(0);
+        }
+    });
+    // The display's connection lost: the toolkit calls exit(), which still
+    // runs this; the window's objects are alive while it does.
+    static bool registered = false;
+    if (!registered) {
+        registered = true;
+        std::atexit([] {
+            if (kept && !kept->runEnded())
+                kept->keepWorkBeforeSuddenEnd();
+        });
+    }
+}
+
 void QueryForm::endRun(int status)
 {
     if (ended)
@@ -253,6 +286,7 @@ void QueryForm::endRun(int status)
     folderLock.reset();
     ended = true;
     tmr_pend_exp->stop();
+    setEnabled(false);
     hide();
     platform.setExitStatus(status);
     platform.exitProcess();

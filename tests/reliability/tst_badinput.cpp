@@ -1,4 +1,5 @@
 #include "reliability.h"
+#include "tests/formaccess.h"
 
 #include "records/cp1252.h"
 
@@ -47,10 +48,10 @@ bool startWithOneResponse(FolderRun &run)
 {
     if (!run.start())
         return false;
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(QStringLiteral("an earlier answer"));
     run.platform.answers = {QStringLiteral("1")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     return run.platform.messages.isEmpty();
 }
 
@@ -139,14 +140,14 @@ void BadInputTest::assignmentAnswer()
         return;
     }
     QCOMPARE(run.platform.exits, 0);
-    QCOMPARE(run.form->assignmentNumber, QStringLiteral("003"));
-    QCOMPARE(run.form->nextAssignmentNumber, QStringLiteral("004"));
+    QCOMPARE(inside(*run.form).assignmentNumber, QStringLiteral("003"));
+    QCOMPARE(inside(*run.form).nextAssignmentNumber, QStringLiteral("004"));
     // The same files as a run that was answered 3 at once.
     const QString direct = scratch->filePath(QStringLiteral("direct"));
     QVERIFY(QDir().mkdir(direct));
     FolderRun reference(direct, QString(), QStringLiteral("3"));
     QVERIFY(reference.start());
-    QCOMPARE(run.form->bankIndex, reference.form->bankIndex);
+    QCOMPARE(inside(*run.form).bankIndex, inside(*reference.form).bankIndex);
     QCOMPARE(run.bytes(masterName), reference.bytes(masterName));
     QCOMPARE(run.bytes(sendName), reference.bytes(sendName));
     QVERIFY(run.bytes(masterName).contains("assignment #003"));
@@ -211,13 +212,13 @@ void BadInputTest::folderAnswer()
     QCOMPARE(run.platform.exits, started ? 0 : 1);
     QCOMPARE(run.platform.exitStatus(), started ? 0 : 1);
     const QString used = pathAsked && !path.isEmpty() ? expand(path) : defaultFolder;
-    QCOMPARE(run.form->outputFolder, used); // unchanged, separators and all
-    QCOMPARE(run.form->masterFilePath, used + QLatin1Char('/') + masterName);
+    QCOMPARE(inside(*run.form).outputFolder, used); // unchanged, separators and all
+    QCOMPARE(inside(*run.form).masterFilePath, used + QLatin1Char('/') + masterName);
 
     if (!started) {
         QCOMPARE(run.platform.messages.size(), 1);
         const QString message = run.platform.messages.first();
-        QVERIFY2(message.contains(QDir::toNativeSeparators(run.form->masterFilePath)), qPrintable(message.left(300)));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(inside(*run.form).masterFilePath)), qPrintable(message.left(300)));
         QVERIFY2(message.contains(reason), qPrintable(message.left(300)));
         if (path.contains(QLatin1String("missing")) || path.contains(QLatin1String("Aufgaben")))
             QVERIFY(!QFileInfo::exists(used)); // never created
@@ -273,7 +274,7 @@ void BadInputTest::typedAnswer()
     QVERIFY(startWithOneResponse(run));
     const QByteArray masterBefore = run.bytes(masterName), sendBefore = run.bytes(sendName);
 
-    const QString instructions = run.form->instructionText;
+    const QString instructions = inside(*run.form).instructionText;
     if (typed == QLatin1String("<instructions>")) {
         typed = instructions;
     } else if (typed == QLatin1String("<instructions LF>")) {
@@ -288,7 +289,7 @@ void BadInputTest::typedAnswer()
     }
     run.typeAnswer(typed);
     run.platform.answers = {QStringLiteral("2")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
 
     QCOMPARE(run.platform.messages, QStringList());
     QVERIFY(!run.form->runEnded());
@@ -344,11 +345,11 @@ void BadInputTest::ratingAnswer()
     QVERIFY(startWithOneResponse(run));
     const QByteArray masterBefore = run.bytes(masterName), sendBefore = run.bytes(sendName);
     if (afterAnswer)
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
 
     run.typeAnswer(QStringLiteral("x"));
     run.platform.answers = {rating};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QVERIFY(run.platform.answers.isEmpty());
     QCOMPARE(run.platform.messages, QStringList());
     const QByteArray lastLine = afterAnswer ? QByteArray(" First answer.**") : QByteArray("First question");
@@ -356,7 +357,7 @@ void BadInputTest::ratingAnswer()
     QCOMPARE(run.bytes(masterName), masterBefore + expectedRecord(true, lastLine, "x", line));
     QCOMPARE(run.bytes(sendName), sendBefore + expectedRecord(false, lastLine, "x", line));
     if (afterAnswer)
-        QCOMPARE(run.form->selfCritiqueRating, rating);
+        QCOMPARE(inside(*run.form).selfCritiqueRating, rating);
 }
 
 QTEST_MAIN(BadInputTest)

@@ -1,4 +1,5 @@
 #include "reliability.h"
+#include "tests/formaccess.h"
 
 #include "records/cp1252.h"
 
@@ -90,16 +91,16 @@ void perform(FolderRun &run, int command)
 {
     switch (command) {
     case EnterResponse:
-        run.form->cmdEnterResponseClick();
+        inside(*run.form).cmdEnterResponseClick();
         break;
     case SaveAsNotes:
-        run.form->cmdSaveAsNotesClick();
+        inside(*run.form).cmdSaveAsNotesClick();
         break;
     case DisplayNotes:
-        run.form->cmdDisplayNoteFileClick();
+        inside(*run.form).cmdDisplayNoteFileClick();
         break;
     case DisplaySend:
-        run.form->cmdDisplaySendFileClick();
+        inside(*run.form).cmdDisplaySendFileClick();
         break;
     }
 }
@@ -107,12 +108,12 @@ void perform(FolderRun &run, int command)
 /// Records made before any fault: the header, a rated response and a note.
 std::map<QString, QByteArray> earlierRecords(FolderRun &run)
 {
-    run.form->cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(QStringLiteral("first answer"));
     run.platform.answers = {QStringLiteral("2")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     run.typeAnswer(QStringLiteral("first note"));
-    run.form->cmdSaveAsNotesClick();
+    inside(*run.form).cmdSaveAsNotesClick();
     std::map<QString, QByteArray> files;
     for (const QString &name : allFiles)
         files[name] = run.bytes(name);
@@ -264,7 +265,7 @@ void FaultsTest::faultAfterStartup()
     QVERIFY(run.start());
     const auto before = earlierRecords(run);
     QCOMPARE(run.platform.messages, QStringList());
-    run.form->cmdNextQuestionClick(); // the given answer: a self-critique rating comes next
+    inside(*run.form).cmdNextQuestionClick(); // the given answer: a self-critique rating comes next
     const QString typed = fault == DiskFull ? longAnswer() : QStringLiteral("second answer,\r\nlong and careful");
     run.typeAnswer(typed);
 
@@ -370,7 +371,7 @@ void FaultsTest::faultAfterStartup()
         break;
     }
     run.platform.answers = {QStringLiteral("3")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(run.platform.messages.size(), 1);
     QCOMPARE(run.boxAnswer(), QString());
     // Exactly one whole record; a file that was gone starts with the run's header.
@@ -420,10 +421,10 @@ void FaultsTest::faultWhileRatingWaits()
             waiting = probe.bytes(masterName).size();
             return QStringLiteral("2");
         };
-        probe.form->cmdNextQuestionClick();
-        probe.form->cmdNextQuestionClick(); // the second question
+        inside(*probe.form).cmdNextQuestionClick();
+        inside(*probe.form).cmdNextQuestionClick(); // the second question
         probe.typeAnswer(QString());
-        probe.form->cmdEnterResponseClick();
+        inside(*probe.form).cmdEnterResponseClick();
         QVERIFY(waiting > earlier);
         const qint64 page = 4096;
         const qint64 rest = (page - waiting % page) % page;
@@ -434,8 +435,8 @@ void FaultsTest::faultWhileRatingWaits()
     FolderRun run(folder());
     QVERIFY(run.start());
     const auto before = earlierRecords(run);
-    run.form->cmdNextQuestionClick();
-    run.form->cmdNextQuestionClick(); // the second question: a confidence rating comes next
+    inside(*run.form).cmdNextQuestionClick();
+    inside(*run.form).cmdNextQuestionClick(); // the second question: a confidence rating comes next
     run.typeAnswer(typed);
     const QString moved = scratch->filePath(QStringLiteral("moved"));
     qint64 masterWhileWaiting = 0;
@@ -461,7 +462,7 @@ void FaultsTest::faultWhileRatingWaits()
         }
         return QStringLiteral("2");
     };
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QVERIFY(injected);
     if (fault == DiskFull)
         QCOMPARE(masterWhileWaiting % 4096, 0);
@@ -497,7 +498,7 @@ void FaultsTest::faultWhileRatingWaits()
     }
     run.platform.onInput = nullptr;
     run.platform.answers = {QStringLiteral("3")};
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(run.platform.messages.size(), 1);
     for (const QString &name : {masterName, sendName}) {
         const QByteArray record = responseRecord(name == masterName, "Second question", typed,
@@ -529,7 +530,7 @@ void FaultsTest::recordOnDiskWhileRatingWaits()
     QVERIFY(run.start());
     const auto before = earlierRecords(run);
     for (int i = 1; i < clicks; ++i) // earlierRecords made the first click
-        run.form->cmdNextQuestionClick();
+        inside(*run.form).cmdNextQuestionClick();
     run.typeAnswer(typed);
     QByteArray masterSeen, sendSeen;
     int boxes = 0;
@@ -539,7 +540,7 @@ void FaultsTest::recordOnDiskWhileRatingWaits()
         sendSeen = run.bytes(sendName).mid(before.at(sendName).size());
         return QStringLiteral("1");
     };
-    run.form->cmdEnterResponseClick();
+    inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(boxes, 1);
     QCOMPARE(run.platform.messages, QStringList());
 
@@ -701,12 +702,12 @@ void FaultsTest::normalEndsExitWithZero()
     FolderRun run(folder(), end == QLatin1String("routine") ? bankOfAssignmentOne({"`routine nosuchfigure"}) : smallBank);
     QVERIFY(run.start());
     if (end == QLatin1String("quit"))
-        run.form->cmdQuitClick();
+        inside(*run.form).cmdQuitClick();
     else if (end == QLatin1String("close"))
         run.form->close();
     else
         for (int i = 0; i < 10 && !run.form->runEnded(); ++i)
-            run.form->cmdNextQuestionClick();
+            inside(*run.form).cmdNextQuestionClick();
     QVERIFY(run.form->runEnded());
     QCOMPARE(run.platform.exits, 1);
     QCOMPARE(run.platform.exitStatus(), 0);
@@ -719,7 +720,7 @@ void FaultsTest::copyPictureWithNothingStoredKeepsClipboard()
     QImage held(3, 2, QImage::Format_RGB32);
     held.fill(Qt::red);
     run.platform.clipboard = held;
-    run.form->cmdCopyPictureClick(); // nothing drawn, nothing stored
+    inside(*run.form).cmdCopyPictureClick(); // nothing drawn, nothing stored
     QCOMPARE(run.platform.clipboard, held);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // The operating-system calls that Qt does not make for the program, one
-// POSIX and one Windows branch each (ui/osfiles.cpp, ui/ossignals.cpp).
+// POSIX and one Windows branch each (platform/osfiles.cpp, platform/ossignals.cpp).
 
 #include <QFile>
 #include <QString>

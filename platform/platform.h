@@ -6,7 +6,12 @@
 
 #include <functional>
 
+class QFile;
 class QWidget;
+
+/// Makes sure the data of an open file is on the disk, not only in the
+/// system's cache; false when the system says it could not.
+bool syncToDisk(QFile &file);
 
 /// Test seam: called with a file's path each time syncToDisk has put the
 /// file on the disk, so that tests can count the syncs of each command.

@@ -1,4 +1,4 @@
-#include "ui/oscalls.h"
+#include "platform/oscalls.h"
 
 #include <QDir>
 #include <QFile>

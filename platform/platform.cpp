@@ -1,9 +1,8 @@
-#include "ui/platform.h"
-
-#include "records/recordfiles.h"
+#include "platform/platform.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
