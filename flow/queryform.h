@@ -11,7 +11,9 @@
 // commands append to the output files and show them (records/commands.cpp).
 // The controls come from ui/queryform.ui and are wired in ui/window.cpp; every
 // command of a control runs through runCommand(), which does nothing once
-// the run has ended.
+// the run has ended. How the work is kept at every end of a run (the typing
+// against a crash, a waiting record taken back, the locks given up) is
+// ui/runend.cpp.
 //
 // Layers, lowest first; a folder includes only from itself and the folders
 // listed before it:
@@ -53,8 +55,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QTimer;
 class AnswerRecovery;
+class BusyCursor;
+class OwnerLock;
 class RecordFiles;
-class QLockFile;
+struct RecordLedger;
 
 namespace Ui {
 class QueryForm;
@@ -202,6 +206,9 @@ private:
     void finishRecord(RecordFiles &files, const QString &notSaved);
     /// Empties both text boxes after the answer box's text was dealt with.
     void clearAfterRecord();
+    /// Reads an output file to show it; false (told, and the ledger forgets
+    /// the file) when it cannot.
+    bool readForDisplay(const QString &path, const QString &cannotShow, QString &text, BusyCursor &busy);
     /// Both picture areas in their user scale of 1000 by 1000.
     void scalePictureAreas();
     struct RateGraph;
@@ -216,9 +223,23 @@ private:
     void headNewFiles(RecordFiles &files);
     /// False (after the student gave up) when no output folder is free for this window.
     bool lockOutputFolder();
+    /// Where the folder locks and their journals are kept.
+    QString lockFolderPath() const;
+    /// Tells the student, once a run, that the folder could not be locked and why.
+    void warnNoLock(const QString &reason);
+    /// Starts the ledger of the output files with its journal at `journalPath`
+    /// (none when empty), after cutting back what unfinished records left in
+    /// that journal and in `orphanJournals`.
+    void openRecordLedger(const QString &journalPath, const QStringList &orphanJournals);
+    /// Ends the ledger at the end of the run; its journal goes when it notes nothing.
+    void closeRecordLedger();
     /// The answer box's typing goes to the recovery file at once.
     void keepTypingNow();
     void reportRecoveryProblem();
+    /// Marks the folder's and the recovery file's locks fresh (every 30 s).
+    void refreshLocks();
+    /// Gives up the folder: recovery lock, journal and folder lock.
+    void releaseFolder();
 
     Platform &platform;
 
@@ -251,7 +272,13 @@ private:
     QString headingEntry; // the header record's heading and code line, for a file that lost it
     QString headerCodeLine;
     QString lockFolder;
-    std::shared_ptr<QLockFile> folderLock;
+    std::unique_ptr<OwnerLock> folderLock;
+    QTimer *lockRefresh; // keeps the locks fresh while the window lives
+    bool noLockWarned = false;
+    QString outputFolderKey;  // the output folder's identity, as its lock is named
+    QString outputFolderName; // its canonical path, as locks and recovery files name it
+    std::unique_ptr<RecordLedger> recordLedger;
+    bool runStarted = false; // the start-up questions are answered
     bool ended = false;
     RecordFiles *openRecordFiles = nullptr; // while a response record waits for its rating
     AnswerRecovery *recovery = nullptr;

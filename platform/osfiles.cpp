@@ -3,12 +3,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSysInfo>
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <qt_windows.h>
 #else
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +20,12 @@
 namespace oscalls {
 
 namespace {
+
+std::function<bool(Io, const QString &)> &faultInjector()
+{
+    static std::function<bool(Io, const QString &)> injector;
+    return injector;
+}
 
 const QString notRegular = QStringLiteral("it is not a regular file");
 const QString isFolder = QStringLiteral("it is a folder, not a file");
@@ -39,6 +48,8 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
                      QString &reason)
 {
     const bool append = mode & QIODevice::Append;
+    if (append && injectedFault(Io::Open, path, reason))
+        return false;
 #ifdef Q_OS_WIN
     Q_UNUSED(followLinks);
     const QFileInfo info(path);
@@ -94,6 +105,8 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
 
 bool makeFolders(const QString &path, QString &reason)
 {
+    if (injectedFault(Io::MakeFolder, path, reason))
+        return false;
 #ifdef Q_OS_WIN
     if (QFileInfo(path).isDir() || QDir().mkpath(path))
         return true;
@@ -129,6 +142,170 @@ bool isUnsafeToReplace(const QString &path)
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode);
 #endif
+}
+
+void setFaultInjector(std::function<bool(Io, const QString &)> injector)
+{
+    faultInjector() = std::move(injector);
+}
+
+bool injectedFault(Io operation, const QString &path, QString &reason)
+{
+    if (!faultInjector() || !faultInjector()(operation, path))
+        return false;
+    reason = QStringLiteral("input/output error (a fault made by a test)");
+    return true;
+}
+
+bool writeAll(QFile &file, const QByteArray &bytes, QString &reason)
+{
+    if (injectedFault(Io::Write, file.fileName(), reason))
+        return false;
+    // A write cut short (a disk that fills up) reports no reason; writing
+    // the rest gets the system's reason for the message.
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            reason = file.errorString();
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool truncate(QFile &file, qint64 length, QString &reason)
+{
+    if (injectedFault(Io::Truncate, file.fileName(), reason))
+        return false;
+    if (file.resize(length))
+        return true;
+    reason = file.errorString();
+    return false;
+}
+
+bool rename(const QString &from, const QString &to, QString &reason)
+{
+    if (injectedFault(Io::Rename, to, reason))
+        return false;
+#ifdef Q_OS_WIN
+    // MoveFileEx replaces the target in one step, as rename() does on POSIX.
+    if (::MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(from).utf16()),
+                      reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(to).utf16()),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    reason = qt_error_string(int(::GetLastError()));
+    return false;
+#else
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    reason = systemReason(errno);
+    return false;
+#endif
+}
+
+bool remove(const QString &path, QString &reason)
+{
+    if (injectedFault(Io::Remove, path, reason))
+        return false;
+#ifdef Q_OS_WIN
+    if (::DeleteFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()))
+        || ::GetLastError() == ERROR_FILE_NOT_FOUND)
+        return true;
+    reason = qt_error_string(int(::GetLastError()));
+    return false;
+#else
+    if (::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
+        return true;
+    reason = systemReason(errno);
+    return false;
+#endif
+}
+
+#ifdef Q_OS_WIN
+namespace {
+Identity identityOfHandle(HANDLE handle)
+{
+    Identity id;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (handle != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(handle, &info)) {
+        id.device = info.dwVolumeSerialNumber;
+        id.file = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        id.known = true;
+    }
+    return id;
+}
+} // namespace
+#endif
+
+Identity identityAt(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Backup semantics open folders too; no access right is asked for.
+    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const Identity id = identityOfHandle(handle);
+    if (handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(handle);
+    return id;
+#else
+    Identity id;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        id.device = quint64(st.st_dev);
+        id.file = quint64(st.st_ino);
+        id.known = true;
+    }
+    return id;
+#endif
+}
+
+Identity identityOf(QFile &file, qint64 *length)
+{
+    if (length)
+        *length = -1;
+#ifdef Q_OS_WIN
+    const Identity id = identityOfHandle(reinterpret_cast<HANDLE>(::_get_osfhandle(file.handle())));
+    if (id.known && length)
+        *length = file.size();
+    return id;
+#else
+    Identity id;
+    struct stat st;
+    if (file.handle() >= 0 && ::fstat(file.handle(), &st) == 0) {
+        id.device = quint64(st.st_dev);
+        id.file = quint64(st.st_ino);
+        id.known = true;
+        if (length)
+            *length = qint64(st.st_size);
+    }
+    return id;
+#endif
+}
+
+bool isProcessRunning(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+#ifdef Q_OS_WIN
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // there, but another user's
+    DWORD code = 0;
+    const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
+#else
+    // Signal 0 only asks whether the process exists; EPERM: it does, another user's.
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+QString hostName()
+{
+    return QSysInfo::machineHostName();
 }
 
 } // namespace oscalls

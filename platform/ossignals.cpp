@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -60,8 +61,11 @@ void onEndRequested(std::function<void()> handler)
     endHandler = std::move(handler);
     if (wakeFds[0] >= 0)
         return;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, wakeFds) != 0)
+    // SOCK_CLOEXEC is not on every system (macOS lacks it): the flag is set after.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, wakeFds) != 0)
         return;
+    for (const int fd : wakeFds)
+        ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
     auto *notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier] {
         char byte;
@@ -75,8 +79,10 @@ void onEndRequested(std::function<void()> handler)
     action.sa_handler = endSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
+    // Ctrl+C and Ctrl+\ in the terminal that started the program end a run
+    // as politely as a log-out does.
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT})
+        ::sigaction(signal, &action, nullptr);
 }
 
 #endif

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/oscalls.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -12,6 +14,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -100,14 +103,39 @@ void setSyncObserver(std::function<void(const QString &path)> observer)
 
 bool syncToDisk(QFile &file)
 {
-    if (!file.flush())
+    QString reason;
+    if (oscalls::injectedFault(oscalls::Io::Sync, file.fileName(), reason) || !file.flush())
         return false;
-#ifdef Q_OS_WIN
+#if defined(Q_OS_WIN)
     const bool synced = _commit(file.handle()) == 0;
+#elif defined(Q_OS_MACOS)
+    // fsync on macOS leaves the data in the drive's cache; F_FULLFSYNC asks
+    // the drive to write it out. File systems without it take fsync.
+    const bool synced = ::fcntl(file.handle(), F_FULLFSYNC) == 0 || ::fsync(file.handle()) == 0;
 #else
     const bool synced = ::fsync(file.handle()) == 0;
 #endif
     if (synced && syncObserver())
         syncObserver()(file.fileName());
     return synced;
+}
+
+bool syncFolderToDisk(const QString &path)
+{
+    QString reason;
+    if (oscalls::injectedFault(oscalls::Io::Sync, path, reason))
+        return false;
+#ifdef Q_OS_WIN
+    Q_UNUSED(path);
+    return true; // NTFS journals its folders itself; a folder cannot be opened for a sync
+#else
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    if (synced && syncObserver())
+        syncObserver()(path);
+    return synced;
+#endif
 }

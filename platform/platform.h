@@ -12,6 +12,9 @@ class QWidget;
 /// Makes sure the data of an open file is on the disk, not only in the
 /// system's cache; false when the system says it could not.
 bool syncToDisk(QFile &file);
+/// Makes sure the names in a folder (a file made, renamed or removed) are
+/// on the disk; false when the system says it could not.
+bool syncFolderToDisk(const QString &path);
 
 /// Test seam: called with a file's path each time syncToDisk has put the
 /// file on the disk, so that tests can count the syncs of each command.

@@ -66,7 +66,7 @@ void QueryForm::cmdEnterResponseClick()
     const QString answer = boxText(txt_answer);
     if (answer != instructionText) {
         resetAnswerBox = false;
-        RecordFiles files({masterFilePath, sendFilePath});
+        RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
         questionText = answer;
         headNewFiles(files);
         files.line(openingSeparator);
@@ -89,10 +89,15 @@ void QueryForm::cmdEnterResponseClick()
             openRecordFiles = &files;
             if (lastLineKind == QLatin1String("question")) {
                 const QString confidence = platform.inputBox(confidencePrompt);
-                files.line(confidenceLabel + confidence);
+                if (openRecordFiles)
+                    files.line(confidenceLabel + confidence);
             } else if (lastLineKind == QLatin1String("answer")) {
                 assessSelfCritique();
             }
+            // Taken back by an end of the session while the box waited: the
+            // typing is kept, and there is no one to tell.
+            if (!openRecordFiles)
+                return;
             openRecordFiles = nullptr;
             files.line(closingSeparator);
         }
@@ -121,7 +126,7 @@ void QueryForm::cmdSaveAsNotesClick()
     if (answer != instructionText) {
         resetAnswerBox = false;
         questionText = notesLabel + answer;
-        RecordFiles files({masterFilePath, sendFilePath, notesFilePath});
+        RecordFiles files({masterFilePath, sendFilePath, notesFilePath}, recordLedger.get());
         headNewFiles(files);
         files.line(openingSeparator);
         for (int i = masterFile; i <= notesFile; ++i)
@@ -167,31 +172,39 @@ void QueryForm::cmdDisplayNoteFileClick()
         platform.message(QStringLiteral("No notes have been saved yet in %1.").arg(outputFolder));
         return;
     }
-    QString text, error;
+    QString text;
     BusyCursor busy;
-    if (!readWholeFile(notesFilePath, text, error)) {
-        busy.end();
-        platform.message(QStringLiteral("The notes file cannot be shown.\n\n%1").arg(error));
+    if (!readForDisplay(notesFilePath, QStringLiteral("The notes file cannot be shown."), text, busy))
         return;
-    }
     toBoxLines(text);
     txt_question->setPlainText(boxLines(txt_question) + QStringLiteral("\n\n") + text);
 }
 
 void QueryForm::cmdDisplaySendFileClick()
 {
-    QString text, error;
+    QString text;
     BusyCursor busy;
-    if (!readWholeFile(sendFilePath, text, error)) {
-        busy.end();
-        platform.message(QStringLiteral("The SEND file cannot be shown.\n\n%1").arg(error));
+    if (!readForDisplay(sendFilePath, QStringLiteral("The SEND file cannot be shown."), text, busy))
         return;
-    }
     // Each line of the file on a line of its own after the box's text.
     if (text.isEmpty())
         return;
     toBoxLines(text);
     txt_question->setPlainText(boxLines(txt_question) + QLatin1Char('\n') + text);
+}
+
+bool QueryForm::readForDisplay(const QString &path, const QString &cannotShow, QString &text, BusyCursor &busy)
+{
+    QString error;
+    if (readWholeFile(path, text, error))
+        return true;
+    busy.end();
+    platform.message(QStringLiteral("%1\n\n%2").arg(cannotShow, error));
+    // The student now knows something is wrong with the file: the next
+    // record takes it as it finds it, rather than refuse it again.
+    if (recordLedger)
+        recordLedger->left.erase(path);
+    return false;
 }
 
 void QueryForm::cmdQuitClick()

@@ -1,7 +1,9 @@
 #include "flow/queryform.h"
 
 #include "records/recordfiles.h"
+#include "records/recordjournal.h"
 #include "records/recordformat.h"
+#include "platform/oscalls.h"
 #include "platform/platform.h"
 
 #include <cmath>
@@ -29,6 +31,41 @@ QString QueryForm::questionKeyLine() const
            + digits + QLatin1Char(' ');
 }
 
+void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &orphanJournals)
+{
+    recordLedger = std::make_unique<RecordLedger>();
+    QStringList problems;
+    for (const QString &orphan : orphanJournals) {
+        RecordJournal journal(orphan);
+        QString reason;
+        if (journal.rollBack(reason))
+            oscalls::remove(orphan, reason);
+        else
+            problems.append(reason);
+    }
+    if (!journalPath.isEmpty()) {
+        recordLedger->journal = std::make_unique<RecordJournal>(journalPath);
+        QString reason;
+        if (!recordLedger->journal->rollBack(reason))
+            problems.append(reason);
+    }
+    if (!problems.isEmpty())
+        platform.message(QStringLiteral("A record that an earlier window left unfinished could not be cut off, "
+                                        "so a file may hold part of a record:\n\n%1")
+                             .arg(problems.join(QLatin1Char('\n'))));
+}
+
+void QueryForm::closeRecordLedger()
+{
+    // The journal is empty at a normal end; one that still notes a file (a
+    // take-back that failed) stays for the next start to finish.
+    if (recordLedger && recordLedger->journal && !recordLedger->journal->pending()) {
+        QString ignored;
+        oscalls::remove(recordLedger->journal->path(), ignored);
+    }
+    recordLedger.reset();
+}
+
 void QueryForm::setOutputFilePaths()
 {
     const QString sep = pathSeparator();
@@ -46,7 +83,7 @@ bool QueryForm::writeHeaderRecord(const QString &heading)
     // a separate open and close before would only add one more sync to disk.
     headingEntry = heading;
     headerCodeLine = makeCodeLine(codeKey);
-    RecordFiles files({masterFilePath, sendFilePath});
+    RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
     writeHeaderLines(files, 0);
     writeHeaderLines(files, 1);
     if (!files.close()) {

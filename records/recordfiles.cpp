@@ -1,24 +1,74 @@
 #include "records/recordfiles.h"
 
 #include "records/cp1252.h"
+#include "records/recordjournal.h"
 #include "platform/oscalls.h"
 #include "platform/platform.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-RecordFiles::RecordFiles(const QStringList &paths)
+RecordLedger::RecordLedger() = default;
+RecordLedger::~RecordLedger() = default;
+
+namespace {
+
+/// What became of a file that is not as this window left it.
+QString changeSince(const oscalls::Identity &expected, qint64 expectedLength, const oscalls::Identity &now,
+                    qint64 length)
 {
+    // A file deleted and made again may get the number the old one had, so
+    // an empty file is told as either.
+    QString what;
+    if (length == 0)
+        what = QStringLiteral("it was emptied or deleted");
+    else if (expected != now)
+        what = QStringLiteral("it was replaced");
+    else if (length < expectedLength)
+        what = QStringLiteral("it was cut short");
+    else
+        what = QStringLiteral("something else added to it");
+    return QStringLiteral("the file changed since this window last wrote it (%1)").arg(what);
+}
+
+} // namespace
+
+RecordFiles::RecordFiles(const QStringList &paths, RecordLedger *ledger) : m_ledger(ledger)
+{
+    // A take-back that could not be finished is finished first, so that the
+    // files are as the ledger says before anything is compared with it.
+    if (m_ledger && m_ledger->journal && m_ledger->journal->pending()) {
+        QString reason;
+        if (!m_ledger->journal->rollBack(reason))
+            fail(m_ledger->journal->path(), reason);
+    }
     for (const QString &path : paths) {
         auto target = std::make_unique<Target>();
         target->path = path;
         if (!failed()) {
             QString reason;
-            if (oscalls::openRegularFile(target->file, path, QIODevice::WriteOnly | QIODevice::Append, true, reason))
-                target->start = target->file.size();
-            else
+            if (oscalls::openRegularFile(target->file, path, QIODevice::WriteOnly | QIODevice::Append, true, reason)) {
+                target->identity = oscalls::identityOf(target->file, &target->start);
+                if (m_ledger) {
+                    const auto known = m_ledger->left.find(path);
+                    if (known != m_ledger->left.end()
+                        && (known->second.identity != target->identity || known->second.length != target->start)) {
+                        fail(path, changeSince(known->second.identity, known->second.length, target->identity,
+                                               target->start));
+                        target->changed = true;
+                    }
+                    // What is there now is what the next command compares with.
+                    m_ledger->left[path] = {target->identity, target->start};
+                }
+            } else {
                 fail(path, reason);
+            }
         }
+        // A file that could not be opened, or was not tried after one that
+        // could not, is in question and the student is told: the next
+        // command takes it as it finds it.
+        if (m_ledger && !target->file.isOpen())
+            m_ledger->left.erase(path);
         m_files.push_back(std::move(target));
     }
 }
@@ -30,7 +80,7 @@ RecordFiles::~RecordFiles()
 
 bool RecordFiles::startedEmpty(int index) const
 {
-    return m_files[index]->start == 0;
+    return m_files[size_t(index)]->start == 0;
 }
 
 void RecordFiles::fail(const QString &path, const QString &reason)
@@ -39,23 +89,68 @@ void RecordFiles::fail(const QString &path, const QString &reason)
         m_error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), reason);
 }
 
+QString RecordFiles::contentChangeOf(Target &target)
+{
+    // Exactly as long as this command left it: nothing else wrote or cut it.
+    qint64 length = -1;
+    const oscalls::Identity now = oscalls::identityOf(target.file, &length);
+    const qint64 expected = target.start + target.written;
+    if (now == target.identity && length == expected)
+        return QString();
+    target.changed = true; // another's bytes may be in it: never cut
+    return changeSince(target.identity, expected, now, length);
+}
+
+QString RecordFiles::changeOf(Target &target)
+{
+    // The same file at its path, and exactly as long as this command left it.
+    const QString change = contentChangeOf(target);
+    if (!change.isEmpty())
+        return change;
+    if (oscalls::identityAt(target.path) != target.identity) {
+        // Still only this window's bytes, so they can be taken back; but
+        // they are not where the student's files are.
+        target.moved = true;
+        return QStringLiteral("the file was moved or deleted while it was being written");
+    }
+    return QString();
+}
+
+bool RecordFiles::noteInJournal()
+{
+    m_noted = true;
+    if (!m_ledger || !m_ledger->journal)
+        return true;
+    std::vector<RecordJournal::Entry> entries;
+    for (const auto &target : m_files)
+        if (target->file.isOpen())
+            entries.push_back({target->path, target->identity, target->start});
+    QString reason;
+    if (m_ledger->journal->note(entries, reason))
+        return true;
+    fail(m_ledger->journal->path(), reason);
+    return false;
+}
+
 void RecordFiles::write(int index, const QByteArray &bytes)
 {
-    if (failed())
+    if (failed() || (!m_noted && !noteInJournal()))
         return;
-    Target &target = *m_files[index];
-    target.wrote = true;
-    // A write cut short (a disk that fills up) reports no reason; writing
-    // the rest gets the system's reason for the message.
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = target.file.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) {
-            fail(target.path, target.file.errorString());
-            return;
-        }
-        done += n;
+    Target &target = *m_files[size_t(index)];
+    const QString change = changeOf(target);
+    if (!change.isEmpty()) {
+        fail(target.path, change);
+        return;
     }
+    QString reason;
+    const bool whole = oscalls::writeAll(target.file, bytes, reason);
+    // A part of the bytes may be in even when the write failed: the length
+    // check and the take-back go by what the file holds, not by the request.
+    qint64 length = -1;
+    oscalls::identityOf(target.file, &length);
+    target.written = length >= target.start ? length - target.start : target.written;
+    if (!whole)
+        fail(target.path, reason);
 }
 
 void RecordFiles::line(const QString &text)
@@ -75,32 +170,51 @@ void RecordFiles::textTo(int index, const QString &text)
     write(index, Cp1252::encode(text));
 }
 
-/// False when the file written through `file` is no longer the one its
-/// path names (deleted, moved or replaced while a rating box waited):
-/// what went into it is not where the student's files are.
-static bool stillAtPath(QFile &file, const QString &path)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(file);
-    Q_UNUSED(path);
-    return true; // Windows refuses to delete or move a file that is open
-#else
-    const QFileInfo info(path);
-    return info.isFile() && info.size() == file.size();
-#endif
-}
-
 void RecordFiles::takeBack()
 {
     // Cutting each file back to its length before the command leaves the
     // records before it byte for byte, and a retry writes the record once.
+    // A file that changed under the window holds another's bytes: it is
+    // never cut.
+    std::vector<RecordJournal::Entry> uncut;
     for (auto &target : m_files) {
-        if (!target->file.isOpen() || !target->wrote)
+        if (!target->file.isOpen() || target->written == 0 || target->changed)
             continue;
-        if (!target->file.resize(target->start) || !syncToDisk(target->file))
+        QString reason;
+        const QString change = contentChangeOf(*target);
+        if (!change.isEmpty()) {
+            m_error += QStringLiteral("\n(%1: %2; what this window wrote into it was left there)")
+                           .arg(QDir::toNativeSeparators(target->path), change);
+            continue;
+        }
+        if (!oscalls::truncate(target->file, target->start, reason) || !syncToDisk(target->file)) {
             m_error += QStringLiteral("\n(What was written of it in %1 could not be taken back: %2)")
-                           .arg(QDir::toNativeSeparators(target->path), target->file.errorString());
-        target->wrote = false;
+                           .arg(QDir::toNativeSeparators(target->path),
+                                reason.isEmpty() ? target->file.errorString() : reason);
+            uncut.push_back({target->path, target->identity, target->start});
+            continue;
+        }
+        target->written = 0;
+    }
+    if (m_ledger) {
+        for (auto &target : m_files) {
+            if (!target->file.isOpen())
+                continue;
+            // A changed file was told about once; the next command takes it
+            // as it finds it (and heads it when it is empty). A file left
+            // uncut is compared with its length before the command: the
+            // journal cuts it back at the next chance.
+            if (target->changed || target->moved || oscalls::identityAt(target->path) != target->identity)
+                m_ledger->left.erase(target->path);
+            else
+                m_ledger->left[target->path] = {target->identity, target->start};
+        }
+        if (m_noted && m_ledger->journal) {
+            QString reason;
+            // Only what still needs cutting stays noted: a changed file never does.
+            if (uncut.empty() ? !m_ledger->journal->clear(reason) : !m_ledger->journal->note(uncut, reason))
+                m_error += QStringLiteral("\n(%1: %2)").arg(QDir::toNativeSeparators(m_ledger->journal->path()), reason);
+        }
     }
 }
 
@@ -109,15 +223,28 @@ bool RecordFiles::close()
     for (auto &target : m_files) {
         if (!target->file.isOpen() || failed())
             continue;
-        if (!stillAtPath(target->file, target->path))
-            fail(target->path, QStringLiteral("the file was moved or deleted while it was being written"));
+        const QString change = changeOf(*target);
+        if (!change.isEmpty())
+            fail(target->path, change);
         else if (!syncToDisk(target->file))
             fail(target->path, target->file.errorString().isEmpty()
                                    ? QStringLiteral("could not be written to the disk")
                                    : target->file.errorString());
     }
-    if (failed())
+    // The record is whole on the disk: the journal's note goes, and only then
+    // is the command done (a note left would cut the record at the next start).
+    if (!failed() && m_noted && m_ledger && m_ledger->journal) {
+        QString reason;
+        if (!m_ledger->journal->clear(reason))
+            fail(m_ledger->journal->path(), reason);
+    }
+    if (failed()) {
         takeBack();
+    } else if (m_ledger) {
+        for (auto &target : m_files)
+            if (target->file.isOpen())
+                m_ledger->left[target->path] = {target->identity, target->start + target->written};
+    }
     for (auto &target : m_files)
         target->file.close();
     return !failed();
@@ -125,6 +252,8 @@ bool RecordFiles::close()
 
 void RecordFiles::abandon()
 {
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("the record was not finished");
     takeBack();
     for (auto &target : m_files)
         target->file.close();

@@ -1,6 +1,11 @@
 #pragma once
 
 #include "flow/queryform.h"
+#include "platform/ownerlock.h"
+#include "records/recordfiles.h"
+#include "records/recordjournal.h"
+
+#include <QTimer>
 
 /// The way of the tests and the benchmark into a QueryForm: its state by
 /// the names it has inside, and its commands run as a click runs them,
@@ -61,6 +66,16 @@ public:
     void cmdCopyPictureClick() { run(&QueryForm::cmdCopyPictureClick); }
     void cmdPendExpClick() { run(&QueryForm::cmdPendExpClick); }
     void tmrPendExpTick() { run(&QueryForm::tmrPendExpTick); }
+
+    /// Leaves the form as a killed process leaves its window: nothing of
+    /// its end runs, its journal stays as it stands and its folder is free.
+    void dropWithoutEnd()
+    {
+        m_form.ended = true;
+        m_form.lockRefresh->stop();
+        m_form.recordLedger.reset();
+        m_form.folderLock.reset();
+    }
 
 private:
     void run(QueryForm::Command command) { m_form.runCommand(command); }

@@ -1,8 +1,11 @@
 // A window that types and waits to be ended from outside. The recovery test
-// starts it, ends it (SIGKILL or SIGTERM) and starts again to see what came
-// back. Modes: "wait" types the text at once; "steady" types it one
-// character every 100 ms, printing how many are typed; "rating" types it,
-// presses Enter Response after a question and waits in the rating box.
+// starts it, ends it (a signal) and starts again to see what came back.
+// Modes: "wait" types the text at once; "steady" types it one character
+// every 100 ms, printing how many are typed; "rating" types it, presses Enter
+// Response after a question and waits in the rating box; "logoff" does the
+// same, then the session ends as the toolkit tells a windowed program on
+// Windows (its work kept on the session's request, then the application
+// quits); "startup" waits in the first start-up box.
 #include "scriptedplatform.h"
 #include "tests/formaccess.h"
 #include "ui/recovery.h"
@@ -41,11 +44,6 @@ int main(int argc, char *argv[])
     // std::exit leaves this window's folder lock behind: keep it in the test's folder.
     run.form->setLockFolder(QFileInfo(recoveryFolder).absolutePath() + QStringLiteral("/locks"));
     run.form->keepWorkAtEveryEnd();
-    if (!run.start())
-        return 3;
-    run.form->show();
-    run.form->restoreUnrecordedAnswer();
-    inside(*run.form).cmdNextQuestionClick();
 
     // The scripted platform does not end the process; this does, with the
     // status the run ended with.
@@ -56,6 +54,20 @@ int main(int argc, char *argv[])
     });
     ended.start(10);
 
+    if (mode == QLatin1String("startup")) {
+        run.platform.onInput = [&](const QString &) {
+            say("asking");
+            QEventLoop waitHere;
+            waitHere.exec();
+            return QString();
+        };
+    }
+    if (!run.start())
+        return 3;
+    run.form->show();
+    run.form->restoreUnrecordedAnswer();
+    inside(*run.form).cmdNextQuestionClick();
+
     QTimer keys;
     int count = 0;
     if (mode == QLatin1String("steady")) {
@@ -65,10 +77,14 @@ int main(int argc, char *argv[])
             say(QByteArray::number(count));
         });
         keys.start(100);
-    } else if (mode == QLatin1String("rating")) {
+    } else if (mode == QLatin1String("rating") || mode == QLatin1String("logoff")) {
         run.typeAnswer(typed);
         run.platform.onInput = [&](const QString &) {
             say("waiting");
+            if (mode == QLatin1String("logoff")) {
+                run.form->keepWorkBeforeSuddenEnd(); // what the session's commit request does
+                QTimer::singleShot(0, &QCoreApplication::quit);
+            }
             QEventLoop waitHere;
             waitHere.exec();
             return QString();
@@ -85,5 +101,6 @@ int main(int argc, char *argv[])
         keys.start(20);
         say("typed");
     }
-    return app.exec();
+    const int status = app.exec();
+    return run.form->runEnded() ? run.platform.exitStatus() : status;
 }

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <map>
+#include <memory>
+
 namespace {
 
 const QString bank = QStringLiteral("@@\n001.  `Query 1\n@@\n`qFirst question\n@@\n`a First answer.**\n"
@@ -325,38 +328,87 @@ void CommandsTest::failedNoteKeepsTypedText()
 
 void CommandsTest::syncedBeforeReturn_data()
 {
+    // Every sync the program makes, in order, each once: removing any one of
+    // them, or moving it after the command's return, fails a row.
     QTest::addColumn<int>("command");
-    QTest::addColumn<QStringList>("synced"); // in order, each once
-    QTest::newRow("start-up: header record") << 0 << QStringList{master, send};
-    QTest::newRow("Enter Response") << 1 << QStringList{master, send};
-    QTest::newRow("Save as Notes") << 2 << QStringList{master, send, notes};
+    QTest::addColumn<QStringList>("synced");
+    const QString journal = QStringLiteral("journal"), locks = QStringLiteral("locks");
+    QTest::newRow("start-up: header record, its journal made and named on the disk")
+        << 0 << QStringList{journal, locks, master, send, journal};
+    QTest::newRow("Enter Response") << 1 << QStringList{journal, master, send, journal};
+    QTest::newRow("Save as Notes") << 2 << QStringList{journal, master, send, notes, journal};
     QTest::newRow("display SEND file writes nothing") << 3 << QStringList();
     QTest::newRow("Next Question writes nothing") << 4 << QStringList();
+    QTest::newRow("typing kept before the rating box")
+        << 5 << QStringList{journal, QStringLiteral("recovery"), master, send, journal};
+    QTest::newRow("take-back: SEND emptied while the box waits, master cut")
+        << 6 << QStringList{journal, master, journal};
+    QTest::newRow("next start: an unfinished record cut off, then the header")
+        << 7 << QStringList{master, send, journal, journal, master, send, journal};
 }
 
 void CommandsTest::syncedBeforeReturn()
 {
     QFETCH(int, command);
     QFETCH(QStringList, synced);
-    TestRun run(bank);
-    run.platform.answers << QStringLiteral("2");
-    QVERIFY(run.start());
+    QTemporaryDir recovery;
+    auto run = std::make_unique<TestRun>(bank);
+    if (command == 5)
+        run->form->enableAnswerRecovery(recovery.path());
+    run->platform.answers << QStringLiteral("2");
+    QVERIFY(run->start());
+    std::map<QString, QByteArray> atTheBox; // the output files and journals while the rating box waited
     if (command > 0) {
-        inside(*run.form).cmdNextQuestionClick();
-        run.typeAnswer(QStringLiteral("typed"));
-        run.platform.syncs.clear();
-        run.platform.syncedSizes.clear();
-        void (FormAccess::*const commands[])() = {nullptr, &FormAccess::cmdEnterResponseClick,
+        inside(*run->form).cmdNextQuestionClick();
+        run->typeAnswer(QStringLiteral("typed"));
+        run->platform.syncs.clear();
+        run->platform.syncedSizes.clear();
+        if (command >= 6) {
+            run->platform.onInput = [&](const QString &) {
+                for (const QString &folder : {run->outputFolder(), testLockFolder()})
+                    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files))
+                        atTheBox[f.absoluteFilePath()] = bytesOf(f.absoluteFilePath());
+                if (command == 6)
+                    QFile(run->outputPath(send)).resize(0);
+                return QStringLiteral("2");
+            };
+        }
+        void (FormAccess::*const commands[])() = {nullptr,
+                                                  &FormAccess::cmdEnterResponseClick,
                                                   &FormAccess::cmdSaveAsNotesClick,
                                                   &FormAccess::cmdDisplaySendFileClick,
-                                                  &FormAccess::cmdNextQuestionClick};
-        FormAccess form = inside(*run.form);
+                                                  &FormAccess::cmdNextQuestionClick,
+                                                  &FormAccess::cmdEnterResponseClick,
+                                                  &FormAccess::cmdEnterResponseClick,
+                                                  &FormAccess::cmdEnterResponseClick};
+        FormAccess form = inside(*run->form);
         (form.*commands[command])();
     }
+    std::unique_ptr<TestRun> next;
+    if (command == 7) {
+        // As a kill while the box waited would have left them: the record's
+        // first lines in the files and its note in the journal.
+        inside(*run->form).dropWithoutEnd();
+        for (const auto &[path, bytes] : atTheBox)
+            QVERIFY(writeBytes(path, bytes));
+        next = std::make_unique<TestRun>(bank);
+        next->platform.answers[2] = run->outputFolder();
+        QVERIFY(next->start());
+        // Cut back to the header, then headed again: two headers, no record.
+        QCOMPARE(run->file(master).count("RESPONSE"), 0);
+        QCOMPARE(run->file(master).count("assignment #001"), 2);
+        run->platform.syncs = next->platform.syncs;
+    }
     // Counted as the command returns, before any event runs: a sync left for later does not count.
-    QCOMPARE(run.platform.syncs, synced);
-    for (int i = 0; i < synced.size(); ++i) // each file synced after its last byte
-        QCOMPARE(run.platform.syncedSizes.at(i), qint64(run.file(synced.at(i)).size()));
+    QStringList names;
+    for (const QString &name : run->platform.syncs)
+        names << (name.endsWith(QLatin1String(".journal")) ? QStringLiteral("journal")
+                  : name.startsWith(QLatin1String("answer-")) ? QStringLiteral("recovery")
+                                                               : name);
+    QCOMPARE(names, synced);
+    if (command == 1 || command == 2) // each file synced after its last byte
+        for (int i = 1; i + 1 < synced.size(); ++i)
+            QCOMPARE(run->platform.syncedSizes.at(i), qint64(run->file(synced.at(i)).size()));
 }
 
 QTEST_MAIN(CommandsTest)

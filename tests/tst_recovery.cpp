@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTest>
 
 #include <csignal>
@@ -33,6 +34,8 @@ struct RecoveringRun : TestRun
         if (!output.isEmpty())
             platform.answers[2] = output;
         form->enableAnswerRecovery(folder);
+        // The folder locks and journals beside the recovery folder, where the child keeps them.
+        form->setLockFolder(QFileInfo(folder).absolutePath() + QStringLiteral("/locks"));
     }
 };
 
@@ -50,6 +53,7 @@ private slots:
     void lostDisplayKeepsEverything();
     void endWhileRatingWaits_data();
     void endWhileRatingWaits();
+    void signalDuringStartUpGivesUp();
     void recordedTextLeavesNothing_data();
     void recordedTextLeavesNothing();
     void nextKeepsTypedText_data();
@@ -74,6 +78,7 @@ private slots:
 private:
     std::unique_ptr<QTemporaryDir> data;
     QString folder() const { return data->filePath(QStringLiteral("recovery")); }
+    QString childOut() const { return data->filePath(QStringLiteral("child-out")); }
     QStringList keptFiles() const
     {
         return QDir(folder()).entryList({QStringLiteral("answer-*.txt")}, QDir::Files | QDir::System);
@@ -141,17 +146,19 @@ void RecoveryTest::killedRunGivesTheAnswerBack()
     QVERIFY(child->waitForFinished());
     QCOMPARE(child->exitStatus(), QProcess::CrashExit);
 
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QString(typed).replace(QLatin1String("\n"), QLatin1String("\r\n")));
     QCOMPARE(next.platform.messages.size(), 1);
     const QRegularExpression said(QStringLiteral(
         "^The answer below was typed on \\d\\d-\\d\\d-\\d{4} at \\d\\d:\\d\\d:\\d\\d \\(UTC[+-]\\d\\d:\\d\\d\\)"
-        " in assignment 001 under \"First question\"$"));
+        " in assignment 001 under \"First question\" for the files in (.*)$"));
     const QString message = next.platform.messages.first();
     QVERIFY2(message.endsWith(restoredTail), qPrintable(message));
-    QVERIFY2(said.match(message.chopped(restoredTail.size())).hasMatch(), qPrintable(message));
+    const QRegularExpressionMatch match = said.match(message.chopped(restoredTail.size()));
+    QVERIFY2(match.hasMatch(), qPrintable(message));
+    QCOMPARE(match.captured(1), QDir::toNativeSeparators(QFileInfo(childOut()).canonicalFilePath()));
     // Taken over by the new window: one file, its own.
     QCOMPARE(keptFiles().size(), 1);
     // Once recorded it is gone for good.
@@ -175,7 +182,7 @@ void RecoveryTest::steadyTypingIsKeptEverySecond()
     const int typedCount = last.toInt();
     QVERIFY(typedCount >= 30);
 
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     const QString back = next.boxAnswer();
@@ -196,7 +203,7 @@ void RecoveryTest::politeEndKeepsEverything()
     QCOMPARE(child->exitStatus(), QProcess::NormalExit);
     QCOMPARE(child->exitCode(), 0);
 
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), typed);
@@ -231,7 +238,7 @@ void RecoveryTest::lostDisplayKeepsEverything()
     QVERIFY(server.waitForFinished());
     QVERIFY(child.waitForFinished(10000));
 
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), typed);
@@ -239,46 +246,65 @@ void RecoveryTest::lostDisplayKeepsEverything()
 
 void RecoveryTest::endWhileRatingWaits_data()
 {
-    QTest::addColumn<bool>("polite");
-    QTest::newRow("SIGTERM: the half record is taken back") << true;
-    QTest::newRow("SIGKILL: the typing was kept before the box") << false;
+    // Every end the program handles, and the one it cannot: the record is
+    // whole or absent afterwards, and the typing comes back. A signal no
+    // longer caught fails its row (the default action ends the process with
+    // the half record in the files and no exit status 0).
+    QTest::addColumn<int>("end"); // a signal number, or 0 for the session's end
+    QTest::newRow("SIGTERM (log-out, kill)") << int(SIGTERM);
+    QTest::newRow("SIGHUP (the terminal closed)") << int(SIGHUP);
+    QTest::newRow("SIGINT (Ctrl+C in the terminal)") << int(SIGINT);
+    QTest::newRow("SIGQUIT (Ctrl+\\ in the terminal)") << int(SIGQUIT);
+    QTest::newRow("the session ends as Windows tells a window (commit request, quit)") << 0;
+    QTest::newRow("SIGKILL: the next start cuts the half record off") << int(SIGKILL);
 }
 
 void RecoveryTest::endWhileRatingWaits()
 {
-    QFETCH(bool, polite);
-    const QString out = data->filePath(QStringLiteral("child-out"));
+    QFETCH(int, end);
+    const QString out = childOut();
     const QString typed = QStringLiteral("my answer, waiting for its rating");
-    QProcess *child = startChild(QStringLiteral("rating"), out, typed);
+    QProcess *child = startChild(end == 0 ? QStringLiteral("logoff") : QStringLiteral("rating"), out, typed);
     QVERIFY(child->waitForStarted());
     QVERIFY(waitForLine(*child, "waiting"));
-    const QByteArray master = bytesOf(out + QStringLiteral("/masterFile.txt"));
-    QVERIFY(master.contains("RESPONSE -->  \r\n")); // lines 1 to 7 are in before the box
-    if (!polite) {
-        // At once, well inside the second after the typing: only the save
-        // before the box can have kept it.
-        child->kill();
-        QVERIFY(child->waitForFinished());
-        RecoveringRun next(folder());
-        QVERIFY(next.start());
-        next.form->restoreUnrecordedAnswer();
-        QCOMPARE(next.boxAnswer(), typed);
-        return;
-    }
-    child->terminate();
+    if (end != 0)
+        QCOMPARE(::kill(pid_t(child->processId()), end), 0);
     QVERIFY(child->waitForFinished());
-    QCOMPARE(child->exitCode(), 0);
-
-    // The half record is gone from both files; the typing is kept.
-    for (const char *name : {"/masterFile.txt", "/send_0306.txt"}) {
-        const QByteArray bytes = bytesOf(out + QLatin1String(name));
-        QVERIFY2(bytes.endsWith("Applied Calculus I\r\n03-06-2026\r\n"), name);
-        QVERIFY(!bytes.contains("RESPONSE"));
+    const QStringList files = {QStringLiteral("/masterFile.txt"), QStringLiteral("/send_0306.txt")};
+    if (end == SIGKILL) {
+        QCOMPARE(child->exitStatus(), QProcess::CrashExit);
+        // Lines 1 to 7 went in before the box, and nothing of the program ran since.
+        for (const QString &name : files)
+            QVERIFY(bytesOf(out + name).contains("RESPONSE -->  \r\n"));
+    } else {
+        QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child->exitCode(), 0);
+        for (const QString &name : files) // taken back by the process itself
+            QVERIFY2(!bytesOf(out + name).contains("RESPONSE"), qPrintable(name));
     }
-    RecoveringRun next(folder());
+
+    RecoveringRun next(folder(), out);
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), typed);
+    // Each file: the child's header, no part of the record, the next run's header.
+    for (const QString &name : files) {
+        const QByteArray bytes = bytesOf(out + name);
+        QVERIFY2(!bytes.contains("RESPONSE") && !bytes.contains("......!!!!"), bytes.constData());
+        QCOMPARE(bytes.count("Applied Calculus I\r\n03-06-2026\r\n"), 2);
+        QVERIFY(bytes.endsWith("Applied Calculus I\r\n03-06-2026\r\n"));
+    }
+}
+
+void RecoveryTest::signalDuringStartUpGivesUp()
+{
+    QProcess *child = startChild(QStringLiteral("startup"), childOut(), QStringLiteral("x"));
+    QVERIFY(child->waitForStarted());
+    QVERIFY(waitForLine(*child, "asking"));
+    child->terminate();
+    QVERIFY(child->waitForFinished());
+    QCOMPARE(child->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child->exitCode(), 1); // start-up given up, not a run ended
 }
 
 void RecoveryTest::recordedTextLeavesNothing_data()
@@ -293,7 +319,7 @@ void RecoveryTest::recordedTextLeavesNothing()
 {
     QFETCH(int, command);
     {
-        RecoveringRun run(folder());
+        RecoveringRun run(folder(), childOut());
         QVERIFY(run.start());
         inside(*run.form).cmdNextQuestionClick();
         run.typeAnswer(QStringLiteral("typed"));
@@ -308,7 +334,7 @@ void RecoveryTest::recordedTextLeavesNothing()
         QTest::qWait(1200);
         QCOMPARE(keptFiles(), QStringList());
     }
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral(" "));
@@ -484,6 +510,8 @@ void RecoveryTest::onlyRegularFilesAreRead()
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer(); // a FIFO would hang here if it were opened to wait
     QCOMPARE(run.boxAnswer(), QStringLiteral(" "));
+    QCOMPARE(run.platform.messages, QStringList());
+    inside(*run.form).cmdNextQuestionClick(); // told at the first command
     QCOMPARE(run.platform.messages,
              QStringList{QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1: %2\n\n"
                                         "Your answers are still recorded as usual.")
@@ -519,12 +547,20 @@ void RecoveryTest::unwritableRecoveryWarnsAtNextCommand()
     const QString where = blocker == QLatin1String("above") ? data->filePath(QStringLiteral("above/recovery"))
                                                             : folder();
     RecoveringRun run(where);
+    run.form->setLockFolder(data->filePath(QStringLiteral("locks")));
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
     const QStringList told = {QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1: %2\n\n"
                                              "Your answers are still recorded as usual.")
                                   .arg(data->filePath(blocker), reason)};
-    QCOMPARE(run.platform.messages, told); // found at start, before any typing
+    // Found at start, told at the first command: never as the window opens,
+    // never from the timer's button.
+    QCOMPARE(run.platform.messages, QStringList());
+    run.form->findChild<QPushButton *>(QStringLiteral("cmd_timerTrigger"))->click();
+    inside(*run.form).tmrPendExpTick();
+    QCOMPARE(run.platform.messages, QStringList());
+    inside(*run.form).cmdNextQuestionClick();
+    QCOMPARE(run.platform.messages, told);
     run.platform.messages.clear();
 
     // A problem found while typing waits for the next command.
@@ -578,13 +614,30 @@ void RecoveryTest::twoWindowsKeepTheirTypingApart()
     QCOMPARE(keptFiles().size(), 1);
     QVERIFY(bytesOf(QDir(folder()).filePath(keptFiles().first())).endsWith("the first window's answer"));
 
-    // The first window goes without recording; a window opened after it gets its typing.
+    // The first window goes without recording. Its typing belongs to its
+    // folder: a window on another folder neither shows it nor removes it; the
+    // next window on that folder gets it, with the folder named.
     first.reset();
-    RecoveringRun third(folder(), data->filePath(QStringLiteral("c")));
     QVERIFY(QDir().mkdir(data->filePath(QStringLiteral("c"))));
-    QVERIFY(third.start());
-    third.form->restoreUnrecordedAnswer();
-    QCOMPARE(third.boxAnswer(), QStringLiteral("the first window's answer"));
+    {
+        RecoveringRun third(folder(), data->filePath(QStringLiteral("c")));
+        QVERIFY(third.start());
+        third.form->restoreUnrecordedAnswer();
+        QCOMPARE(third.boxAnswer(), QStringLiteral(" "));
+        QCOMPARE(third.platform.messages, QStringList());
+        inside(*third.form).cmdClearAnswerClick();
+    }
+    QCOMPARE(keptFiles().size(), 1); // the first window's, untouched
+    QVERIFY(bytesOf(QDir(folder()).filePath(keptFiles().first())).endsWith("the first window's answer"));
+    RecoveringRun fourth(folder(), outA);
+    QVERIFY(fourth.start());
+    fourth.form->restoreUnrecordedAnswer();
+    QCOMPARE(fourth.boxAnswer(), QStringLiteral("the first window's answer"));
+    QCOMPARE(fourth.platform.messages.size(), 1);
+    QVERIFY2(fourth.platform.messages.first().contains(
+                 QStringLiteral(" in assignment 001 under \"First question\" for the files in %1 and was not")
+                     .arg(QDir::toNativeSeparators(QFileInfo(outA).canonicalFilePath()))),
+             qPrintable(fourth.platform.messages.first()));
     QCOMPARE(second.boxAnswer(), QString());
 }
 
@@ -608,10 +661,16 @@ void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
     second.platform.answers = {QStringLiteral("Name"), QStringLiteral("1"), first.outputFolder() + QStringLiteral("/."),
                                givesUp ? QString() : other, QStringLiteral("1")};
     QCOMPARE(second.start(), !givesUp);
-    QCOMPARE(second.platform.messages,
-             QStringList{QStringLiteral("Another Calculus Study window is writing its files to %1/.. "
-                                        "Each window needs a folder of its own.")
-                             .arg(first.outputFolder())});
+    // The window that holds it is named by its computer and when it started.
+    QCOMPARE(second.platform.messages.size(), 1);
+    const QRegularExpression held(QStringLiteral("^Another Calculus Study window is writing its files to (.*)/\\. "
+                                                 "\\(on the computer (.*), since (\\d\\d-\\d\\d-\\d{4}) at "
+                                                 "\\d\\d:\\d\\d\\)\\. Each window needs a folder of its own\\.$"));
+    const QRegularExpressionMatch match = held.match(second.platform.messages.first());
+    QVERIFY2(match.hasMatch(), qPrintable(second.platform.messages.first()));
+    QCOMPARE(match.captured(1), first.outputFolder());
+    QCOMPARE(match.captured(2), QSysInfo::machineHostName());
+    QCOMPARE(match.captured(3), QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")));
     QCOMPARE(second.platform.prompts.at(3),
              QStringLiteral("Enter the path to another folder for your files, or just hit the Enter key to end "
                             "the program."));
@@ -628,13 +687,13 @@ void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
 void RecoveryTest::quitKeepsPendingTyping()
 {
     {
-        RecoveringRun run(folder());
+        RecoveringRun run(folder(), childOut());
         QVERIFY(run.start());
         run.typeAnswer(QStringLiteral("typed just before quitting"));
         inside(*run.form).cmdQuitClick(); // inside the second before it is kept
         QCOMPARE(run.platform.exitStatus(), 0);
     }
-    RecoveringRun next(folder());
+    RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral("typed just before quitting"));

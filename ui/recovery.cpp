@@ -1,13 +1,13 @@
 #include "ui/recovery.h"
 
 #include "platform/oscalls.h"
+#include "platform/ownerlock.h"
+#include "platform/platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -18,25 +18,33 @@ const QByteArray magicV1 = "calculus-study unrecorded answer 1\n";
 const QByteArray magic = "calculus-study unrecorded answer 2\n";
 const QString filePattern = QStringLiteral("answer-*.txt");
 
-/// A lock that only a dead process leaves behind counts as stale: a window
-/// that has been open for hours still holds its files.
-std::unique_ptr<QLockFile> lockFor(const QString &path)
+/// A recovery file's lock: held by its window while it lives, stale once
+/// that window is gone (or has not refreshed it for two minutes).
+std::unique_ptr<OwnerLock> lockFor(const QString &path)
 {
-    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-    lock->setStaleLockTime(0);
-    return lock;
+    return std::make_unique<OwnerLock>(path + QStringLiteral(".lock"));
 }
 
-QString lockReason(const QLockFile &lock)
+/// Writes `bytes` as the whole file at `path` in one step: a new file is
+/// written and synced beside it and renamed over it, so that a crash leaves
+/// either the old text or the new, never half of one.
+bool replaceFileWith(const QString &path, const QByteArray &bytes, QString &reason)
 {
-    switch (lock.error()) {
-    case QLockFile::PermissionError:
-        return QStringLiteral("its lock cannot be made here (permission denied or read-only)");
-    case QLockFile::LockFailedError:
-        return QStringLiteral("it is locked by another window");
-    default:
-        return QStringLiteral("its lock cannot be made");
+    const QString fresh = path + QStringLiteral(".new");
+    if (!oscalls::remove(fresh, reason))
+        return false;
+    oscalls::PathFile file;
+    if (!oscalls::openRegularFile(file, fresh, QIODevice::WriteOnly | QIODevice::Append, false, reason))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!oscalls::writeAll(file, bytes, reason))
+        return false;
+    if (!syncToDisk(file)) {
+        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+        return false;
     }
+    file.close();
+    return oscalls::rename(fresh, path, reason);
 }
 
 } // namespace
@@ -60,8 +68,9 @@ AnswerRecovery::AnswerRecovery(const QString &folder, QObject *parent) : QObject
             QStringLiteral("answer-%1-%2.txt").arg(QCoreApplication::applicationPid()).arg(windows++));
     } while (QFileInfo::exists(m_path) || QFileInfo::exists(m_path + QStringLiteral(".lock")));
     m_lock = lockFor(m_path);
-    if (!m_lock->tryLock(0)) {
-        fail(m_path, lockReason(*m_lock));
+    if (m_lock->tryLock() != OwnerLock::Locked) {
+        fail(m_path, m_lock->error().isEmpty() ? QStringLiteral("it is locked by another window")
+                                               : QStringLiteral("its lock cannot be made (%1)").arg(m_lock->error()));
         m_lock.reset();
     }
 }
@@ -105,37 +114,28 @@ void AnswerRecovery::noteTypingStarted(const QString &text)
     const QDateTime now = QDateTime::currentDateTime();
     m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
     m_typedText = m_typed.toString(Qt::ISODate);
-    const QStringList context = m_context ? m_context() : QStringList();
-    m_assignment = context.value(0);
-    m_under = context.value(1);
+    m_where = m_context ? m_context() : Context();
 }
 
 bool AnswerRecovery::write(const QString &text)
 {
     if (!m_lock)
         return false; // not this window's file to write; said when it was found
-    // QSaveFile would write through a planted link to wherever it points.
+    // Renaming over a planted link would put the text wherever it points.
     if (oscalls::isUnsafeToReplace(m_path)) {
         fail(m_path, QStringLiteral("it is not a regular file"));
         return false;
     }
-    QSaveFile file(m_path);
-    // QSaveFile writes a new file, syncs it and renames it over the old one:
-    // a crash leaves either the old text or the new, never half of one.
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(m_path, file.errorString());
-        return false;
-    }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QString under = m_under;
-    under.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    file.write(magic);
-    file.write("typed " + m_typedText.toUtf8() + '\n');
-    file.write("assignment " + m_assignment.toUtf8() + '\n');
-    file.write("under " + under.toUtf8() + "\n\n");
-    file.write(text.toUtf8());
-    if (!file.commit()) {
-        fail(m_path, file.errorString());
+    const auto oneLine = [](QString value) {
+        return value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8();
+    };
+    const QByteArray bytes = magic + "typed " + m_typedText.toUtf8() + '\n' + "assignment "
+                             + oneLine(m_where.assignment) + '\n' + "under " + oneLine(m_where.under) + '\n'
+                             + "folderkey " + oneLine(m_where.folderKey) + '\n' + "folder "
+                             + oneLine(m_where.folder) + "\n\n" + text.toUtf8();
+    QString reason;
+    if (!replaceFileWith(m_path, bytes, reason)) {
+        fail(m_path, reason);
         return false;
     }
     return true;
@@ -146,19 +146,25 @@ void AnswerRecovery::releaseLock()
     m_lock.reset();
 }
 
+void AnswerRecovery::refreshLock()
+{
+    if (m_lock)
+        m_lock->refresh();
+}
+
 void AnswerRecovery::discard()
 {
     m_timer.stop();
     m_latest.clear();
     m_typed = QDateTime();
     m_typedText.clear();
-    m_assignment.clear();
-    m_under.clear();
-    if (m_lock && QFileInfo(m_path).exists() && !QFile::remove(m_path))
-        fail(m_path, QStringLiteral("it cannot be removed"));
+    m_where = Context();
+    QString reason;
+    if (m_lock && QFileInfo(m_path).exists() && !oscalls::remove(m_path, reason))
+        fail(m_path, QStringLiteral("it cannot be removed (%1)").arg(reason));
 }
 
-bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left)
+bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &folderKey)
 {
     oscalls::PathFile file;
     QString reason;
@@ -182,6 +188,10 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left)
                     left.assignment = value;
                 else if (key == "under")
                     left.under = value;
+                else if (key == "folderkey")
+                    folderKey = value;
+                else if (key == "folder")
+                    left.folder = value;
             }
             left.text = utf8.decode(bytes.mid(end + 2));
             if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty())
@@ -200,21 +210,18 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left)
     if (bytes.isEmpty())
         return false;
     // Not something this program wrote whole: the student still gets what
-    // it holds, as it stands, and the file itself is kept aside.
+    // it holds, as it stands.
     QStringDecoder again(QStringDecoder::Utf8);
     left = LeftOver();
+    folderKey.clear();
     left.readable = false;
     left.text = again.decode(bytes);
     if (again.hasError())
         left.text = QString::fromLatin1(bytes);
-    const QString aside = path + QStringLiteral(".unreadable-")
-                          + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (QFile::rename(path, aside))
-        left.setAside = aside;
     return true;
 }
 
-bool AnswerRecovery::takeLeftOver(LeftOver &left)
+bool AnswerRecovery::takeLeftOver(LeftOver &left, const QString &folderKey, const QString &folder)
 {
     if (!m_lock)
         return false;
@@ -233,29 +240,46 @@ bool AnswerRecovery::takeLeftOver(LeftOver &left)
     for (const QFileInfo &info : QDir(m_folder).entryInfoList({filePattern + QStringLiteral(".lock")}, QDir::Files)) {
         const QString text = info.absoluteFilePath().chopped(5);
         if (!QFileInfo::exists(text) && text != m_path)
-            lockFor(text)->tryLock(0);
+            lockFor(text)->tryLock(); // taken if stale, and given up again at once
     }
 
     for (const QString &candidate : candidates) {
         auto lock = lockFor(candidate);
-        if (!lock->tryLock(0))
+        if (lock->tryLock() != OwnerLock::Locked)
             continue; // its window is still open: its typing is its own
         left = LeftOver();
-        if (!readLeftOver(candidate, left))
+        QString leftFor;
+        if (!readLeftOver(candidate, left, leftFor))
             continue;
+        // Typed for another output folder: it waits for a window on that one.
+        // (The earlier versions did not say; their text goes to any.)
+        if (left.readable && (!leftFor.isEmpty() || !left.folder.isEmpty()) && leftFor != folderKey
+            && left.folder != folder)
+            continue;
+        if (!left.readable) {
+            // The file itself is kept aside, never deleted.
+            const QString aside = candidate + QStringLiteral(".unreadable-")
+                                  + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            QString reason;
+            if (oscalls::rename(candidate, aside, reason))
+                left.setAside = aside;
+        }
         // This window takes the text over, keeping when and where it was
         // typed; the old file goes only once the text is safe in ours.
         m_typed = left.typed;
-        m_assignment = left.assignment;
-        m_under = left.under;
+        m_where.assignment = left.assignment;
+        m_where.under = left.under;
+        m_where.folderKey = folderKey;
+        m_where.folder = folder;
         if (!m_typed.isValid()) {
             const QDateTime now = QDateTime::currentDateTime();
             m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
         }
         m_typedText = m_typed.toString(Qt::ISODate);
         m_latest = left.text;
+        QString reason;
         if (write(left.text) && left.readable)
-            QFile::remove(candidate);
+            oscalls::remove(candidate, reason);
         return true;
     }
     return false;

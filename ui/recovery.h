@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class QLockFile;
+class OwnerLock;
 
 /// Keeps the text of the answer box in a file of its own while the student
 /// types, so that a crash or a power cut loses at most the last second of
@@ -22,6 +22,16 @@ class AnswerRecovery : public QObject
 {
     Q_OBJECT
 public:
+    /// Where typing belongs: the assignment, the question or answer it was
+    /// typed under, and the output folder (its identity and its name).
+    struct Context
+    {
+        QString assignment;
+        QString under; // the first line of the question or answer, short
+        QString folderKey;
+        QString folder;
+    };
+
     /// Text an earlier window left unrecorded.
     struct LeftOver
     {
@@ -29,6 +39,7 @@ public:
         QDateTime typed;      // with the offset from UTC it was typed in; invalid when unknown
         QString assignment;   // empty when the file did not say
         QString under;        // the first line of the question or answer it was typed under
+        QString folder;       // the output folder it was typed for; empty when the file did not say
         bool readable = true; // false: the file was not one this program wrote whole
         QString setAside;     // where an unreadable file was moved to (empty when it stayed)
     };
@@ -44,20 +55,24 @@ public:
     void keepNow(const QString &text);
     /// The box holds nothing unrecorded any more.
     void discard();
-    /// Takes over text left by a window that is gone (its lock stale);
-    /// false when there is none. A live window's file is never touched, and
-    /// a file that cannot be parsed is offered as text and set aside, never deleted.
-    bool takeLeftOver(LeftOver &left);
+    /// Takes over text left for the output folder `folderKey` (or named
+    /// `folder`) by a window that is gone (its lock stale); false when there
+    /// is none. A live window's file, and one typed for another folder, is
+    /// never touched; a file that cannot be parsed is offered as text and set
+    /// aside, never deleted.
+    bool takeLeftOver(LeftOver &left, const QString &folderKey, const QString &folder);
     /// Says whether a text is the student's own typing, worth keeping.
     void setWorthKeeping(std::function<bool(const QString &)> test) { m_worthKeeping = std::move(test); }
-    /// Says which assignment and which question or answer new typing belongs to.
-    void setContextSource(std::function<QStringList()> source) { m_context = std::move(source); }
+    /// Says which assignment, question or answer and output folder new typing belongs to.
+    void setContextSource(std::function<Context()> source) { m_context = std::move(source); }
     /// The first problem with the recovery file this run, once; empty after that.
     QString takeProblem();
     bool pending() const { return m_timer.isActive(); }
     /// Gives up this window's lock at the end of the run; the file, if any,
     /// stays for the next start to offer back.
     void releaseLock();
+    /// Marks this window's lock fresh, as its window lives.
+    void refreshLock();
     /// This window's own recovery file.
     QString path() const { return m_path; }
 
@@ -72,18 +87,18 @@ private:
     void fail(const QString &path, const QString &what);
     bool write(const QString &text);
     void noteTypingStarted(const QString &text);
-    bool readLeftOver(const QString &path, LeftOver &left);
+    /// Reads a left-over file; `folderKey` is the output folder it names.
+    bool readLeftOver(const QString &path, LeftOver &left, QString &folderKey);
 
     QString m_folder;
     QString m_path;
-    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<OwnerLock> m_lock;
     QString m_latest;
     std::function<bool(const QString &)> m_worthKeeping;
-    std::function<QStringList()> m_context;
+    std::function<Context()> m_context;
     QDateTime m_typed; // when the text now kept was first typed
     QString m_typedText; // the same, as written: formatted early, as the end of the process may be too late
-    QString m_assignment;
-    QString m_under;
+    Context m_where;
     QTimer m_timer;
     QString m_problem;
     bool m_problemShown = false;

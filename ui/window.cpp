@@ -2,7 +2,7 @@
 
 #include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
-#include "platform/oscalls.h"
+#include "platform/ownerlock.h"
 #include "platform/platform.h"
 #include "records/recordfiles.h"
 #include "ui/recovery.h"
@@ -14,12 +14,10 @@
 #include <QDir>
 #include <QPushButton>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdlib>
 
 QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
     : QWidget(parent), platform(platformLayer), ui(new Ui::QueryForm)
@@ -53,6 +51,10 @@ QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
     txt_answer->setFont(boxFont);
     setBoxText(txt_answer, QStringLiteral(" ")); // a form file cannot hold a text that is only a blank
 
+    lockRefresh = new QTimer(this);
+    lockRefresh->setInterval(OwnerLock::refreshSeconds * 1000);
+    connect(lockRefresh, &QTimer::timeout, this, &QueryForm::refreshLocks);
+
     tmr_pend_exp = new QTimer(this);
     tmr_pend_exp->setObjectName(QStringLiteral("tmr_pend_exp"));
     tmr_pend_exp->setInterval(15);
@@ -77,6 +79,8 @@ QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
 
 QueryForm::~QueryForm()
 {
+    if (!ended)
+        releaseFolder();
     delete ui;
 }
 
@@ -135,6 +139,11 @@ void QueryForm::runCommand(Command command)
     if (ended)
         return;
     (this->*command)();
+    // A problem with the recovery file is told after the student's next
+    // command, never while typing (a box popping up would take the keys)
+    // and never from the timer.
+    if (command != &QueryForm::tmrPendExpTick && !ended)
+        reportRecoveryProblem();
 }
 
 QString QueryForm::boxText(const QPlainTextEdit *box)
@@ -154,142 +163,6 @@ void QueryForm::setBoxText(QPlainTextEdit *box, const QString &text)
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     box->setPlainText(shown);
-}
-
-void QueryForm::enableAnswerRecovery(const QString &folder)
-{
-    recovery = new AnswerRecovery(folder, this);
-    recovery->setWorthKeeping([this](const QString &text) { return holdsUnrecordedTyping(text); });
-    recovery->setContextSource([this] {
-        const QString under = expandLineBreaks(lastLine).section(QLatin1String("\r\n"), 0, 0).trimmed();
-        return QStringList{assignmentNumber, under.left(100)};
-    });
-    connect(txt_answer, &QPlainTextEdit::textChanged, this, [this] {
-        if (!ended)
-            recovery->textChanged(boxText(txt_answer));
-    });
-    // A problem with the recovery file is told when the student next clicks
-    // a command, never while typing: a box popping up would take the keys.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, this, &QueryForm::reportRecoveryProblem);
-}
-
-void QueryForm::restoreUnrecordedAnswer()
-{
-    if (!recovery)
-        return;
-    AnswerRecovery::LeftOver left;
-    if (recovery->takeLeftOver(left)) {
-        setBoxText(txt_answer, left.text);
-        if (!left.readable) {
-            platform.message(
-                QStringLiteral("Typing that was not recorded was found in a file this program cannot read "
-                               "as usual%1. What it holds is back in the answer box as it stands: record it "
-                               "with Enter Response or Save as Notes, or clear it.")
-                    .arg(left.setAside.isEmpty()
-                             ? QString()
-                             : QStringLiteral(" (kept as %1)").arg(QDir::toNativeSeparators(left.setAside))));
-        } else {
-            QString where;
-            if (!left.assignment.isEmpty())
-                where += QStringLiteral(" in assignment %1").arg(left.assignment);
-            if (!left.under.isEmpty())
-                where += QStringLiteral(" under \"%1\"").arg(left.under);
-            QString offset;
-            if (left.typed.timeSpec() != Qt::LocalTime) {
-                const int seconds = left.typed.offsetFromUtc();
-                offset = QStringLiteral(" (UTC%1%2:%3)")
-                             .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                             .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
-                             .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
-            }
-            platform.message(QStringLiteral("The answer below was typed on %1 at %2%3%4 and was not recorded yet. "
-                                            "It is back in the answer box: record it with Enter Response or "
-                                            "Save as Notes, or clear it.")
-                                 .arg(left.typed.toString(QStringLiteral("MM-dd-yyyy")),
-                                      left.typed.toString(QStringLiteral("HH:mm:ss")), offset, where));
-        }
-    }
-    reportRecoveryProblem();
-}
-
-void QueryForm::reportRecoveryProblem()
-{
-    const QString problem = recovery ? recovery->takeProblem() : QString();
-    if (!problem.isEmpty())
-        platform.message(QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1\n\n"
-                                        "Your answers are still recorded as usual.")
-                             .arg(problem));
-}
-
-void QueryForm::answerRecorded()
-{
-    if (recovery)
-        recovery->discard();
-}
-
-void QueryForm::keepTypingNow()
-{
-    if (recovery && !ended)
-        recovery->keepNow(boxText(txt_answer));
-}
-
-void QueryForm::keepWorkBeforeSuddenEnd()
-{
-    keepTypingNow();
-    if (openRecordFiles) {
-        openRecordFiles->abandon();
-        openRecordFiles = nullptr;
-    }
-}
-
-void QueryForm::keepWorkAtEveryEnd()
-{
-    static QPointer<QueryForm> kept;
-    kept = this;
-    oscalls::onEndRequested([] {
-        if (kept && !kept->runEnded()) {
-            kept->keepWorkBeforeSuddenEnd();
-            kept->endRun(0);
-        }
-    });
-    // The display's connection lost: the toolkit calls exit(), which still
-    // runs this; the window's objects are alive while it does.
-    static bool registered = false;
-    if (!registered) {
-        registered = true;
-        std::atexit([] {
-            if (kept && !kept->runEnded())
-                kept->keepWorkBeforeSuddenEnd();
-        });
-    }
-}
-
-void QueryForm::endRun(int status)
-{
-    if (ended)
-        return;
-    // A record still waiting for its rating is taken back rather than left
-    // half-written; its text is in the recovery file.
-    if (openRecordFiles) {
-        keepTypingNow();
-        openRecordFiles->abandon();
-        openRecordFiles = nullptr;
-    }
-    if (recovery && recovery->pending())
-        recovery->keepNow(boxText(txt_answer));
-    // The process ends with exit(), which never destroys the form: a lock
-    // left behind is taken over on this machine, but never from another one
-    // that shares the home folder.
-    if (recovery)
-        recovery->releaseLock();
-    folderLock.reset();
-    ended = true;
-    tmr_pend_exp->stop();
-    setEnabled(false);
-    hide();
-    platform.setExitStatus(status);
-    platform.exitProcess();
 }
 
 bool QueryForm::focusNextPrevChild(bool next)

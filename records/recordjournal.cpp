@@ -1,0 +1,146 @@
+#include "records/recordjournal.h"
+
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QByteArray magic = "calculus-study journal 1\n";
+
+/// The end line carries the count and a sum of the lines before it, so that
+/// a note the system wrote only in part is never taken for a whole one.
+QByteArray endLine(const QByteArray &body, int count)
+{
+    return "end " + QByteArray::number(count) + ' ' + QByteArray::number(qChecksum(body)) + '\n';
+}
+
+} // namespace
+
+bool RecordJournal::note(const std::vector<Entry> &entries, QString &reason)
+{
+    QByteArray body = magic;
+    for (const Entry &e : entries)
+        body += QByteArray::number(e.length) + ' ' + QByteArray::number(e.identity.device) + ' '
+                + QByteArray::number(e.identity.file) + ' ' + e.path.toUtf8().toPercentEncoding() + '\n';
+    const QByteArray bytes = body + endLine(body, int(entries.size()));
+    const bool made = !QFileInfo::exists(m_path);
+    oscalls::PathFile file;
+    if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
+        return false;
+    // The note is empty whenever no command runs; whatever an interrupted
+    // clear left goes first.
+    if (file.size() > 0 && !oscalls::truncate(file, 0, reason))
+        return false;
+    if (!oscalls::writeAll(file, bytes, reason))
+        return false;
+    if (!syncToDisk(file)) {
+        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+        return false;
+    }
+    m_pending = 1;
+    // A journal made just now is found after a power cut only once its name is on the disk too.
+    if (made && !syncFolderToDisk(QFileInfo(m_path).absolutePath())) {
+        reason = QStringLiteral("its folder could not be written to the disk");
+        return false;
+    }
+    return true;
+}
+
+bool RecordJournal::pending() const
+{
+    if (m_pending < 0)
+        m_pending = entries().empty() ? 0 : 1;
+    return m_pending == 1;
+}
+
+bool RecordJournal::clear(QString &reason)
+{
+    if (!QFileInfo::exists(m_path)) {
+        m_pending = 0;
+        return true;
+    }
+    oscalls::PathFile file;
+    if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
+        return false;
+    if (file.size() == 0) {
+        m_pending = 0;
+        return true;
+    }
+    if (!oscalls::truncate(file, 0, reason))
+        return false;
+    if (!syncToDisk(file)) {
+        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+        return false;
+    }
+    m_pending = 0;
+    return true;
+}
+
+std::vector<RecordJournal::Entry> RecordJournal::entries() const
+{
+    oscalls::PathFile file;
+    QString reason;
+    if (!oscalls::openRegularFile(file, m_path, QIODevice::ReadOnly, false, reason))
+        return {};
+    const QByteArray bytes = file.read(1 << 20);
+    if (!bytes.startsWith(magic) || !bytes.endsWith('\n'))
+        return {};
+    const qsizetype endAt = bytes.lastIndexOf("\nend ", bytes.size() - 2);
+    if (endAt < 0)
+        return {};
+    const QByteArray body = bytes.left(endAt + 1);
+    const QList<QByteArray> lines = body.mid(magic.size()).split('\n');
+    std::vector<Entry> found;
+    for (const QByteArray &line : lines) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 4)
+            return {};
+        Entry e;
+        bool okLength = false, okDevice = false, okFile = false;
+        e.length = fields[0].toLongLong(&okLength);
+        e.identity.device = fields[1].toULongLong(&okDevice);
+        e.identity.file = fields[2].toULongLong(&okFile);
+        e.identity.known = true;
+        e.path = QString::fromUtf8(QByteArray::fromPercentEncoding(fields[3]));
+        if (!okLength || !okDevice || !okFile || e.length < 0)
+            return {};
+        found.push_back(e);
+    }
+    if (bytes.mid(endAt + 1) != endLine(body, int(found.size())))
+        return {};
+    return found;
+}
+
+bool RecordJournal::rollBack(QString &reason)
+{
+    const std::vector<Entry> noted = entries();
+    bool allCut = true;
+    for (const Entry &e : noted) {
+        // Only the very file noted, and only what was added after the note:
+        // a file replaced or cut by something else since is left as it is.
+        if (oscalls::identityAt(e.path) != e.identity)
+            continue;
+        oscalls::PathFile file;
+        QString why;
+        if (!oscalls::openRegularFile(file, e.path, QIODevice::WriteOnly | QIODevice::Append, false, why)) {
+            allCut = false;
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.path), why);
+            continue;
+        }
+        qint64 length = -1;
+        if (oscalls::identityOf(file, &length) != e.identity || length <= e.length)
+            continue;
+        if (!oscalls::truncate(file, e.length, why) || !syncToDisk(file)) {
+            allCut = false;
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.path),
+                                                  why.isEmpty() ? file.errorString() : why);
+        }
+    }
+    if (!allCut)
+        return false;
+    return clear(reason);
+}

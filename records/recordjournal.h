@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/oscalls.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+/// The lengths the output files had before a command began to append to
+/// them, kept on the disk (synced) for as long as the command runs, the way
+/// a database keeps its rollback journal: a crash, a kill or a power cut in
+/// the middle of a record leaves a note, and the next start cuts every noted
+/// file back to its length, so a file holds whole records only. The note is
+/// made before the first byte is appended and cleared once the record is
+/// whole on the disk or taken back.
+class RecordJournal
+{
+public:
+    struct Entry
+    {
+        QString path;
+        oscalls::Identity identity;
+        qint64 length = 0;
+    };
+
+    /// The journal kept in the file `path` (beside the output folder's lock).
+    explicit RecordJournal(const QString &path) : m_path(path) {}
+    QString path() const { return m_path; }
+
+    /// Notes the files' lengths and syncs the note; false with the reason.
+    bool note(const std::vector<Entry> &entries, QString &reason);
+    /// The noted record is whole on the disk, or taken back: the note goes.
+    bool clear(QString &reason);
+    /// The entries a note holds; none when there is no whole note (a note cut
+    /// short was never followed by an append).
+    std::vector<Entry> entries() const;
+    /// True when a note waits to be cleared or rolled back.
+    bool pending() const;
+    /// Cuts every noted file that is still the file noted, and at least as
+    /// long, back to its length, synced, then clears the note; false (the
+    /// note kept) when a cut failed. A file that changed is never cut.
+    bool rollBack(QString &reason);
+
+private:
+    QString m_path;
+    mutable int m_pending = -1; // -1 until the file was read or written
+};
