@@ -6,13 +6,43 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString firstWarning;
+
+/// While the application object is made: the toolkit's warnings are held
+/// back, and a fatal one (no display to show a window on) ends the program
+/// with one line and status 1 instead of an abort.
+void whileStarting(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (firstWarning.isEmpty() && type != QtDebugMsg && type != QtInfoMsg)
+            firstWarning = message;
+        return;
+    }
+    const QString why = firstWarning.isEmpty() ? message.section(QLatin1Char('\n'), 0, 0) : firstWarning;
+    std::fprintf(stderr, "calculus-study: cannot show its window: %s\n", qPrintable(why));
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // Before QApplication: it would need a display, and the form makes folders.
     if (answerCommandLine(argc, argv))
         return 0;
 
-    QApplication app(argc, argv);
+    // The toolkit is given no argument but the program's name: the command
+    // line is the program's own (--help, --version) and nothing else acts.
+    int toolkitArgc = 1;
+    const QtMessageHandler usual = qInstallMessageHandler(whileStarting);
+    QApplication app(toolkitArgc, argv);
+    qInstallMessageHandler(usual);
     QApplication::setApplicationName(QStringLiteral("calculus-study"));
     QApplication::setApplicationVersion(QStringLiteral(CALCULUS_STUDY_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icons/calculus-study-256.png")));

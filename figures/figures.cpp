@@ -237,10 +237,11 @@ void QueryForm::cmdNextPictureClick()
 
 void QueryForm::cmdCopyPictureClick()
 {
-    // With no picture to copy the clipboard keeps what it holds (text
-    // the student copied elsewhere, for one).
-    if (!Picture1->storedPicture().isNull())
-        platform.setClipboardImage(Picture1->storedPicture());
+    // With no picture to copy nothing changes: the clipboard keeps what it
+    // holds (another program's, for one), and Picture2 does not take it.
+    if (Picture1->storedPicture().isNull())
+        return;
+    platform.setClipboardImage(Picture1->storedPicture());
     const QImage copied = platform.clipboardImage();
     if (!copied.isNull()) {
         Picture2->setStoredPicture(copied);

@@ -14,7 +14,25 @@ class CommandLineTest : public QObject
 private slots:
     void answersWithoutDisplayOrFolder_data();
     void answersWithoutDisplayOrFolder();
+    void withoutDisplay_data();
+    void withoutDisplay();
 };
+
+namespace {
+
+/// The program's surroundings: no display in reach, a fresh home.
+QProcessEnvironment noDisplay(const QString &home, const QString &platform)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                             "XDG_RUNTIME_DIR"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+    env.insert(QStringLiteral("HOME"), home);
+    return env;
+}
+
+} // namespace
 
 void CommandLineTest::answersWithoutDisplayOrFolder_data()
 {
@@ -43,16 +61,9 @@ void CommandLineTest::answersWithoutDisplayOrFolder()
 
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                             "XDG_RUNTIME_DIR"})
-        env.remove(QString::fromLatin1(name));
-    // The X11 platform with no display aborts the program if a QApplication is made.
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("HOME"), home.path());
-
     QProcess program;
-    program.setProcessEnvironment(env);
+    // The X11 platform with no display fails if a QApplication is made.
+    program.setProcessEnvironment(noDisplay(home.path(), QStringLiteral("xcb")));
     program.setWorkingDirectory(home.path());
     program.start(QStringLiteral(CALCULUS_STUDY_PROGRAM), arguments);
     QVERIFY(program.waitForFinished(30000));
@@ -66,6 +77,43 @@ void CommandLineTest::answersWithoutDisplayOrFolder()
     QVERIFY2(pattern.match(output).hasMatch(), qPrintable(output));
     const QStringList left = QDir(home.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+}
+
+void CommandLineTest::withoutDisplay_data()
+{
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status"); // -1: still running, asking its first question
+    QTest::newRow("no display: one line and status 1") << "xcb" << QStringList() << 1;
+    // Passed on to the toolkit, -platform would choose the display there is not.
+    QTest::newRow("a toolkit option is an ignored argument")
+        << "offscreen" << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << -1;
+}
+
+void CommandLineTest::withoutDisplay()
+{
+    QFETCH(QString, platform);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcess program;
+    program.setProcessEnvironment(noDisplay(home.path(), platform));
+    program.setWorkingDirectory(home.path());
+    program.start(QStringLiteral(CALCULUS_STUDY_PROGRAM), arguments);
+    QVERIFY(program.waitForStarted());
+    if (status < 0) {
+        QVERIFY(!program.waitForFinished(3000));
+        program.kill();
+        program.waitForFinished();
+        return;
+    }
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), status);
+    const QString error = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(QRegularExpression(QStringLiteral("^calculus-study: cannot show its window: [^\\n]+\\n$")).match(error).hasMatch(),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -1,6 +1,7 @@
 #include "scriptedplatform.h"
 #include "tests/formaccess.h"
 
+#include "figures/pictureaccessible.h"
 #include "figures/picturearea.h"
 
 #include <QAccessible>
@@ -411,10 +412,16 @@ void FiguresTest::copyPicture()
     Surface s;
     QImage stored(20, 10, QImage::Format_RGB32);
     stored.fill(Qt::blue);
-    // Picture1 has no stored picture: Picture2 keeps what it shows.
+    // Picture1 has no stored picture: Picture2 keeps what it shows, and the
+    // clipboard keeps the picture another program put there.
+    QImage elsewhere(6, 6, QImage::Format_RGB32);
+    elsewhere.fill(Qt::red);
+    s.platform.clipboard = elsewhere;
     inside(s.form).Picture2->setStoredPicture(stored);
     inside(s.form).cmdCopyPictureClick();
     QCOMPARE(inside(s.form).Picture2->storedPicture(), stored);
+    QCOMPARE(s.platform.clipboard, elsewhere);
+    QCOMPARE(PictureDescription::of(inside(s.form).Picture2)->text(), QStringLiteral("empty"));
     // A stored picture goes across through the clipboard; the drawing does not.
     s.form.graph1();
     QImage green(8, 8, QImage::Format_RGB32);

@@ -29,7 +29,9 @@ const QString restoredTail = QStringLiteral(
 /// A run of the test bank with recovery kept in `folder`.
 struct RecoveringRun : TestRun
 {
-    explicit RecoveringRun(const QString &folder, const QString &output = QString()) : TestRun(bank)
+    explicit RecoveringRun(const QString &folder, const QString &output = QString(),
+                           const QString &bankText = bank)
+        : TestRun(bankText)
     {
         if (!output.isEmpty())
             platform.answers[2] = output;
@@ -74,6 +76,8 @@ private slots:
     void twoWindowsNeverShareAnOutputFolder_data();
     void twoWindowsNeverShareAnOutputFolder();
     void quitKeepsPendingTyping();
+    void restoreNamesTheQuestionShort_data();
+    void restoreNamesTheQuestionShort();
 
 private:
     std::unique_ptr<QTemporaryDir> data;
@@ -698,6 +702,45 @@ void RecoveryTest::quitKeepsPendingTyping()
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral("typed just before quitting"));
     inside(*next.form).cmdClearAnswerClick();
+}
+
+void RecoveryTest::restoreNamesTheQuestionShort_data()
+{
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("named"); // as the restore message quotes it
+    QTest::newRow("short: whole") << "What is 2 + 2?" << "What is 2 + 2?";
+    QTest::newRow("long: cut after a word, with an ellipsis")
+        << "A tank holds 500 gallons of water when full and drains through a valve at the bottom at a rate "
+           "that falls as the depth falls; find the rate at t = 3."
+        << QString::fromUtf8("A tank holds 500 gallons of water when full and drains through a valve at the bottom "
+                             "at a rate that\u2026");
+    QTest::newRow("long: the word the cut falls in goes")
+        << "A tank holds 500 gallons of water when full and drains through a valve at the bottom at a rate "
+           "which falls as the depth falls."
+        << QString::fromUtf8("A tank holds 500 gallons of water when full and drains through a valve at the bottom "
+                             "at a rate\u2026");
+    QTest::newRow("one long word: cut inside it")
+        << QString(130, QLatin1Char('x')) << QString(99, QLatin1Char('x')) + QChar(0x2026);
+}
+
+void RecoveryTest::restoreNamesTheQuestionShort()
+{
+    QFETCH(QString, question);
+    QFETCH(QString, named);
+    const QString longBank = QStringLiteral("@@\n001.  `Query 1\n@@\n`q") + question + QStringLiteral("\n@@\n002.  `Query 2\n");
+    {
+        RecoveringRun first(folder(), childOut(), longBank);
+        QVERIFY(first.start());
+        inside(*first.form).cmdNextQuestionClick();
+        first.typeAnswer(QStringLiteral("my answer"));
+        QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
+    }
+    RecoveringRun next(folder(), childOut(), longBank);
+    QVERIFY(next.start());
+    next.form->restoreUnrecordedAnswer();
+    QCOMPARE(next.platform.messages.size(), 1);
+    QVERIFY2(next.platform.messages.first().contains(QStringLiteral(" under \"%1\" for the files in ").arg(named)),
+             qPrintable(next.platform.messages.first()));
 }
 
 QTEST_MAIN(RecoveryTest)

@@ -30,8 +30,9 @@ QString shortened(const QString &text, int width)
     if (text.size() <= width)
         return text;
     QString cut = text.left(width - 1);
+    // Unless the cut falls just before a blank, the word it falls in goes.
     const qsizetype space = cut.lastIndexOf(QLatin1Char(' '));
-    if (space > width / 2)
+    if (text.at(width - 1) != QLatin1Char(' ') && space > width / 2)
         cut.truncate(space);
     return cut.trimmed() + QChar(0x2026);
 }
