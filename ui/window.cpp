@@ -5,6 +5,7 @@
 #include "platform/oscalls.h"
 #include "platform/platform.h"
 #include "records/recordfiles.h"
+#include "ui/commandkeys.h"
 #include "ui/recovery.h"
 #include "ui/textzoom.h"
 #include "ui_queryform.h"
@@ -82,50 +83,51 @@ QueryForm::~QueryForm()
 
 void QueryForm::wireControls()
 {
-    const std::pair<QPushButton *, Command> handlers[] = {
-        {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick},
-        {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick},
-        {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick},
-        {ui->cmd_save_as_notes, &QueryForm::cmdSaveAsNotesClick},
-        {ui->cmd_display_note_file, &QueryForm::cmdDisplayNoteFileClick},
-        {ui->cmd_displayCumulativeText, &QueryForm::cmdDisplaySendFileClick},
-        {ui->cmd_quit, &QueryForm::cmdQuitClick},
-        {ui->cmd_pend_exp, &QueryForm::cmdPendExpClick},
-        {ui->cmd_next_picture, &QueryForm::cmdNextPictureClick},
-        {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick},
+    const QKeySequence next(Qt::CTRL | Qt::Key_N), enter(Qt::CTRL | Qt::Key_Return), save(Qt::CTRL | Qt::Key_S),
+        quit(Qt::CTRL | Qt::Key_Q);
+    const struct
+    {
+        QPushButton *button;
+        Command command;
+        QList<QKeySequence> keys;
+    } controls[] = {
+        {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick, {next}},
+        {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick, {enter, QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+        {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick, {}},
+        {ui->cmd_save_as_notes, &QueryForm::cmdSaveAsNotesClick, {save}},
+        {ui->cmd_display_note_file, &QueryForm::cmdDisplayNoteFileClick, {}},
+        {ui->cmd_displayCumulativeText, &QueryForm::cmdDisplaySendFileClick, {}},
+        {ui->cmd_quit, &QueryForm::cmdQuitClick, {quit}},
+        {ui->cmd_pend_exp, &QueryForm::cmdPendExpClick, {}},
+        {ui->cmd_next_picture, &QueryForm::cmdNextPictureClick, {}},
+        {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick, {}},
     };
-    for (const auto &[button, handler] : handlers)
-        connect(button, &QPushButton::clicked, this, [this, command = handler] { runCommand(command); });
+    // The keys click the button, so a key does exactly what the button does;
+    // they work from any control, the answer box included. A held key runs
+    // its command once: a held Ctrl+S must not record empty notes, nor a
+    // held Ctrl+N step into the next assignment.
+    auto *keys = new CommandKeys(this);
+    for (const auto &control : controls) {
+        connect(control.button, &QPushButton::clicked, this,
+                [this, command = control.command] { runCommand(command); });
+        keys->addButton(control.button, control.keys);
+    }
     connect(tmr_pend_exp, &QTimer::timeout, this, [this] { runCommand(&QueryForm::tmrPendExpTick); });
 
-    // Keys for the main loop. They click the button, so a key does exactly
-    // what the button does; they work from any control, the answer box included.
-    const std::pair<QList<QKeySequence>, QPushButton *> buttonKeys[] = {
-        {{QKeySequence(Qt::CTRL | Qt::Key_N)}, ui->cmdNextQuestion},
-        {{QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}, ui->cmd_enter_response},
-        {{QKeySequence(Qt::CTRL | Qt::Key_S)}, ui->cmd_save_as_notes},
-        {{QKeySequence(Qt::CTRL | Qt::Key_Q)}, ui->cmd_quit},
-    };
-    for (const auto &[keys, button] : buttonKeys) {
-        auto *shortcut = new QShortcut(this);
-        shortcut->setKeys(keys);
-        // A key held a little too long must not record an empty note or
-        // response, nor skip entries.
-        shortcut->setAutoRepeat(false);
-        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
-    }
-
+    // Zooming is no command: a held key may zoom on.
     auto *zoom = new TextZoom({txt_question, txt_answer}, this);
+    const QKeySequence zoomIn(QKeySequence::ZoomIn), zoomOut(QKeySequence::ZoomOut), zoomReset(Qt::CTRL | Qt::Key_0);
     const std::pair<QList<QKeySequence>, void (TextZoom::*)()> zoomKeys[] = {
-        {{QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &TextZoom::zoomIn},
-        {{QKeySequence(QKeySequence::ZoomOut)}, &TextZoom::zoomOut},
-        {{QKeySequence(Qt::CTRL | Qt::Key_0)}, &TextZoom::reset},
+        {{zoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &TextZoom::zoomIn},
+        {{zoomOut}, &TextZoom::zoomOut},
+        {{zoomReset}, &TextZoom::reset},
     };
-    for (const auto &[keys, action] : zoomKeys) {
+    for (const auto &[sequences, action] : zoomKeys) {
         auto *shortcut = new QShortcut(this);
-        shortcut->setKeys(keys);
+        shortcut->setKeys(sequences);
         connect(shortcut, &QShortcut::activated, zoom, action);
     }
+
 }
 
 void QueryForm::runCommand(Command command)
