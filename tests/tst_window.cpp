@@ -33,6 +33,8 @@ private slots:
     void workWithTheNewKeysOnly();
     void oneCommandPerPress_data();
     void oneCommandPerPress();
+    void keyNames_data();
+    void keyNames();
     void textSize_data();
     void textSize();
     void busyCursorWhileShowingAFile_data();
@@ -480,6 +482,70 @@ void WindowTest::oneCommandPerPress()
     QTRY_COMPARE(clicks, once);
     QTest::qWait(150);
     QCOMPARE(clicks, once);
+}
+
+void WindowTest::keyNames_data()
+{
+    QTest::addColumn<QString>("name"); // the control; the window when empty
+    QTest::addColumn<bool>("mnemonics"); // false: a system that has none, as macOS
+    QTest::addColumn<QString>("text"); // a button's tooltip, else the accessible description
+    const QString window = QStringLiteral(
+        "Keys: Ctrl+N next question or answer, Ctrl+Return enter response, Ctrl+S save as notes, "
+        "Ctrl+Q quit, Ctrl+plus and Ctrl+minus text size, Ctrl+0 normal text size");
+    const QString answer = QStringLiteral(
+        "Type an answer, a critique of your answer, an insight or a note; Ctrl+Return records it, Ctrl+S saves "
+        "it as a note, Ctrl+N shows the next question or answer");
+    const QString question = QStringLiteral("The assignment's questions and given answers, and the files shown; "
+                                            "Ctrl+plus, Ctrl+minus and Ctrl+0 change the text size");
+    for (const bool mnemonics : {true, false}) {
+        const char *system = mnemonics ? "" : ", no mnemonics";
+        auto row = [&](const char *name, const QString &text) {
+            QTest::addRow("%s%s", *name ? name : "window", system) << name << mnemonics << text;
+        };
+        auto alt = [mnemonics](const char *keys) { return mnemonics ? QLatin1String(keys) : QLatin1String(); };
+        row("cmdNextQuestion",
+            QStringLiteral("Shows the next question or given answer below the text above (Ctrl+N%1)").arg(alt(", Alt+N")));
+        row("cmd_enter_response", QStringLiteral("Records the text of the answer box, then asks for a rating "
+                                                 "(Ctrl+Return%1)").arg(alt(", Alt+E")));
+        row("cmd_save_as_notes",
+            QStringLiteral("Records the text of the answer box as a note (Ctrl+S%1)").arg(alt(", Alt+S")));
+        row("cmd_quit", QStringLiteral("Ends the run at once (Ctrl+Q%1)").arg(alt(", Alt+Q")));
+        row("cmd_display_note_file",
+            QStringLiteral("Shows the notes file below the question text%1").arg(alt(" (Alt+O)")));
+        row("cmd_displayCumulativeText",
+            QStringLiteral("Shows today's SEND file below the question text%1").arg(alt(" (Alt+D)")));
+        row("cmd_clr_answer", QStringLiteral("Empties the answer box%1").arg(alt(" (Alt+C)")));
+        row("cmd_next_picture", QStringLiteral("Draws the figure of the assignment just ahead, if there is one"));
+        row("txt_answer", answer);
+        row("txt_question", question);
+        row("", window);
+    }
+}
+
+void qt_set_sequence_auto_mnemonic(bool b); // Qt's own switch: off on macOS
+
+void WindowTest::keyNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, mnemonics);
+    QFETCH(QString, text);
+    qt_set_sequence_auto_mnemonic(mnemonics);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qq\n@@\n002.  `Query 2\n"));
+    qt_set_sequence_auto_mnemonic(true);
+    QWidget *w = name.isEmpty() ? run.form.get() : run.form->findChild<QWidget *>(name);
+    QVERIFY(w);
+    QCOMPARE(qobject_cast<QPushButton *>(w) ? w->toolTip() : w->accessibleDescription(), text);
+    // Where the system has no mnemonics, Alt with the underlined letter does nothing.
+    if (!mnemonics && qobject_cast<QPushButton *>(w) && w->objectName() == QLatin1String("cmd_save_as_notes")) {
+        QVERIFY(run.start());
+        run.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(run.form.get()));
+        int clicked = 0;
+        connect(qobject_cast<QPushButton *>(w), &QPushButton::clicked, this, [&clicked] { ++clicked; });
+        QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(150);
+        QCOMPARE(clicked, 0);
+    }
 }
 
 void WindowTest::textSize_data()

@@ -42,6 +42,31 @@ void CommandKeys::addButton(QAbstractButton *button, const QList<QKeySequence> &
     m_bindings.push_back({button, keys, QKeySequence::mnemonic(button->text())});
 }
 
+QString CommandKeys::keyNames(const QAbstractButton *button) const
+{
+    QStringList names;
+    for (const Binding &b : m_bindings) {
+        if (b.button != button)
+            continue;
+        if (!b.keys.isEmpty())
+            names << nativeName(b.keys.front());
+        if (!b.mnemonic.isEmpty())
+            names << nativeName(b.mnemonic);
+    }
+    return names.join(QLatin1String(", "));
+}
+
+QString CommandKeys::nativeName(const QKeySequence &key)
+{
+    QString name = key.toString(QKeySequence::NativeText);
+    const Qt::Key last = key.isEmpty() ? Qt::Key_unknown : key[key.count() - 1].key();
+    if (last == Qt::Key_Plus || last == Qt::Key_Minus) {
+        name.chop(1);
+        name += last == Qt::Key_Plus ? QLatin1String("plus") : QLatin1String("minus");
+    }
+    return name;
+}
+
 std::optional<CommandKeys::Hold> CommandKeys::commandFor(const QKeyEvent *event, QWidget *target) const
 {
     const QKeyCombination combination = combinationOf(event);

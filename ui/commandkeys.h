@@ -39,6 +39,14 @@ public:
     /// short flash, and Space presses it while it has the focus.
     void addButton(QAbstractButton *button, const QList<QKeySequence> &keys = {});
 
+    /// The keys of `button` as the system names them, the mnemonic last:
+    /// "Ctrl+N, Alt+N" here, "⌘N" on macOS; empty when it has none.
+    QString keyNames(const QAbstractButton *button) const;
+
+    /// `key` as the system names it, a plus or minus key by its name
+    /// ("Ctrl+plus"): a screen reader passes over a bare "+".
+    static QString nativeName(const QKeySequence &key);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -66,10 +66,7 @@ QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
                 txt_parameter[2], txt_parameter[3], ui->cmd_displayCumulativeText, ui->cmd_display_note_file,
                 ui->cmd_quit, ui->cmd_pend_exp, ui->cmd_next_picture, ui->cmd_copy_picture, ui->cmd_clr_answer};
 
-    setAccessibleName(QStringLiteral("Calculus Study"));
-    setAccessibleDescription(QStringLiteral(
-        "Keys: Ctrl+N next question or answer, Ctrl+Return enter response, Ctrl+S save as notes, "
-        "Ctrl+Q quit, Ctrl+plus and Ctrl+minus text size, Ctrl+0 normal text size"));
+    setAccessibleName(QStringLiteral("Calculus Study")); // described with the keys, in wireControls()
 
     setFixedSize(725, 573);
     wireControls();
@@ -111,6 +108,11 @@ void QueryForm::wireControls()
         connect(control.button, &QPushButton::clicked, this,
                 [this, command = control.command] { runCommand(command); });
         keys->addButton(control.button, control.keys);
+        // The keys as this system names them: the Command key on macOS, and
+        // no mnemonic where the system has none.
+        const QString names = keys->keyNames(control.button);
+        if (!names.isEmpty())
+            control.button->setToolTip(control.button->toolTip() + QStringLiteral(" (%1)").arg(names));
     }
     connect(tmr_pend_exp, &QTimer::timeout, this, [this] { runCommand(&QueryForm::tmrPendExpTick); });
 
@@ -128,6 +130,18 @@ void QueryForm::wireControls()
         connect(shortcut, &QShortcut::activated, zoom, action);
     }
 
+    const auto name = &CommandKeys::nativeName;
+    txt_question->setAccessibleDescription(
+        txt_question->accessibleDescription()
+        + QStringLiteral("; %1, %2 and %3 change the text size").arg(name(zoomIn), name(zoomOut), name(zoomReset)));
+    txt_answer->setAccessibleDescription(
+        txt_answer->accessibleDescription()
+        + QStringLiteral("; %1 records it, %2 saves it as a note, %3 shows the next question or answer")
+              .arg(name(enter), name(save), name(next)));
+    setAccessibleDescription(QStringLiteral("Keys: %1 next question or answer, %2 enter response, %3 save as notes, "
+                                            "%4 quit, %5 and %6 text size, %7 normal text size")
+                                 .arg(name(next), name(enter), name(save), name(quit), name(zoomIn), name(zoomOut),
+                                      name(zoomReset)));
 }
 
 void QueryForm::runCommand(Command command)
