@@ -31,6 +31,10 @@ private slots:
     void pictureDescriptions_data();
     void pictureDescriptions();
     void workWithTheNewKeysOnly();
+    void oneCommandPerPress_data();
+    void oneCommandPerPress();
+    void keyNames_data();
+    void keyNames();
     void textSize_data();
     void textSize();
     void busyCursorWhileShowingAFile_data();
@@ -395,14 +399,153 @@ void WindowTest::workWithTheNewKeysOnly()
     type("primes are odd, but for 2");
     keys(Qt::Key_S, Qt::ControlModifier);
     QVERIFY(run.file(QStringLiteral("notes_.txt")).contains("NOTES -------> primes are odd, but for 2\r\n"));
-    // Ctrl+S held a moment too long: the key's repeats must not save empty notes.
-    QTest::simulateEvent(inside(*run.form).txt_answer, true, Qt::Key_S, Qt::ControlModifier, QString(), true);
+    // A command runs when its key is let go, not when it goes down.
+    QTest::keyPress(inside(*run.form).txt_answer, Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(run.file(QStringLiteral("notes_.txt")).count("NOTES"), 1);
+    QTest::keyRelease(inside(*run.form).txt_answer, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(run.file(QStringLiteral("notes_.txt")).count("NOTES"), 2);
     QCOMPARE(run.platform.prompts.size(), 6); // the four of start-up and the two ratings
 
     QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(run.form->runEnded());
     QCOMPARE(run.platform.exits, 1);
+}
+
+void WindowTest::oneCommandPerPress_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("focus");  // the control the key goes to: the answer box when empty
+    QTest::addColumn<QString>("button"); // the one button it clicks; none when empty
+    const struct
+    {
+        const char *row;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char *focus, *button;
+    } rows[] = {
+        {"Ctrl+N", Qt::Key_N, Qt::ControlModifier, "", "cmdNextQuestion"},
+        {"Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, "", "cmd_enter_response"},
+        {"keypad Ctrl+Enter", Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier, "", "cmd_enter_response"},
+        {"Ctrl+S", Qt::Key_S, Qt::ControlModifier, "", "cmd_save_as_notes"},
+        {"Ctrl+Q", Qt::Key_Q, Qt::ControlModifier, "", "cmd_quit"},
+        {"Alt+N", Qt::Key_N, Qt::AltModifier, "", "cmdNextQuestion"},
+        {"Alt+E", Qt::Key_E, Qt::AltModifier, "", "cmd_enter_response"},
+        {"Alt+S", Qt::Key_S, Qt::AltModifier, "", "cmd_save_as_notes"},
+        {"Alt+Q", Qt::Key_Q, Qt::AltModifier, "", "cmd_quit"},
+        {"Alt+D", Qt::Key_D, Qt::AltModifier, "", "cmd_displayCumulativeText"},
+        {"Alt+O", Qt::Key_O, Qt::AltModifier, "", "cmd_display_note_file"},
+        {"Alt+C", Qt::Key_C, Qt::AltModifier, "", "cmd_clr_answer"},
+        {"Alt+C from the question box", Qt::Key_C, Qt::AltModifier, "txt_question", "cmd_clr_answer"},
+        {"Space on Save as Notes", Qt::Key_Space, Qt::NoModifier, "cmd_save_as_notes", "cmd_save_as_notes"},
+        {"Space on next picture", Qt::Key_Space, Qt::NoModifier, "cmd_next_picture", "cmd_next_picture"},
+        {"Space in the answer box types", Qt::Key_Space, Qt::NoModifier, "", ""},
+        {"Ctrl+Shift+S is no command", Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier, "", ""},
+        {"Ctrl+S in another window", Qt::Key_S, Qt::ControlModifier, "another window", ""},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.row) << int(r.key) << int(r.modifiers) << r.focus << r.button;
+}
+
+void WindowTest::oneCommandPerPress()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, focus);
+    QFETCH(QString, button);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qq\n@@\n`aa\n@@\n002.  `Query 2\n"));
+    QVERIFY(run.start());
+    run.platform.answers = {QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")};
+    run.form->show();
+    QVERIFY(QTest::qWaitForWindowActive(run.form.get()));
+    QMap<QString, int> clicks;
+    for (QPushButton *b : run.form->findChildren<QPushButton *>())
+        connect(b, &QPushButton::clicked, this, [&clicks, b] { ++clicks[b->objectName()]; });
+    QLineEdit box; // a window of its own, as an input box is
+    QWidget *target = focus == QLatin1String("another window") ? &box
+                      : focus.isEmpty()                        ? inside(*run.form).txt_answer
+                                                               : run.form->findChild<QWidget *>(focus);
+    QVERIFY(target);
+    target->setFocus();
+    const Qt::Key k = Qt::Key(key);
+    const auto mods = Qt::KeyboardModifiers(modifiers);
+    // Down, and down again twice with no release and no repeat flag: how
+    // Windows repeats a held key.
+    for (int press = 0; press < 3; ++press)
+        QTest::keyPress(target, k, mods);
+    QTest::qWait(150); // longer than a mnemonic's flash
+    QCOMPARE(clicks, (QMap<QString, int>()));
+    QTest::keyRelease(target, k, mods);
+    QMap<QString, int> once;
+    if (!button.isEmpty())
+        once[button] = 1;
+    QTRY_COMPARE(clicks, once);
+    QTest::qWait(150);
+    QCOMPARE(clicks, once);
+}
+
+void WindowTest::keyNames_data()
+{
+    QTest::addColumn<QString>("name"); // the control; the window when empty
+    QTest::addColumn<bool>("mnemonics"); // false: a system that has none, as macOS
+    QTest::addColumn<QString>("text"); // a button's tooltip, else the accessible description
+    const QString window = QStringLiteral(
+        "Keys: Ctrl+N next question or answer, Ctrl+Return enter response, Ctrl+S save as notes, "
+        "Ctrl+Q quit, Ctrl+plus and Ctrl+minus text size, Ctrl+0 normal text size");
+    const QString answer = QStringLiteral(
+        "Type an answer, a critique of your answer, an insight or a note; Ctrl+Return records it, Ctrl+S saves "
+        "it as a note, Ctrl+N shows the next question or answer");
+    const QString question = QStringLiteral("The assignment's questions and given answers, and the files shown; "
+                                            "Ctrl+plus, Ctrl+minus and Ctrl+0 change the text size");
+    for (const bool mnemonics : {true, false}) {
+        const char *system = mnemonics ? "" : ", no mnemonics";
+        auto row = [&](const char *name, const QString &text) {
+            QTest::addRow("%s%s", *name ? name : "window", system) << name << mnemonics << text;
+        };
+        auto alt = [mnemonics](const char *keys) { return mnemonics ? QLatin1String(keys) : QLatin1String(); };
+        row("cmdNextQuestion",
+            QStringLiteral("Shows the next question or given answer below the text above (Ctrl+N%1)").arg(alt(", Alt+N")));
+        row("cmd_enter_response", QStringLiteral("Records the text of the answer box, then asks for a rating "
+                                                 "(Ctrl+Return%1)").arg(alt(", Alt+E")));
+        row("cmd_save_as_notes",
+            QStringLiteral("Records the text of the answer box as a note (Ctrl+S%1)").arg(alt(", Alt+S")));
+        row("cmd_quit", QStringLiteral("Ends the run at once (Ctrl+Q%1)").arg(alt(", Alt+Q")));
+        row("cmd_display_note_file",
+            QStringLiteral("Shows the notes file below the question text%1").arg(alt(" (Alt+O)")));
+        row("cmd_displayCumulativeText",
+            QStringLiteral("Shows today's SEND file below the question text%1").arg(alt(" (Alt+D)")));
+        row("cmd_clr_answer", QStringLiteral("Empties the answer box%1").arg(alt(" (Alt+C)")));
+        row("cmd_next_picture", QStringLiteral("Draws the figure of the assignment just ahead, if there is one"));
+        row("txt_answer", answer);
+        row("txt_question", question);
+        row("", window);
+    }
+}
+
+void qt_set_sequence_auto_mnemonic(bool b); // Qt's own switch: off on macOS
+
+void WindowTest::keyNames()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, mnemonics);
+    QFETCH(QString, text);
+    qt_set_sequence_auto_mnemonic(mnemonics);
+    TestRun run(QStringLiteral("@@\n001.  `Query 1\n@@\n`qq\n@@\n002.  `Query 2\n"));
+    qt_set_sequence_auto_mnemonic(true);
+    QWidget *w = name.isEmpty() ? run.form.get() : run.form->findChild<QWidget *>(name);
+    QVERIFY(w);
+    QCOMPARE(qobject_cast<QPushButton *>(w) ? w->toolTip() : w->accessibleDescription(), text);
+    // Where the system has no mnemonics, Alt with the underlined letter does nothing.
+    if (!mnemonics && qobject_cast<QPushButton *>(w) && w->objectName() == QLatin1String("cmd_save_as_notes")) {
+        QVERIFY(run.start());
+        run.form->show();
+        QVERIFY(QTest::qWaitForWindowActive(run.form.get()));
+        int clicked = 0;
+        connect(qobject_cast<QPushButton *>(w), &QPushButton::clicked, this, [&clicked] { ++clicked; });
+        QTest::keyClick(inside(*run.form).txt_answer, Qt::Key_S, Qt::AltModifier);
+        QTest::qWait(150);
+        QCOMPARE(clicked, 0);
+    }
 }
 
 void WindowTest::textSize_data()

@@ -5,6 +5,7 @@
 #include "platform/ownerlock.h"
 #include "platform/platform.h"
 #include "records/recordfiles.h"
+#include "ui/commandkeys.h"
 #include "ui/recovery.h"
 #include "ui/textzoom.h"
 #include "ui_queryform.h"
@@ -67,10 +68,7 @@ QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
                 txt_parameter[2], txt_parameter[3], ui->cmd_displayCumulativeText, ui->cmd_display_note_file,
                 ui->cmd_quit, ui->cmd_pend_exp, ui->cmd_next_picture, ui->cmd_copy_picture, ui->cmd_clr_answer};
 
-    setAccessibleName(QStringLiteral("Calculus Study"));
-    setAccessibleDescription(QStringLiteral(
-        "Keys: Ctrl+N next question or answer, Ctrl+Return enter response, Ctrl+S save as notes, "
-        "Ctrl+Q quit, Ctrl+plus and Ctrl+minus text size, Ctrl+0 normal text size"));
+    setAccessibleName(QStringLiteral("Calculus Study")); // described with the keys, in wireControls()
 
     setFixedSize(725, 573);
     wireControls();
@@ -86,50 +84,68 @@ QueryForm::~QueryForm()
 
 void QueryForm::wireControls()
 {
-    const std::pair<QPushButton *, Command> handlers[] = {
-        {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick},
-        {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick},
-        {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick},
-        {ui->cmd_save_as_notes, &QueryForm::cmdSaveAsNotesClick},
-        {ui->cmd_display_note_file, &QueryForm::cmdDisplayNoteFileClick},
-        {ui->cmd_displayCumulativeText, &QueryForm::cmdDisplaySendFileClick},
-        {ui->cmd_quit, &QueryForm::cmdQuitClick},
-        {ui->cmd_pend_exp, &QueryForm::cmdPendExpClick},
-        {ui->cmd_next_picture, &QueryForm::cmdNextPictureClick},
-        {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick},
+    const QKeySequence next(Qt::CTRL | Qt::Key_N), enter(Qt::CTRL | Qt::Key_Return), save(Qt::CTRL | Qt::Key_S),
+        quit(Qt::CTRL | Qt::Key_Q);
+    const struct
+    {
+        QPushButton *button;
+        Command command;
+        QList<QKeySequence> keys;
+    } controls[] = {
+        {ui->cmdNextQuestion, &QueryForm::cmdNextQuestionClick, {next}},
+        {ui->cmd_enter_response, &QueryForm::cmdEnterResponseClick, {enter, QKeySequence(Qt::CTRL | Qt::Key_Enter)}},
+        {ui->cmd_clr_answer, &QueryForm::cmdClearAnswerClick, {}},
+        {ui->cmd_save_as_notes, &QueryForm::cmdSaveAsNotesClick, {save}},
+        {ui->cmd_display_note_file, &QueryForm::cmdDisplayNoteFileClick, {}},
+        {ui->cmd_displayCumulativeText, &QueryForm::cmdDisplaySendFileClick, {}},
+        {ui->cmd_quit, &QueryForm::cmdQuitClick, {quit}},
+        {ui->cmd_pend_exp, &QueryForm::cmdPendExpClick, {}},
+        {ui->cmd_next_picture, &QueryForm::cmdNextPictureClick, {}},
+        {ui->cmd_copy_picture, &QueryForm::cmdCopyPictureClick, {}},
     };
-    for (const auto &[button, handler] : handlers)
-        connect(button, &QPushButton::clicked, this, [this, command = handler] { runCommand(command); });
+    // The keys click the button, so a key does exactly what the button does;
+    // they work from any control, the answer box included. A held key runs
+    // its command once: a held Ctrl+S must not record empty notes, nor a
+    // held Ctrl+N step into the next assignment.
+    auto *keys = new CommandKeys(this);
+    for (const auto &control : controls) {
+        connect(control.button, &QPushButton::clicked, this,
+                [this, command = control.command] { runCommand(command); });
+        keys->addButton(control.button, control.keys);
+        // The keys as this system names them: the Command key on macOS, and
+        // no mnemonic where the system has none.
+        const QString names = keys->keyNames(control.button);
+        if (!names.isEmpty())
+            control.button->setToolTip(control.button->toolTip() + QStringLiteral(" (%1)").arg(names));
+    }
     connect(tmr_pend_exp, &QTimer::timeout, this, [this] { runCommand(&QueryForm::tmrPendExpTick); });
 
-    // Keys for the main loop. They click the button, so a key does exactly
-    // what the button does; they work from any control, the answer box included.
-    const std::pair<QList<QKeySequence>, QPushButton *> buttonKeys[] = {
-        {{QKeySequence(Qt::CTRL | Qt::Key_N)}, ui->cmdNextQuestion},
-        {{QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}, ui->cmd_enter_response},
-        {{QKeySequence(Qt::CTRL | Qt::Key_S)}, ui->cmd_save_as_notes},
-        {{QKeySequence(Qt::CTRL | Qt::Key_Q)}, ui->cmd_quit},
-    };
-    for (const auto &[keys, button] : buttonKeys) {
-        auto *shortcut = new QShortcut(this);
-        shortcut->setKeys(keys);
-        // A key held a little too long must not record an empty note or
-        // response, nor skip entries.
-        shortcut->setAutoRepeat(false);
-        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
-    }
-
+    // Zooming is no command: a held key may zoom on.
     auto *zoom = new TextZoom({txt_question, txt_answer}, this);
+    const QKeySequence zoomIn(QKeySequence::ZoomIn), zoomOut(QKeySequence::ZoomOut), zoomReset(Qt::CTRL | Qt::Key_0);
     const std::pair<QList<QKeySequence>, void (TextZoom::*)()> zoomKeys[] = {
-        {{QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &TextZoom::zoomIn},
-        {{QKeySequence(QKeySequence::ZoomOut)}, &TextZoom::zoomOut},
-        {{QKeySequence(Qt::CTRL | Qt::Key_0)}, &TextZoom::reset},
+        {{zoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &TextZoom::zoomIn},
+        {{zoomOut}, &TextZoom::zoomOut},
+        {{zoomReset}, &TextZoom::reset},
     };
-    for (const auto &[keys, action] : zoomKeys) {
+    for (const auto &[sequences, action] : zoomKeys) {
         auto *shortcut = new QShortcut(this);
-        shortcut->setKeys(keys);
+        shortcut->setKeys(sequences);
         connect(shortcut, &QShortcut::activated, zoom, action);
     }
+
+    const auto name = &CommandKeys::nativeName;
+    txt_question->setAccessibleDescription(
+        txt_question->accessibleDescription()
+        + QStringLiteral("; %1, %2 and %3 change the text size").arg(name(zoomIn), name(zoomOut), name(zoomReset)));
+    txt_answer->setAccessibleDescription(
+        txt_answer->accessibleDescription()
+        + QStringLiteral("; %1 records it, %2 saves it as a note, %3 shows the next question or answer")
+              .arg(name(enter), name(save), name(next)));
+    setAccessibleDescription(QStringLiteral("Keys: %1 next question or answer, %2 enter response, %3 save as notes, "
+                                            "%4 quit, %5 and %6 text size, %7 normal text size")
+                                 .arg(name(next), name(enter), name(save), name(quit), name(zoomIn), name(zoomOut),
+                                      name(zoomReset)));
 }
 
 void QueryForm::runCommand(Command command)
