@@ -67,6 +67,10 @@ public:
     void cmdPendExpClick() { run(&QueryForm::cmdPendExpClick); }
     void tmrPendExpTick() { run(&QueryForm::tmrPendExpTick); }
 
+    /// True while the window keeps its locks fresh, at least every 30 s.
+    bool lockRefreshing() const { return m_form.lockRefresh->isActive() && m_form.lockRefresh->interval() <= 30000; }
+    void refreshLocks() { m_form.refreshLocks(); }
+
     /// Leaves the form as a killed process leaves its window: nothing of
     /// its end runs, its journal stays as it stands and its folder is free.
     void dropWithoutEnd()

@@ -1,6 +1,8 @@
 #include "scriptedplatform.h"
 #include "tests/formaccess.h"
 
+#include "platform/oscalls.h"
+#include "records/recordjournal.h"
 #include "ui/recovery.h"
 
 #include <QDir>
@@ -76,6 +78,10 @@ private slots:
     void twoWindowsNeverShareAnOutputFolder_data();
     void twoWindowsNeverShareAnOutputFolder();
     void quitKeepsPendingTyping();
+    void locksLeftBehind_data();
+    void locksLeftBehind();
+    void lockIsRefreshed();
+    void noLockIsToldOnce();
     void restoreNamesTheQuestionShort_data();
     void restoreNamesTheQuestionShort();
 
@@ -241,6 +247,9 @@ void RecoveryTest::lostDisplayKeepsEverything()
     server.kill(); // the display is gone at once, as when an X server dies at logout
     QVERIFY(server.waitForFinished());
     QVERIFY(child.waitForFinished(10000));
+    // Its end gave the folder up: no lock for a later start, on this computer or another, to wait out.
+    QCOMPARE(QDir(data->filePath(QStringLiteral("locks"))).entryList({QStringLiteral("*.lock")}), QStringList());
+    QCOMPARE(QDir(folder()).entryList({QStringLiteral("*.lock")}), QStringList());
 
     RecoveringRun next(folder(), childOut());
     QVERIFY(next.start());
@@ -648,13 +657,16 @@ void RecoveryTest::twoWindowsKeepTheirTypingApart()
 void RecoveryTest::twoWindowsNeverShareAnOutputFolder_data()
 {
     QTest::addColumn<bool>("givesUp");
-    QTest::newRow("another folder is given") << false;
-    QTest::newRow("the student gives up") << true;
+    QTest::addColumn<bool>("link"); // the folder reached through a link, not spelled another way
+    QTest::newRow("another folder is given") << false << false;
+    QTest::newRow("the student gives up") << true << false;
+    QTest::newRow("the same folder through a link") << false << true;
 }
 
 void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
 {
     QFETCH(bool, givesUp);
+    QFETCH(bool, link);
     TestRun first(bank);
     QVERIFY(first.start());
     const QByteArray master = first.file(QStringLiteral("masterFile.txt"));
@@ -662,17 +674,22 @@ void RecoveryTest::twoWindowsNeverShareAnOutputFolder()
     TestRun second(bank);
     const QString other = second.outputFolder();
     // The same folder, written another way.
-    second.platform.answers = {QStringLiteral("Name"), QStringLiteral("1"), first.outputFolder() + QStringLiteral("/."),
+    QString spelled = first.outputFolder() + QStringLiteral("/.");
+    if (link) {
+        spelled = data->filePath(QStringLiteral("link-to-out"));
+        QVERIFY(QFile::link(first.outputFolder(), spelled));
+    }
+    second.platform.answers = {QStringLiteral("Name"), QStringLiteral("1"), spelled,
                                givesUp ? QString() : other, QStringLiteral("1")};
     QCOMPARE(second.start(), !givesUp);
     // The window that holds it is named by its computer and when it started.
     QCOMPARE(second.platform.messages.size(), 1);
-    const QRegularExpression held(QStringLiteral("^Another Calculus Study window is writing its files to (.*)/\\. "
+    const QRegularExpression held(QStringLiteral("^Another Calculus Study window is writing its files to (.*) "
                                                  "\\(on the computer (.*), since (\\d\\d-\\d\\d-\\d{4}) at "
                                                  "\\d\\d:\\d\\d\\)\\. Each window needs a folder of its own\\.$"));
     const QRegularExpressionMatch match = held.match(second.platform.messages.first());
     QVERIFY2(match.hasMatch(), qPrintable(second.platform.messages.first()));
-    QCOMPARE(match.captured(1), first.outputFolder());
+    QCOMPARE(match.captured(1), spelled);
     QCOMPARE(match.captured(2), QSysInfo::machineHostName());
     QCOMPARE(match.captured(3), QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")));
     QCOMPARE(second.platform.prompts.at(3),
@@ -702,6 +719,149 @@ void RecoveryTest::quitKeepsPendingTyping()
     next.form->restoreUnrecordedAnswer();
     QCOMPARE(next.boxAnswer(), QStringLiteral("typed just before quitting"));
     inside(*next.form).cmdClearAnswerClick();
+}
+
+namespace {
+
+/// A lock file as a window on `host` with process `pid` leaves it, for
+/// `folder`, last refreshed `age` seconds ago.
+bool plantLock(const QString &path, const QString &host, qint64 pid, const QString &folder, int age)
+{
+    const QDateTime since = QDateTime::currentDateTimeUtc().addSecs(-age - 60);
+    if (!writeBytes(path, "calculus-study lock 1\nhost " + host.toUtf8() + "\npid " + QByteArray::number(pid)
+                              + "\nsince " + since.toString(Qt::ISODateWithMs).toUtf8() + "\nfor "
+                              + folder.toUtf8() + "\n"))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite)
+           && file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-age), QFileDevice::FileModificationTime);
+}
+
+/// The id of a process that has just ended.
+qint64 goneProcess()
+{
+    QProcess gone;
+    gone.start(QStringLiteral("true"));
+    gone.waitForFinished();
+    return gone.processId() > 0 ? gone.processId() : 999999;
+}
+
+} // namespace
+
+void RecoveryTest::locksLeftBehind_data()
+{
+    QTest::addColumn<QString>("host"); // "" for this computer
+    QTest::addColumn<QString>("pid");  // "gone", "own", "alive" or a number
+    QTest::addColumn<int>("age");      // seconds since the last refresh
+    QTest::addColumn<bool>("sameKey"); // the folder's own lock, or another key naming it
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("another computer's lock, refreshed just now, holds") << "lab-pc-7" << "4242" << 5 << true << false;
+    QTest::newRow("another computer's lock, 3 minutes old, is taken over") << "lab-pc-7" << "4242" << 180 << true << true;
+    QTest::newRow("a process gone from this computer") << "" << "gone" << 5 << true << true;
+    QTest::newRow("this process's own id, left by an earlier one") << "" << "own" << 5 << true << true;
+    QTest::newRow("a process alive on this computer holds") << "" << "alive" << 5 << true << false;
+    QTest::newRow("another computer sees other device numbers: its fresh lock holds")
+        << "lab-pc-7" << "4242" << 5 << false << false;
+    QTest::newRow("... and its stale one goes, with its unfinished record") << "lab-pc-7" << "4242" << 180 << false << true;
+}
+
+void RecoveryTest::locksLeftBehind()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, pid);
+    QFETCH(int, age);
+    QFETCH(bool, sameKey);
+    QFETCH(bool, taken);
+    const QString locks = data->filePath(QStringLiteral("locks"));
+    const QString out = childOut();
+    // A window that starts and leaves its lock and journal as a killed one would.
+    RecoveringRun first(folder(), out);
+    QVERIFY(first.start());
+    const QStringList made = QDir(locks).entryList({QStringLiteral("folder-*.lock")});
+    QCOMPARE(made.size(), 1);
+    const QByteArray header = bytesOf(out + QStringLiteral("/masterFile.txt"));
+    inside(*first.form).dropWithoutEnd();
+    QVERIFY(!QFileInfo::exists(locks + QLatin1Char('/') + made.first()));
+
+    QProcess alive;
+    qint64 owner = pid.toLongLong();
+    if (pid == QLatin1String("gone"))
+        owner = goneProcess();
+    else if (pid == QLatin1String("own"))
+        owner = QCoreApplication::applicationPid();
+    else if (pid == QLatin1String("alive")) {
+        alive.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(alive.waitForStarted());
+        owner = alive.processId();
+    }
+    const QString name = QDir::toNativeSeparators(QFileInfo(out).canonicalFilePath());
+    const QString lock = locks + (sameKey ? QLatin1Char('/') + made.first() : QStringLiteral("/folder-elsewhere.lock"));
+    QVERIFY(plantLock(lock, host.isEmpty() ? QSysInfo::machineHostName() : host, owner, name, age));
+    if (!sameKey) {
+        // That window was writing a record when it stopped: its journal notes the master's length before.
+        QVERIFY(writeBytes(out + QStringLiteral("/masterFile.txt"), header + "half a record"));
+        RecordJournal journal(locks + QStringLiteral("/folder-elsewhere.journal"));
+        QString reason;
+        const QString master = out + QStringLiteral("/masterFile.txt");
+        QVERIFY(journal.note({{master, oscalls::identityAt(master), header.size()}}, reason));
+    }
+
+    RecoveringRun next(folder(), out);
+    if (!taken)
+        next.platform.answers[3] = QString(); // refused: the student gives up
+    QCOMPARE(next.start(), taken);
+    if (taken) {
+        QCOMPARE(next.platform.messages, QStringList());
+        QVERIFY(!QFileInfo::exists(locks + QStringLiteral("/folder-elsewhere.lock")));
+        QVERIFY(!bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"));
+    } else {
+        QCOMPARE(next.platform.messages.size(), 1);
+        QVERIFY2(next.platform.messages.first().contains(
+                     QStringLiteral("(on the computer %1, since ").arg(host.isEmpty() ? QSysInfo::machineHostName() : host)),
+                 qPrintable(next.platform.messages.first()));
+        QCOMPARE(next.platform.exitStatus(), 1);
+    }
+    alive.kill();
+    alive.waitForFinished();
+}
+
+void RecoveryTest::lockIsRefreshed()
+{
+    RecoveringRun first(folder(), childOut());
+    QVERIFY(first.start());
+    QVERIFY(inside(*first.form).lockRefreshing());
+    // As if two minutes had passed since the lock was made: another window
+    // may take it over, until the window refreshes it.
+    const QString locks = data->filePath(QStringLiteral("locks"));
+    const QString lock = locks + QLatin1Char('/') + QDir(locks).entryList({QStringLiteral("folder-*.lock")}).first();
+    QFile file(lock);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-150), QFileDevice::FileModificationTime));
+    file.close();
+    inside(*first.form).refreshLocks();
+    RecoveringRun second(folder(), childOut());
+    second.platform.answers[3] = QString();
+    QVERIFY(!second.start());
+    QCOMPARE(second.platform.messages.size(), 1);
+}
+
+void RecoveryTest::noLockIsToldOnce()
+{
+    // The lock folder's place is taken by a file: no lock can be made.
+    QVERIFY(writeBytes(data->filePath(QStringLiteral("locks")), "a file"));
+    RecoveringRun run(folder(), childOut());
+    QVERIFY(run.start());
+    const QString told = QStringLiteral(
+        "This window cannot lock %1 against a second Calculus Study window (%2: it is a file, not a folder): a second "
+        "window on this folder cannot be refused. Your work is saved as usual; keep to one window on this folder.")
+                             .arg(childOut(), data->filePath(QStringLiteral("locks")));
+    QCOMPARE(run.platform.messages, QStringList{told});
+    inside(*run.form).cmdNextQuestionClick();
+    run.typeAnswer(QStringLiteral("an answer"));
+    run.platform.answers = {QStringLiteral("2")};
+    inside(*run.form).cmdEnterResponseClick();
+    QCOMPARE(run.platform.messages, QStringList{told});
+    QVERIFY(bytesOf(childOut() + QStringLiteral("/masterFile.txt")).contains("RESPONSE -->  \r\nan answer\r\n"));
 }
 
 void RecoveryTest::restoreNamesTheQuestionShort_data()
