@@ -48,7 +48,7 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
                      QString &reason)
 {
     const bool append = mode & QIODevice::Append;
-    if (append && injectedFault(Io::Open, path, reason))
+    if (injectedFault(Io::Open, path, reason))
         return false;
 #ifdef Q_OS_WIN
     Q_UNUSED(followLinks);

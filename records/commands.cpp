@@ -66,6 +66,10 @@ void QueryForm::cmdEnterResponseClick()
     const QString answer = boxText(txt_answer);
     if (answer != instructionText) {
         resetAnswerBox = false;
+        // The typing is safe in the recovery file before the record's first
+        // byte: whatever end comes while it is written (or while the box
+        // waits), the record is taken back or cut off, and the text returns.
+        keepTypingNow();
         RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
         questionText = answer;
         headNewFiles(files);
@@ -82,10 +86,7 @@ void QueryForm::cmdEnterResponseClick()
         // A record that could not be begun is not completed with a rating:
         // the student keeps the typed text and can try again.
         if (!files.failed()) {
-            // While the box waits the typing is safe in the recovery file,
-            // and an end of the process takes the unfinished record back.
-            if (lastLineKind == QLatin1String("question") || lastLineKind == QLatin1String("answer"))
-                keepTypingNow();
+            // While the box waits an end of the process takes the unfinished record back.
             openRecordFiles = &files;
             if (lastLineKind == QLatin1String("question")) {
                 const QString confidence = platform.inputBox(confidencePrompt);
@@ -126,6 +127,7 @@ void QueryForm::cmdSaveAsNotesClick()
     if (answer != instructionText) {
         resetAnswerBox = false;
         questionText = notesLabel + answer;
+        keepTypingNow(); // as for a response: safe before the record's first byte
         RecordFiles files({masterFilePath, sendFilePath, notesFilePath}, recordLedger.get());
         headNewFiles(files);
         files.line(openingSeparator);

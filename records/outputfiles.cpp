@@ -43,12 +43,10 @@ void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &
         else
             problems.append(reason);
     }
-    if (!journalPath.isEmpty()) {
+    // The folder's own journal is rolled back by the first record files
+    // opened (the header record), before anything is appended.
+    if (!journalPath.isEmpty())
         recordLedger->journal = std::make_unique<RecordJournal>(journalPath);
-        QString reason;
-        if (!recordLedger->journal->rollBack(reason))
-            problems.append(reason);
-    }
     if (!problems.isEmpty())
         platform.message(QStringLiteral("A record that an earlier window left unfinished could not be cut off, "
                                         "so a file may hold part of a record:\n\n%1")

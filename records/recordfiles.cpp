@@ -220,6 +220,11 @@ void RecordFiles::takeBack()
 
 bool RecordFiles::close()
 {
+    // Once: a second close (the destructor's) must not take back again,
+    // nor clear a note a failed take-back left for the next command.
+    if (m_closed)
+        return !failed();
+    m_closed = true;
     for (auto &target : m_files) {
         if (!target->file.isOpen() || failed())
             continue;
@@ -252,6 +257,9 @@ bool RecordFiles::close()
 
 void RecordFiles::abandon()
 {
+    if (m_closed)
+        return;
+    m_closed = true;
     if (m_error.isEmpty())
         m_error = QStringLiteral("the record was not finished");
     takeBack();

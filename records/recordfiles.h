@@ -93,6 +93,7 @@ private:
     std::vector<std::unique_ptr<Target>> m_files;
     RecordLedger *m_ledger;
     bool m_noted = false;
+    bool m_closed = false;
     QString m_error;
 };
 

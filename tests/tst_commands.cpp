@@ -339,8 +339,8 @@ void CommandsTest::syncedBeforeReturn_data()
     QTest::newRow("Save as Notes") << 2 << QStringList{journal, master, send, notes, journal};
     QTest::newRow("display SEND file writes nothing") << 3 << QStringList();
     QTest::newRow("Next Question writes nothing") << 4 << QStringList();
-    QTest::newRow("typing kept before the rating box")
-        << 5 << QStringList{journal, QStringLiteral("recovery"), master, send, journal};
+    QTest::newRow("typing kept before the record's first byte")
+        << 5 << QStringList{QStringLiteral("recovery"), journal, master, send, journal};
     QTest::newRow("take-back: SEND emptied while the box waits, master cut")
         << 6 << QStringList{journal, master, journal};
     QTest::newRow("next start: an unfinished record cut off, then the header")
