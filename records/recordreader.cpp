@@ -6,6 +6,7 @@
 #include "records/inputfiles.h"
 
 #include <QDate>
+#include <QHash>
 
 #include <array>
 #include <deque>
@@ -131,20 +132,27 @@ const std::array<char16_t, 256> &cp1252Table()
     return table;
 }
 
-/// Bytes that make a line suspect: controls other than the tab, and the
-/// code page's C1 positions.
-const std::array<bool, 256> &suspectBytes(bool utf8)
+enum ByteKind : unsigned char { Ordinary, LineEnd, Suspect, C1Lead };
+
+/// What each byte means to the line splitter: a line end, a byte that makes
+/// the line suspect (controls other than the tab, the code page's C1
+/// positions), or in UTF-8 the lead byte of a C1 control. One look-up a byte.
+const std::array<unsigned char, 256> &byteKinds(bool utf8)
 {
     static const auto make = [](bool forUtf8) {
-        std::array<bool, 256> t{};
+        std::array<unsigned char, 256> t{};
         for (int b = 0; b < 256; ++b) {
             const char16_t c = forUtf8 ? char16_t(b) : cp1252Table()[size_t(b)];
-            t[size_t(b)] = (c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || c == 0x7F
-                           || (!forUtf8 && c >= 0x80 && c < 0xA0);
+            if (b == '\r' || b == '\n')
+                t[size_t(b)] = LineEnd;
+            else if ((c < 0x20 && c != u'\t') || c == 0x7F || (!forUtf8 && c >= 0x80 && c < 0xA0))
+                t[size_t(b)] = Suspect;
+            else if (forUtf8 && b == 0xC2)
+                t[size_t(b)] = C1Lead;
         }
         return t;
     };
-    static const std::array<bool, 256> cp = make(false), u8 = make(true);
+    static const std::array<unsigned char, 256> cp = make(false), u8 = make(true);
     return utf8 ? u8 : cp;
 }
 
@@ -156,7 +164,7 @@ class LineWindow
 {
 public:
     LineWindow(const QByteArray &bytes, qsizetype from, bool utf8)
-        : m_bytes(bytes), m_pos(from), m_utf8(utf8), m_suspect(suspectBytes(utf8))
+        : m_bytes(bytes), m_pos(from), m_kinds(byteKinds(utf8))
     {
     }
 
@@ -200,8 +208,7 @@ private:
 
     const QByteArray &m_bytes;
     qsizetype m_pos;
-    bool m_utf8;
-    const std::array<bool, 256> &m_suspect;
+    const std::array<unsigned char, 256> &m_kinds;
     std::deque<Line> m_lines;
     size_t m_base = 0;
     int m_number = 1;
@@ -218,10 +225,12 @@ bool LineWindow::makeLine()
     qsizetype p = m_pos;
     bool suspect = false;
     for (; p < size; ++p) {
-        const unsigned char c = data[p];
-        if (c == '\r' || c == '\n')
+        const unsigned char kind = m_kinds[data[p]];
+        if (kind == Ordinary)
+            continue;
+        if (kind == LineEnd)
             break;
-        if (m_suspect[c] || (m_utf8 && c == 0xC2 && p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
+        if (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
             suspect = true;
     }
     Line line{m_pos, p, m_number++, suspect};
@@ -259,7 +268,13 @@ private:
     QByteArrayView at(size_t i) { return m_lines.text(i); }
     int numberOf(size_t i) { return m_lines.has(i) ? m_lines.line(i).number : std::max(1, m_lines.lastNumber()); }
     QString decode(qsizetype begin, qsizetype end) const;
-    QString textOf(size_t i) { return decode(m_lines.line(i).begin, m_lines.line(i).end); }
+    /// Line `i` from its character `from` on.
+    QString textOf(size_t i, qsizetype from = 0)
+    {
+        const Line &l = m_lines.line(i);
+        return decode(std::min(l.begin + from, l.end), l.end);
+    }
+    QString bankTextOf(qsizetype begin, qsizetype end) const;
     void warn(int line, const QString &message) { m_out.warnings.push_back({m_path, line, message}); }
     size_t readHeader(size_t i);
     size_t readEntry(size_t i);
@@ -313,6 +328,29 @@ QString Parser::decode(qsizetype begin, qsizetype end) const
     return out;
 }
 
+/// A class answers the same few hundred bank texts again and again: each
+/// is decoded once per thread and shared by every record that holds it.
+QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
+{
+    constexpr qsizetype largestKept = 64 * 1024, cacheBytes = 8 * 1024 * 1024;
+    thread_local QHash<QByteArray, QString> cache;
+    thread_local qsizetype cached = 0;
+    if (end - begin > largestKept)
+        return decode(begin, end);
+    const QByteArray key = QByteArray::fromRawData(m_bytes.constData() + begin, end - begin);
+    const auto it = cache.constFind(key);
+    if (it != cache.cend())
+        return *it;
+    if (cached > cacheBytes) {
+        cache.clear();
+        cached = 0;
+    }
+    const QString text = decode(begin, end);
+    cache.insert(QByteArray(key.constData(), key.size()), text);
+    cached += key.size() * 3;
+    return text;
+}
+
 bool Parser::isHeaderStart(size_t i)
 {
     // A text a student typed may hold a line "assignment #...", so the
@@ -329,7 +367,7 @@ size_t Parser::readHeader(size_t i)
     r.kind = FileRecord::Header;
     r.line = numberOf(i);
     r.codeLine = textOf(i);
-    r.assignment = textOf(i + 1).mid(assignmentLabel.size());
+    r.assignment = textOf(i + 1, assignmentLabel.size());
     size_t end = i + 2;
     while (end < i + 5 && m_lines.has(end) && !isAnyStart(end))
         ++end;
@@ -353,19 +391,19 @@ size_t Parser::readEntry(size_t i)
 {
     FileRecord r;
     r.line = numberOf(i);
-    r.time = textOf(i + 1).mid(timeIndent);
+    r.time = textOf(i + 1, timeIndent);
     size_t j = i + 2;
     const bool note = isDateTimeLine(at(j));
     if (note) {
         r.kind = FileRecord::Note;
         r.assignment = m_runAssignment;
-        r.date = textOf(j).mid(timeIndent, 10);
+        r.date = decode(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
         ++j;
     } else {
         r.kind = FileRecord::Response;
         r.assignment = m_runAssignment;
         if (at(j).isEmpty() && at(j + 1).isEmpty() && m_lines.has(j + 2) && startsWith(at(j + 2), questionKeyLabel)) {
-            r.questionKey = textOf(j + 2).mid(questionKeyLabel.size()).trimmed();
+            r.questionKey = textOf(j + 2, questionKeyLabel.size()).trimmed();
             if (r.assignment.isEmpty()) {
                 bool ok = false;
                 const qlonglong key = r.questionKey.toLongLong(&ok);
@@ -395,7 +433,7 @@ size_t Parser::readEntry(size_t i)
         m_lines.dropBefore(k);
         ++k;
     }
-    r.bankText = decode(bankBegin, bankEnd);
+    r.bankText = bankTextOf(bankBegin, bankEnd);
     if (!m_lines.has(k) || !is(at(k), openingSeparator) || isRecordStart(k)) {
         r.complete = false;
         warn(r.line, QStringLiteral("%1 cut short before its text").arg(note ? QStringLiteral("note") : QStringLiteral("response")));
@@ -435,7 +473,7 @@ size_t Parser::readEntry(size_t i)
                                                                           : QLatin1String();
         if (!label.isEmpty()) {
             r.ratingKind = label == confidenceLabel ? FileRecord::Confidence : FileRecord::SelfCritique;
-            r.rating = textOf(e - 1).mid(label.size());
+            r.rating = textOf(e - 1, label.size());
             textEnd = beforeLast;
         }
     }

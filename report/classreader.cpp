@@ -59,17 +59,51 @@ QString studentName(const NativePath &folder)
     return folder.absolute().cleaned().name();
 }
 
+/// The number of `count` digits at `from`, or -1.
+int digits(const QString &s, qsizetype from, qsizetype count)
+{
+    int n = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t c = s.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        n = n * 10 + (c - u'0');
+    }
+    return n;
+}
+
 int seconds(const QString &time)
 {
-    return time.size() == 8 ? time.mid(0, 2).toInt() * 3600 + time.mid(3, 2).toInt() * 60 + time.mid(6, 2).toInt() : -1;
+    if (time.size() != 8)
+        return -1;
+    const int h = digits(time, 0, 2), m = digits(time, 3, 2), s = digits(time, 6, 2);
+    return h < 0 || m < 0 || s < 0 ? -1 : h * 3600 + m * 60 + s;
 }
 
 /// The moment of a record as one number (yyyymmddhhmmss), for ordering.
 qint64 sortStamp(const FileRecord &r)
 {
     const QString &d = r.date;
-    const qint64 day = d.size() == 10 ? d.mid(6, 4).toLongLong() * 10000 + d.left(2).toLongLong() * 100 + d.mid(3, 2).toLongLong() : 0;
-    return day * 1000000 + (seconds(r.time) < 0 ? 0 : seconds(r.time));
+    const qint64 day = d.size() == 10 ? qint64(std::max(0, digits(d, 6, 4))) * 10000 + std::max(0, digits(d, 0, 2)) * 100
+                                            + std::max(0, digits(d, 3, 2))
+                                      : 0;
+    return day * 1000000 + std::max(0, seconds(r.time));
+}
+
+/// The hash of a bank text. Records share the one string of each text the
+/// parser decoded, so it is hashed once per thread, not once per record;
+/// the cache holds the strings, so their addresses stay theirs.
+size_t bankHash(const QString &text)
+{
+    thread_local QHash<const QChar *, std::pair<QString, size_t>> cache;
+    const auto it = cache.constFind(text.constData());
+    if (it != cache.cend() && it->first.size() == text.size())
+        return it->second;
+    if (cache.size() > 8192)
+        cache.clear();
+    const size_t h = qHash(text);
+    cache.insert(text.constData(), {text, h});
+    return h;
 }
 
 /// A file's records with the hashes the class needs, worked out beside the parsing.
@@ -90,7 +124,7 @@ ParsedFile parseFile(const StudentFile &file)
     f.contents = parseRecordBytes(bytes.bytes, file.path.shown());
     for (FileRecord &r : f.contents.records) {
         r.text = withReferencesResolved(r.text);
-        const size_t bank = qHash(r.bankText);
+        const size_t bank = bankHash(r.bankText);
         f.bankHashes.push_back(bank);
         // The time is left out: each file's time line is read from the
         // clock on its own, so two copies may be a second or two apart.
@@ -185,7 +219,7 @@ private:
 struct CopyGroup
 {
     std::vector<int> firsts; ///< indices into ClassData::records
-    std::map<QString, size_t> matched;
+    std::vector<std::pair<int, size_t>> matched; ///< file index, next first copy to match
 };
 
 /// Finds students' folders and files under the paths given.
@@ -411,6 +445,7 @@ void ClassReader::read(ClassData &data) const
         std::unordered_map<size_t, std::vector<CopyGroup>> groups;
         std::vector<std::pair<qint64, int>> order;
         for (const StudentFile &file : student.files) {
+            const int fileIndex = int(&file - student.files.data());
             ParsedFile parsed = files.take(size_t(done));
             RecordFileContents &contents = parsed.contents;
             for (ReadWarning &w : contents.warnings)
@@ -426,7 +461,7 @@ void ClassReader::read(ClassData &data) const
                     const size_t bankHash = parsed.bankHashes[k];
                     int textId = -1;
                     for (auto t = textIds.constFind(bankHash); t != textIds.cend() && t.key() == bankHash; ++t)
-                        if (texts[size_t(*t)] == r.bankText) {
+                        if (texts[size_t(*t)].constData() == r.bankText.constData() || texts[size_t(*t)] == r.bankText) {
                             textId = *t;
                             break;
                         }
@@ -458,7 +493,11 @@ void ClassReader::read(ClassData &data) const
                 }
                 // The next first copy not yet matched by this file, if its
                 // time is the same to within 2 s.
-                size_t &next = group->matched[fileName];
+                auto m = std::find_if(group->matched.begin(), group->matched.end(),
+                                      [&](const auto &p) { return p.first == fileIndex; });
+                if (m == group->matched.end())
+                    m = group->matched.insert(group->matched.end(), {fileIndex, 0});
+                size_t &next = m->second;
                 const int time = seconds(r.time);
                 while (next < group->firsts.size()) {
                     const ClassRecord &first = data.records[size_t(group->firsts[next])];
