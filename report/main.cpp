@@ -132,6 +132,13 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    if (parser.isSet(site)) {
+        const QString refused = refusedSite(parser.value(site), inputs);
+        if (!refused.isEmpty()) {
+            say(QStringLiteral("calculus-study-report: will not write %1").arg(refused));
+            return 2;
+        }
+    }
 
     QElapsedTimer clock;
     clock.start();

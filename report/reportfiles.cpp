@@ -71,6 +71,22 @@ QString refusedOutput(const QString &path, const std::set<inputfiles::FileId> &i
     return QString();
 }
 
+QString refusedSite(const QString &folder, const std::set<inputfiles::FileId> &inputs)
+{
+    std::vector<inputfiles::NativePath> names;
+    QString reason;
+    const inputfiles::NativePath dir = inputfiles::NativePath::fromText(folder);
+    if (inputfiles::inspect(dir).kind != inputfiles::Kind::Folder || !inputfiles::listFolder(dir, names, reason))
+        return QString();
+    for (const inputfiles::NativePath &name : names) {
+        const QString path = (dir / name).shown();
+        const QString refused = refusedOutput(path, inputs);
+        if (!refused.isEmpty())
+            return QStringLiteral("%1: %2").arg(path, refused);
+    }
+    return QString();
+}
+
 bool makeSiteFolder(const QString &path, QString &reason)
 {
     const QFileInfo info(path);

@@ -37,5 +37,10 @@ private:
 /// files being read.
 QString refusedOutput(const QString &path, const std::set<inputfiles::FileId> &inputs);
 
+/// The first file already in the site folder `folder` that refusedOutput
+/// refuses, with the reason ("site/index.html: it is one of the files
+/// being read"), or an empty text.
+QString refusedSite(const QString &folder, const std::set<inputfiles::FileId> &inputs);
+
 /// Makes the folder of a site (and the folders above it); false with the reason.
 bool makeSiteFolder(const QString &path, QString &reason);
