@@ -3,6 +3,8 @@
 // links, folder names in another encoding, a forgotten output name. Real
 // files in real temporary folders; POSIX only (FIFOs, device nodes, links).
 
+#include "records/recordreader.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,6 +16,9 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <future>
+#include <thread>
 
 
 namespace {
@@ -86,7 +91,48 @@ private slots:
     void inputs();
     void outputs_data();
     void outputs();
+    void readerRefusesWhatIsNotRegular_data();
+    void readerRefusesWhatIsNotRegular();
 };
+
+void ReportInputsTest::readerRefusesWhatIsNotRegular_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("a FIFO nobody writes to") << "fifo" << "a FIFO, not a regular file";
+    QTest::newRow("a link to a FIFO") << "link to fifo" << "a FIFO, not a regular file";
+    QTest::newRow("a link to /dev/zero") << "link to zero" << "a device, not a regular file";
+    QTest::newRow("a folder") << "folder" << "a folder, not a file";
+}
+
+void ReportInputsTest::readerRefusesWhatIsNotRegular()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    const QByteArray path = root + "/masterFile.txt";
+    if (kind == QLatin1String("fifo"))
+        QVERIFY(::mkfifo(path, 0644) == 0);
+    else if (kind == QLatin1String("link to fifo"))
+        QVERIFY(::mkfifo(root + "/pipe", 0644) == 0 && ::symlink(root + "/pipe", path) == 0);
+    else if (kind == QLatin1String("link to zero"))
+        QVERIFY(::symlink("/dev/zero", path) == 0);
+    else
+        QVERIFY(::mkdir(path, 0755) == 0);
+    // The reader itself, without the class reader's look before it: a
+    // blocking open would wait for a writer that never comes.
+    // A thread left behind, so that a reader that waits fails the test
+    // instead of hanging it.
+    auto promise = std::make_shared<std::promise<RecordFileContents>>();
+    auto read = promise->get_future();
+    std::thread([promise, file = QFile::decodeName(path)] { promise->set_value(readRecordFile(file)); }).detach();
+    QVERIFY2(read.wait_for(std::chrono::seconds(10)) == std::future_status::ready, "the reader waited on the file");
+    const RecordFileContents contents = read.get();
+    QCOMPARE(int(contents.records.size()), 0);
+    QCOMPARE(int(contents.warnings.size()), 1);
+    QCOMPARE(contents.warnings.front().message, warning);
+}
 
 void ReportInputsTest::inputs_data()
 {
