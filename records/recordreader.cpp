@@ -9,6 +9,7 @@
 #include <QHash>
 
 #include <array>
+#include <cstring>
 #include <deque>
 #include <limits>
 
@@ -156,6 +157,36 @@ const std::array<unsigned char, 256> &byteKinds(bool utf8)
     return utf8 ? u8 : cp;
 }
 
+// Eight bytes at a time: the common case, plain ASCII text, is passed over
+// a word at a time; a word that holds anything else is looked at bytewise.
+constexpr quint64 ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+
+quint64 wordAt(const char *p)
+{
+    quint64 w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+bool hasZeroByte(quint64 w)
+{
+    return ((w - ones) & ~w & highs) != 0;
+}
+
+/// True when every byte of `w` is printable ASCII (0x20 to 0x7E).
+inline bool isPrintableAscii(quint64 w)
+{
+    return (w & highs) == 0 && ((w - ones * 0x20) & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F));
+}
+
+/// True when no byte of `w` is below 0x20, 0x7F or 0x80 to 0x9F: in
+/// Windows-1252, a word of characters that end no line and are no control.
+inline bool isPlainCp1252(quint64 w)
+{
+    return ((w - ones * 0x20) & ~w & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F))
+           && !hasZeroByte((w & (ones * 0xE0)) ^ highs);
+}
+
 /// The file's lines, made as the parser reaches them and dropped once it
 /// has passed them, so that a file of millions of lines costs a few of them.
 /// A line ends at CR LF, CR or LF: the program writes CR LF, and an editor or
@@ -164,7 +195,7 @@ class LineWindow
 {
 public:
     LineWindow(const QByteArray &bytes, qsizetype from, bool utf8)
-        : m_bytes(bytes), m_pos(from), m_kinds(byteKinds(utf8))
+        : m_bytes(bytes), m_pos(from), m_utf8(utf8), m_kinds(byteKinds(utf8))
     {
     }
 
@@ -208,6 +239,7 @@ private:
 
     const QByteArray &m_bytes;
     qsizetype m_pos;
+    bool m_utf8;
     const std::array<unsigned char, 256> &m_kinds;
     std::deque<Line> m_lines;
     size_t m_base = 0;
@@ -224,14 +256,24 @@ bool LineWindow::makeLine()
         return false;
     qsizetype p = m_pos;
     bool suspect = false;
-    for (; p < size; ++p) {
-        const unsigned char kind = m_kinds[data[p]];
-        if (kind == Ordinary)
+    const char *bytes = m_bytes.constData();
+    bool ended = false;
+    while (p < size && !ended) {
+        if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(bytes + p)) : isPlainCp1252(wordAt(bytes + p)))) {
+            p += 8;
             continue;
-        if (kind == LineEnd)
-            break;
-        if (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
-            suspect = true;
+        }
+        for (const qsizetype stop = std::min(size, p + 8); p < stop; ++p) {
+            const unsigned char kind = m_kinds[data[p]];
+            if (kind == Ordinary)
+                continue;
+            if (kind == LineEnd) {
+                ended = true;
+                break;
+            }
+            if (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
+                suspect = true;
+        }
     }
     Line line{m_pos, p, m_number++, suspect};
     m_pos = p + 1;
@@ -291,10 +333,43 @@ private:
 
 /// The characters of bytes [begin, end), every line ending made CR LF as
 /// the program writes it.
+/// True when bytes [p, p + n) read the same in Latin-1 as in Windows-1252
+/// (no byte 0x80 to 0x9F) and every line ending in them is CR LF already.
+bool isPlainLatin1(const char *p, qsizetype n)
+{
+    qsizetype i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            const quint64 w = wordAt(p + i);
+            if (hasZeroByte((w & (ones * 0xE0)) ^ highs))
+                return false;
+            if (!hasZeroByte(w ^ (ones * '\r')) && !hasZeroByte(w ^ (ones * '\n'))) {
+                i += 8;
+                continue;
+            }
+        }
+        for (const qsizetype stop = std::min(n, i + 8); i < stop; ++i) {
+            const unsigned char c = static_cast<unsigned char>(p[i]);
+            if ((c & 0xE0) == 0x80)
+                return false;
+            if (c == '\r') {
+                if (i + 1 >= n || p[i + 1] != '\n')
+                    return false;
+                ++i;
+            } else if (c == '\n') {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 QString Parser::decode(qsizetype begin, qsizetype end) const
 {
     if (end <= begin)
         return QString();
+    if (!m_utf8 && isPlainLatin1(m_bytes.constData() + begin, end - begin))
+        return QString::fromLatin1(m_bytes.constData() + begin, end - begin);
     QString raw;
     if (m_utf8)
         raw = QString::fromUtf8(m_bytes.constData() + begin, end - begin);

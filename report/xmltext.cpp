@@ -27,18 +27,34 @@ QString xmlSafe(const QString &text)
     return out;
 }
 
+namespace {
+
+bool needsEscape(const QString &s, qsizetype i)
+{
+    const char16_t c = s.at(i).unicode();
+    return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\r' || !allowed(s, i);
+}
+
+} // namespace
+
 QString escapeXml(const QString &text)
 {
+    // Most texts need nothing: they are given back as they are, not copied.
+    qsizetype first = 0;
+    while (first < text.size() && !needsEscape(text, first))
+        ++first;
+    if (first == text.size())
+        return text;
     QString out;
     out.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
+    out.append(QStringView(text).left(first));
+    for (qsizetype i = first; i < text.size(); ++i) {
         const QChar c = text.at(i);
         switch (c.unicode()) {
         case '&': out += QLatin1String("&amp;"); break;
         case '<': out += QLatin1String("&lt;"); break;
         case '>': out += QLatin1String("&gt;"); break;
         case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&#39;"); break;
         case '\r':
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
                 break;

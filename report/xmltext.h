@@ -8,6 +8,6 @@
 /// it is written into a page, a chart or a table.
 QString xmlSafe(const QString &text);
 
-/// xmlSafe, then the five characters XML gives meaning escaped; a CR LF or
-/// a lone CR becomes one line feed.
+/// xmlSafe, then &, <, > and " escaped (every attribute is written in
+/// double quotes); a CR LF or a lone CR becomes one line feed.
 QString escapeXml(const QString &text);
