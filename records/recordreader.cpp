@@ -202,6 +202,8 @@ public:
     /// True when line `i` exists (made now if needed).
     bool has(size_t i)
     {
+        if (i < m_base)
+            return false; // dropped: the parser never looks back there
         while (i >= m_base + m_lines.size())
             if (!makeLine())
                 return false;
@@ -579,14 +581,16 @@ void Parser::run()
         } else if (isRecordStart(i)) {
             i = readEntry(i);
         } else {
+            const int number = numberOf(from);
+            const bool empty = at(from).isEmpty();
             while (m_lines.has(i) && !isAnyStart(i)) {
                 m_lines.dropBefore(i);
                 ++i;
             }
             // The trailer of a note at the very end of a SEND file leaves
             // nothing after it; an empty last line is not a stray one.
-            if (!(i == from + 1 && m_lines.has(from) && at(from).isEmpty()))
-                warn(numberOf(from), QStringLiteral("%1 line(s) that belong to no record").arg(i - from));
+            if (!(i == from + 1 && empty))
+                warn(number, QStringLiteral("%1 line(s) that belong to no record").arg(i - from));
         }
         m_lines.dropBefore(i);
     }
