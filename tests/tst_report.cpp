@@ -8,6 +8,8 @@
 #include "report/htmlreport.h"
 #include "report/tableexport.h"
 
+#include "csvrows.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -72,43 +74,6 @@ QStringList warningTexts(const RecordFileContents &c)
     return out;
 }
 
-/// Parses RFC 4180 text into rows of fields.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                    field += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            row.append(field);
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            row.append(field);
-            rows.append(row);
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return rows;
-}
 
 } // namespace
 

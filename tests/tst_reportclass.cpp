@@ -9,6 +9,8 @@
 #include "report/htmlpages.h"
 #include "report/tableexport.h"
 
+#include "csvrows.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -71,35 +73,6 @@ bool writeTo(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-/// Parses RFC 4180 text into rows of fields.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted && c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-            field += c;
-            ++i;
-        } else if (c == QLatin1Char('"')) {
-            quoted = !quoted;
-        } else if (!quoted && c == QLatin1Char(',')) {
-            row.append(field);
-            field.clear();
-        } else if (!quoted && c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            row.append(field);
-            rows.append(row);
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return rows;
-}
 
 /// The element names, attributes asked for and texts of an SVG, in order,
 /// as "rect fill=#e66101 width=32" and "text:label"; empty when it is not
