@@ -9,6 +9,9 @@
 #include <QHash>
 
 #include <array>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -187,6 +190,18 @@ inline bool isPlainCp1252(quint64 w)
            && !hasZeroByte((w & (ones * 0xE0)) ^ highs);
 }
 
+#ifdef __SSE2__
+/// isPlainCp1252 for sixteen bytes at once.
+inline bool isPlainCp1252x16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
+    const __m128i c1 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)));
+    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(below, del), c1)) == 0;
+}
+#endif
+
 /// The file's lines, made as the parser reaches them and dropped once it
 /// has passed them, so that a file of millions of lines costs a few of them.
 /// A line ends at CR LF, CR or LF: the program writes CR LF, and an editor or
@@ -261,6 +276,12 @@ bool LineWindow::makeLine()
     const char *bytes = m_bytes.constData();
     bool ended = false;
     while (p < size && !ended) {
+#ifdef __SSE2__
+        if (!m_utf8) {
+            while (p + 16 <= size && isPlainCp1252x16(bytes + p))
+                p += 16;
+        }
+#endif
         if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(bytes + p)) : isPlainCp1252(wordAt(bytes + p)))) {
             p += 8;
             continue;
