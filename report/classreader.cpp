@@ -215,11 +215,39 @@ private:
 /// first copies in reading order, and for each other file how far its copies
 /// have matched them. Files keep the program's order of writing, so each
 /// file's copies move forward through the list: finding a copy costs no
-/// more than a step, however many identical records there are.
+/// more than a step, however many identical records there are. Nearly every
+/// group has one first copy and one other file, which are kept inline.
 struct CopyGroup
 {
-    std::vector<int> firsts; ///< indices into ClassData::records
-    std::vector<std::pair<int, size_t>> matched; ///< file index, next first copy to match
+    int first = -1;        ///< index into ClassData::records
+    std::vector<int> more; ///< further first copies of the same content
+    int cursorFile = -1;
+    size_t cursorAt = 0;
+    std::vector<std::pair<int, size_t>> moreCursors; ///< file index, next first copy to match
+    int sameHash = -1;     ///< another group whose content has the same hash
+
+    size_t count() const { return first < 0 ? 0 : 1 + more.size(); }
+    int at(size_t i) const { return i == 0 ? first : more[i - 1]; }
+    void add(int record)
+    {
+        if (first < 0)
+            first = record;
+        else
+            more.push_back(record);
+    }
+    /// How far `file`'s copies have matched.
+    size_t &cursor(int file)
+    {
+        if (cursorFile < 0)
+            cursorFile = file;
+        if (cursorFile == file)
+            return cursorAt;
+        for (auto &c : moreCursors)
+            if (c.first == file)
+                return c.second;
+        moreCursors.emplace_back(file, 0);
+        return moreCursors.back().second;
+    }
 };
 
 /// Finds students' folders and files under the paths given.
@@ -442,7 +470,8 @@ void ClassReader::read(ClassData &data) const
     ReadAhead files(std::move(allFiles));
     for (size_t si = 0; si < data.students.size(); ++si) {
         Student &student = data.students[si];
-        std::unordered_map<size_t, std::vector<CopyGroup>> groups;
+        std::vector<CopyGroup> groups;
+        std::unordered_map<size_t, int> groupOf; // content hash -> the latest group with it
         std::vector<std::pair<qint64, int>> order;
         for (const StudentFile &file : student.files) {
             const int fileIndex = int(&file - student.files.data());
@@ -478,45 +507,50 @@ void ClassReader::read(ClassData &data) const
                     c.place = *p;
                 }
                 // Bank texts are kept once, so the same text is the same string.
-                std::vector<CopyGroup> &candidates = groups[parsed.contentHashes[k]];
-                CopyGroup *group = nullptr;
-                for (CopyGroup &g : candidates) {
-                    const FileRecord &first = data.records[size_t(g.firsts.front())].record;
-                    if (sameContent(first, r, first.bankText.constData() == r.bankText.constData())) {
-                        group = &g;
+                const auto found = groupOf.find(parsed.contentHashes[k]);
+                int g = found == groupOf.end() ? -1 : found->second;
+                while (g >= 0) {
+                    const FileRecord &first = data.records[size_t(groups[size_t(g)].first)].record;
+                    if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
                         break;
+                    g = groups[size_t(g)].sameHash;
+                }
+                if (g < 0) {
+                    groups.emplace_back();
+                    g = int(groups.size() - 1);
+                    if (found != groupOf.end()) {
+                        groups.back().sameHash = found->second;
+                        found->second = g;
+                    } else {
+                        groupOf.emplace(parsed.contentHashes[k], g);
                     }
                 }
-                if (!group) {
-                    candidates.emplace_back();
-                    group = &candidates.back();
-                }
+                CopyGroup &group = groups[size_t(g)];
                 // The next first copy not yet matched by this file, if its
                 // time is the same to within 2 s.
-                auto m = std::find_if(group->matched.begin(), group->matched.end(),
-                                      [&](const auto &p) { return p.first == fileIndex; });
-                if (m == group->matched.end())
-                    m = group->matched.insert(group->matched.end(), {fileIndex, 0});
-                size_t &next = m->second;
-                const int time = seconds(r.time);
-                while (next < group->firsts.size()) {
-                    const ClassRecord &first = data.records[size_t(group->firsts[next])];
-                    if (first.file != fileName && seconds(first.record.time) >= time - 2)
-                        break;
-                    ++next;
-                }
-                if (next < group->firsts.size()
-                    && std::abs(seconds(data.records[size_t(group->firsts[next])].record.time) - time) <= 2) {
-                    c.repeats = data.records[size_t(group->firsts[next])].file;
-                    ++next;
-                    if (m_keepCopies) {
-                        c.record = std::move(r);
-                        data.records.push_back(std::move(c));
+                if (group.count() > 0) {
+                    size_t &next = group.cursor(fileIndex);
+                    const int time = seconds(r.time);
+                    while (next < group.count()) {
+                        const ClassRecord &first = data.records[size_t(group.at(next))];
+                        // Records of one file share its name's string.
+                        const bool otherFile = first.file.constData() != fileName.constData() && first.file != fileName;
+                        if (otherFile && seconds(first.record.time) >= time - 2)
+                            break;
+                        ++next;
                     }
-                    continue;
+                    if (next < group.count() && std::abs(seconds(data.records[size_t(group.at(next))].record.time) - time) <= 2) {
+                        c.repeats = data.records[size_t(group.at(next))].file;
+                        ++next;
+                        if (m_keepCopies) {
+                            c.record = std::move(r);
+                            data.records.push_back(std::move(c));
+                        }
+                        continue;
+                    }
                 }
                 c.record = std::move(r);
-                group->firsts.push_back(int(data.records.size()));
+                group.add(int(data.records.size()));
                 order.emplace_back(sortStamp(c.record), int(data.records.size()));
                 data.records.push_back(std::move(c));
             }
