@@ -107,6 +107,8 @@ private slots:
     void flaggedMostStudentsFirst();
     void csvGuards_data();
     void csvGuards();
+    void copiesMatched_data();
+    void copiesMatched();
     void charts_data();
     void charts();
     void siteOfSmallClass();
@@ -223,6 +225,57 @@ void ReportClassTest::csvGuards()
     // The JSON keeps the text as typed.
     const QJsonArray json = QJsonDocument::fromJson(jsonTable(data)).array();
     QCOMPARE(json.at(1).toObject().value(QLatin1String("text")).toString(), typed);
+}
+
+void ReportClassTest::copiesMatched_data()
+{
+    QTest::addColumn<QList<int>>("masterMinutes"); // one identical record at each minute
+    QTest::addColumn<int>("sendShift");             // seconds the SEND file's clock ran behind
+    QTest::addColumn<int>("sendExtra");             // identical records only the SEND file holds
+    QTest::addColumn<int>("records");               // rows by default, header and responses
+    QTest::addColumn<QStringList>("copyOf");        // with every copy, the SEND rows' copy_of
+
+    QTest::newRow("identical records each matched once") << QList<int>{1, 1, 1} << 0 << 0 << 4
+                                                         << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt"};
+    QTest::newRow("one identical record more in the SEND file is a record")
+        << QList<int>{1, 1, 1} << 0 << 1 << 5
+        << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt", ""};
+    QTest::newRow("a copy two seconds apart is the same record") << QList<int>{1, 2} << 2 << 0 << 3
+                                                                 << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt"};
+    QTest::newRow("three seconds apart is another record") << QList<int>{1, 2} << 3 << 0 << 5
+                                                           << QStringList{"masterFile.txt", "", ""};
+}
+
+void ReportClassTest::copiesMatched()
+{
+    QFETCH(QList<int>, masterMinutes);
+    QFETCH(int, sendShift);
+    QFETCH(int, sendExtra);
+    QFETCH(int, records);
+    QFETCH(QStringList, copyOf);
+
+    QByteArray master = header(), sendCopy = header();
+    for (int minute : masterMinutes) {
+        master += confidence(minute, QStringLiteral("2"));
+        QByteArray copy = confidence(minute, QStringLiteral("2"));
+        copy.replace(QStringLiteral("10:%1:00").arg(minute, 2, 10, QLatin1Char('0')).toLatin1(),
+                     QStringLiteral("10:%1:%2").arg(minute - 1, 2, 10, QLatin1Char('0')).arg(60 - sendShift, 2, 10, QLatin1Char('0')).toLatin1());
+        sendCopy += sendShift == 0 ? confidence(minute, QStringLiteral("2")) : copy;
+    }
+    for (int i = 0; i < sendExtra; ++i)
+        sendCopy += confidence(masterMinutes.last(), QStringLiteral("2"));
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/masterFile.txt")), master));
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")), sendCopy));
+    const CourseIndex course(courseEntries());
+    QCOMPARE(int(ClassReader(course).read({dir.path()}).records.size()), records);
+    ClassReader all(course);
+    all.setKeepCopies(true);
+    QStringList seen;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(csvTable(all.read({dir.path()})).mid(3))).mid(1))
+        if (row.at(1) == QLatin1String("send_0306.txt"))
+            seen.append(row.at(16));
+    QCOMPARE(seen, copyOf);
 }
 
 void ReportClassTest::charts_data()
