@@ -1,11 +1,13 @@
 // reportbench: how fast the instructor's report reads a class, against the
-// floor of reading and decoding the same bytes.
+// floor of reading and decoding the same bytes; how long the real program
+// takes to write the class site (and the one-file report with the CSV), with
+// its peak memory against the class's size on disk, and the largest page.
 //
 // The class: a few students work through a whole semester (all 29
 // assignments, one run each, on days four days apart) with the student
 // program's own commands and record writers; their folders are then copied
 // until the class has 300 students. Usage: reportbench [--students=N]
-// [--reps=N] [--keep=FOLDER].
+// [--reps=N] [--keep=FOLDER] [--no-program] (reading alone).
 
 #include "flow/queryform.h"
 #include "tests/formaccess.h"
@@ -28,6 +30,10 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +116,43 @@ void writeSemester(const QString &folder, quint32 seed)
     }
 }
 
+/// A run of the real report program: its wall time and peak resident memory.
+struct ProgramRun
+{
+    double ms = 0;
+    qint64 peakBytes = 0;
+    int status = -1;
+};
+
+ProgramRun runReport(const QStringList &arguments)
+{
+    std::vector<QByteArray> args{QByteArray(REPORT_PROGRAM)};
+    for (const QString &a : arguments)
+        args.push_back(QFile::encodeName(a));
+    std::vector<char *> argv;
+    for (QByteArray &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    QElapsedTimer timer;
+    timer.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Progress and warnings are not what is measured.
+        freopen("/dev/null", "w", stderr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ProgramRun run;
+    int status = 0;
+    struct rusage usage;
+    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
+        run.ms = timer.nsecsElapsed() / 1e6;
+        run.peakBytes = qint64(usage.ru_maxrss) * 1024;
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -125,11 +168,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     int students = 300, distinct = 5, reps = 5;
     QString keep;
+    bool program = true;
     for (const QString &arg : app.arguments().mid(1)) {
         if (arg.startsWith(QLatin1String("--students=")))
             students = std::max(1, arg.mid(11).toInt());
         else if (arg.startsWith(QLatin1String("--reps=")))
             reps = std::max(1, arg.mid(7).toInt());
+        else if (arg == QLatin1String("--no-program"))
+            program = false;
         else if (arg.startsWith(QLatin1String("--keep=")))
             keep = arg.mid(7);
     }
@@ -182,7 +228,7 @@ int main(int argc, char *argv[])
         const ClassData data = ClassReader(course).read({classDir});
         const double read = timer.nsecsElapsed() / 1e6;
         timer.restart();
-        const QString html = htmlReport(data, summarize(data), QDateTime::currentDateTime());
+        const QString html = htmlReport(data, summarize(data, course), QDateTime::currentDateTime());
         const double report = timer.nsecsElapsed() / 1e6;
         if (data.hasWarnings() || data.students.size() != size_t(students)) {
             std::fprintf(stderr, "the class was not read whole (%zu warnings, first: %s %d %s)\n", data.warnings.size(),
@@ -201,14 +247,97 @@ int main(int argc, char *argv[])
         Q_UNUSED(html);
     }
 
+    // The real program, as an instructor runs it.
+    const QString siteDir = root + QStringLiteral("/site");
+    std::vector<double> siteMs;
+    qint64 sitePeak = 0, onePeak = 0;
+    double oneMs = 0;
+    for (int rep = 0; program && rep < std::max(1, reps / 2) + 1; ++rep) {
+        QDir(siteDir).removeRecursively();
+        const ProgramRun site = runReport({QStringLiteral("--site"), siteDir, classDir});
+        if (site.status != 0) {
+            std::fprintf(stderr, "the site run ended with status %d\n", site.status);
+            return 2;
+        }
+        if (rep > 0)
+            siteMs.push_back(site.ms);
+        sitePeak = std::max(sitePeak, site.peakBytes);
+    }
+    if (program) {
+        const ProgramRun one = runReport({QStringLiteral("--html"), root + QStringLiteral("/report.html"), QStringLiteral("--csv"),
+                                          root + QStringLiteral("/report.csv"), classDir});
+        if (one.status != 0) {
+            std::fprintf(stderr, "the one-file run ended with status %d\n", one.status);
+            return 2;
+        }
+        oneMs = one.ms;
+        onePeak = one.peakBytes;
+    }
+    qint64 largestPage = 0, siteBytes = 0;
+    int pages = 0;
+    QString largestName;
+    for (const QFileInfo &page : QDir(siteDir).entryInfoList(QDir::Files)) {
+        ++pages;
+        siteBytes += page.size();
+        if (page.size() > largestPage) {
+            largestPage = page.size();
+            largestName = page.fileName();
+        }
+    }
+    const qint64 oneFile = QFileInfo(root + QStringLiteral("/report.html")).size();
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+
+    // One student whose master and SEND files hold the same record 116,000
+    // times: matching the copies must not take the square of that.
+    const int identical = 116000;
+    {
+        const QByteArray open = "......!!!!!!!!...................................\r\n";
+        const QByteArray head = "\xfa\xe9\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
+        const QByteArray body = "Section 0.1.28 solve x/2-x/3>5\r\n" + open + "RESPONSE -->  \r\nsame\r\nconfidence assessment:  2\r\n"
+                                + QByteArray(49, '.') + "\r\n";
+        const QByteArray time = open + QByteArray(36, ' ') + "10:00:00\r\n";
+        QDir().mkpath(root + QStringLiteral("/identical/ann"));
+        QFile master(root + QStringLiteral("/identical/ann/masterFile.txt")), send(root + QStringLiteral("/identical/ann/send_0306.txt"));
+        if (!master.open(QIODevice::WriteOnly) || !send.open(QIODevice::WriteOnly))
+            return 2;
+        master.write(head);
+        send.write(head);
+        for (int i = 0; i < identical; ++i) {
+            master.write(time + "\r\n\r\n`questionNumber 10001 \r\n" + body);
+            send.write(time + body);
+        }
+    }
+    std::vector<double> identicalMs;
+    for (int rep = 0; rep < 3; ++rep) {
+        timer.restart();
+        const ClassData data = ClassReader(course).read({root + QStringLiteral("/identical")});
+        identicalMs.push_back(timer.nsecsElapsed() / 1e6);
+        if (data.records.size() != size_t(identical + 1)) {
+            std::fprintf(stderr, "identical records: %zu read, not %d\n", data.records.size(), identical + 1);
+            return 2;
+        }
+    }
+
     const double f = median(floorMs), r = median(readMs), h = median(reportMs);
     std::printf("class: %d students (%d distinct semesters written in %.1f s), %lld files, %.1f MB, %zu records\n",
                 students, std::min(distinct, students), writeSeconds, qlonglong(files.size()), bytes / 1e6, records);
     std::printf("%-40s %10s %10s %7s\n", "figure", "measured", "floor", "ratio");
     std::printf("%-40s %7.0f ms %7.0f ms %7.2f\n", "read the class (records, course, copies)", r, f, r / f);
     std::printf("%-40s %7.0f ms %10s %7s\n", "summary and HTML from what was read", h, "", "");
+    std::printf("%-40s %7.0f ms   (%d in each of two files, matched once each)\n", "read one student's identical records",
+                median(identicalMs), identical);
+    const double limitMb = (bytes + (qint64(150) << 20)) / 1048576.0;
+    std::printf("%-40s %7.0f ms   peak %4.0f MiB (limit %.0f MiB: class + 150 MiB)\n", "calculus-study-report --site",
+                (siteMs.empty() ? 0.0 : median(siteMs)), sitePeak / 1048576.0, limitMb);
+    std::printf("%-40s %7.0f ms   peak %4.0f MiB\n", "calculus-study-report --html --csv", oneMs, onePeak / 1048576.0);
+    std::printf("site: %d pages, %.1f MB, largest %s %.2f MB; one-file report %.1f MB\n", pages, siteBytes / 1e6,
+                qPrintable(largestName), largestPage / 1e6, oneFile / 1e6);
+    std::printf("load average %.2f %.2f %.2f on %ld cores\n", load[0], load[1], load[2], sysconf(_SC_NPROCESSORS_ONLN));
     std::printf("{\"students\":%d,\"files\":%lld,\"bytes\":%lld,\"records\":%zu,\"read_ms\":%.1f,\"floor_ms\":%.1f,"
-                "\"ratio\":%.3f,\"html_ms\":%.1f}\n",
-                students, qlonglong(files.size()), qlonglong(bytes), records, r, f, r / f, h);
+                "\"ratio\":%.3f,\"html_ms\":%.1f,\"site_ms\":%.1f,\"site_peak_bytes\":%lld,\"one_file_peak_bytes\":%lld,"
+                "\"largest_page_bytes\":%lld,\"identical_ms\":%.1f,\"load\":%.2f}\n",
+                students, qlonglong(files.size()), qlonglong(bytes), records, r, f, r / f, h, (siteMs.empty() ? 0.0 : median(siteMs)),
+                qlonglong(sitePeak), qlonglong(onePeak), qlonglong(largestPage), median(identicalMs), load[0]);
     return 0;
 }

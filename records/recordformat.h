@@ -14,6 +14,8 @@ inline constexpr QLatin1String masterFileName("masterFile.txt");
 inline constexpr QLatin1String sendFilePrefix("send_");
 inline constexpr QLatin1String sendFileSuffix(".txt");
 inline constexpr QLatin1String notesFileName("notes_.txt");
+/// The name of the output folder the program offers (c:\crsfiles, ~/crsfiles).
+inline constexpr QLatin1String defaultFolderName("crsfiles");
 
 /// Begins a response or note record, and again its student's text.
 inline constexpr QLatin1String openingSeparator("......!!!!!!!!...................................");

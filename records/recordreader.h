@@ -43,7 +43,12 @@ struct RecordFileContents
     qint64 bytes = 0;
 };
 
-/// Reads the records of one output file; what cannot be read becomes a
+/// Far more than a student writes in years (a semester's master file is
+/// under a megabyte): a larger file is refused unread, so memory stays bounded.
+inline constexpr qint64 largestRecordFile = qint64(64) << 20;
+
+/// Reads the records of one output file (a regular file after links,
+/// opened without waiting, at most largestRecordFile bytes); what cannot be read becomes a
 /// warning naming the file and line, and the rest is still read.
 RecordFileContents readRecordFile(const QString &path);
 

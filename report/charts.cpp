@@ -1,45 +1,97 @@
 #include "report/charts.h"
 
-#include <QBuffer>
-#include <QPainter>
-#include <QSvgGenerator>
+#include "report/xmltext.h"
+
+#include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-const QColor ratingColours[5] = {QColor(0xd7, 0x30, 0x1f), QColor(0xfc, 0x8d, 0x59), QColor(0x91, 0xcf, 0x60),
-                                 QColor(0x1a, 0x98, 0x50), QColor(0x99, 0x99, 0x99)};
-
-/// Paints through `draw` into an SVG of the given size and returns its <svg> element.
-template<typename Draw>
-QString paintSvg(int width, int height, const QString &title, Draw draw)
-{
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(QSize(width, height));
-    generator.setViewBox(QRect(0, 0, width, height));
-    generator.setTitle(title);
-    {
-        QPainter painter(&generator);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QFont font(QStringLiteral("sans-serif"));
-        font.setPixelSize(11);
-        painter.setFont(font);
-        draw(painter);
-    }
-    const QString svg = QString::fromUtf8(buffer.data());
-    // The XML declaration belongs to a file of its own, not to an inline element.
-    return svg.mid(std::max<qsizetype>(0, svg.indexOf(QLatin1String("<svg"))));
-}
+// Orange to blue (a diverging scheme safe for colour-blind readers), grey for the rest.
+const char *const ratingColours[5] = {"#e66101", "#fdb863", "#92c5de", "#0571b0", "#bbbbbb"};
+const char *const ratingNames[5] = {"0", "1", "2", "3", "other"};
 
 int spreadAt(const Spread &s, int i)
 {
-    return i < 4 ? s.counts[i] : int(s.other.size());
+    return i < 4 ? s.counts[i] : s.otherCount();
 }
+
+QString number(double v)
+{
+    return QString::number(std::round(v * 10) / 10, 'g', 8);
+}
+
+/// Writes one <svg> element; every text passes through xmlSafe, as the
+/// writer escapes markup but not the characters XML forbids.
+class Svg
+{
+public:
+    Svg(int width, int height, const QString &title) : m_xml(&m_out)
+    {
+        m_xml.writeStartElement(QStringLiteral("svg"));
+        m_xml.writeAttribute(QStringLiteral("xmlns"), QStringLiteral("http://www.w3.org/2000/svg"));
+        m_xml.writeAttribute(QStringLiteral("width"), QString::number(width));
+        m_xml.writeAttribute(QStringLiteral("height"), QString::number(height));
+        m_xml.writeAttribute(QStringLiteral("viewBox"), QStringLiteral("0 0 %1 %2").arg(width).arg(height));
+        m_xml.writeAttribute(QStringLiteral("role"), QStringLiteral("img"));
+        m_xml.writeTextElement(QStringLiteral("title"), xmlSafe(title));
+    }
+    void rect(double x, double y, double w, double h, const QString &fill, const QString &stroke = QString())
+    {
+        m_xml.writeEmptyElement(QStringLiteral("rect"));
+        m_xml.writeAttribute(QStringLiteral("x"), number(x));
+        m_xml.writeAttribute(QStringLiteral("y"), number(y));
+        m_xml.writeAttribute(QStringLiteral("width"), number(w));
+        m_xml.writeAttribute(QStringLiteral("height"), number(h));
+        m_xml.writeAttribute(QStringLiteral("fill"), fill);
+        if (!stroke.isEmpty())
+            m_xml.writeAttribute(QStringLiteral("stroke"), stroke);
+    }
+    void circle(double cx, double cy, double r, const QString &fill)
+    {
+        m_xml.writeEmptyElement(QStringLiteral("circle"));
+        m_xml.writeAttribute(QStringLiteral("cx"), number(cx));
+        m_xml.writeAttribute(QStringLiteral("cy"), number(cy));
+        m_xml.writeAttribute(QStringLiteral("r"), number(r));
+        m_xml.writeAttribute(QStringLiteral("fill"), fill);
+        m_xml.writeAttribute(QStringLiteral("fill-opacity"), QStringLiteral("0.45"));
+    }
+    void line(double x1, double y1, double x2, double y2)
+    {
+        m_xml.writeEmptyElement(QStringLiteral("line"));
+        m_xml.writeAttribute(QStringLiteral("x1"), number(x1));
+        m_xml.writeAttribute(QStringLiteral("y1"), number(y1));
+        m_xml.writeAttribute(QStringLiteral("x2"), number(x2));
+        m_xml.writeAttribute(QStringLiteral("y2"), number(y2));
+        m_xml.writeAttribute(QStringLiteral("stroke"), QStringLiteral("#888888"));
+    }
+    /// `anchor`: start, middle or end; `rotate` turns the text up for a vertical axis.
+    void text(double x, double y, const QString &content, const char *anchor = "start", bool rotate = false)
+    {
+        m_xml.writeStartElement(QStringLiteral("text"));
+        m_xml.writeAttribute(QStringLiteral("x"), number(x));
+        m_xml.writeAttribute(QStringLiteral("y"), number(y));
+        m_xml.writeAttribute(QStringLiteral("font-family"), QStringLiteral("sans-serif"));
+        m_xml.writeAttribute(QStringLiteral("font-size"), QStringLiteral("11"));
+        if (qstrcmp(anchor, "start") != 0)
+            m_xml.writeAttribute(QStringLiteral("text-anchor"), QLatin1String(anchor));
+        if (rotate)
+            m_xml.writeAttribute(QStringLiteral("transform"), QStringLiteral("rotate(-90 %1 %2)").arg(number(x), number(y)));
+        m_xml.writeCharacters(xmlSafe(content));
+        m_xml.writeEndElement();
+    }
+    QString finish()
+    {
+        m_xml.writeEndElement();
+        return m_out;
+    }
+
+private:
+    QString m_out;
+    QXmlStreamWriter m_xml;
+};
 
 } // namespace
 
@@ -48,77 +100,63 @@ namespace Charts {
 QString spreadBar(const Spread &spread, int width, int height)
 {
     const int total = spread.total();
-    const QString title = QStringLiteral("0: %1, 1: %2, 2: %3, 3: %4, other: %5")
-                              .arg(spread.counts[0]).arg(spread.counts[1]).arg(spread.counts[2])
-                              .arg(spread.counts[3]).arg(spread.other.size());
-    return paintSvg(width, height, title, [&](QPainter &p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xee, 0xee, 0xee));
-        p.drawRect(0, 0, width, height);
-        if (total == 0)
-            return;
-        double x = 0;
-        for (int i = 0; i < 5; ++i) {
-            const double w = double(width) * spreadAt(spread, i) / total;
-            p.setBrush(ratingColours[i]);
-            p.drawRect(QRectF(x, 0, w, height));
-            x += w;
-        }
-    });
+    Svg svg(width, height,
+            QStringLiteral("0: %1, 1: %2, 2: %3, 3: %4, other: %5")
+                .arg(spread.counts[0]).arg(spread.counts[1]).arg(spread.counts[2]).arg(spread.counts[3])
+                .arg(spread.otherCount()));
+    svg.rect(0, 0, width, height, QStringLiteral("#eeeeee"));
+    double x = 0;
+    for (int i = 0; i < 5 && total > 0; ++i) {
+        const double w = double(width) * spreadAt(spread, i) / total;
+        if (w > 0)
+            svg.rect(x, 0, w, height, QLatin1String(ratingColours[i]));
+        x += w;
+    }
+    return svg.finish();
 }
 
 QString ratingsByAssignment(const std::map<QString, AssignmentCounts> &assignments, bool confidence,
                             const QString &title)
 {
     int most = 1;
-    int columns = 0;
+    const int columns = int(assignments.size());
+    for (const auto &[name, counts] : assignments)
+        most = std::max(most, (confidence ? counts.confidence : counts.selfCritique).total());
+    const int left = 44, bottom = 34, top = 20, barWidth = 16, gap = 6;
+    const int plotWidth = columns * (barWidth + gap);
+    const int width = std::max(280, left + plotWidth + 16 + 60);
+    const int height = 180;
+    const int plotHeight = height - top - bottom;
+    Svg svg(width, height, title);
+    svg.text(0, 12, title);
+    svg.line(left, top, left, top + plotHeight);
+    svg.line(left, top + plotHeight, left + plotWidth, top + plotHeight);
+    svg.text(left - 4, top + 4, QString::number(most), "end");
+    svg.text(left - 4, top + plotHeight, QStringLiteral("0"), "end");
+    svg.text(12, top + plotHeight / 2.0, QStringLiteral("ratings"), "middle", true);
+    svg.text(left + plotWidth / 2.0, height - 4, QStringLiteral("assignment"), "middle");
+    int x = left + gap / 2;
     for (const auto &[name, counts] : assignments) {
         const Spread &s = confidence ? counts.confidence : counts.selfCritique;
-        most = std::max(most, s.total());
-        ++columns;
-    }
-    const int left = 34, bottom = 22, top = 18, barWidth = 16, gap = 6;
-    const int width = std::max(260, left + columns * (barWidth + gap) + 10 + 150);
-    const int height = 170;
-    const int plotHeight = height - top - bottom;
-    return paintSvg(width, height, title, [&](QPainter &p) {
-        p.setPen(Qt::black);
-        p.drawText(QRect(0, 0, width, top - 2), Qt::AlignLeft | Qt::AlignVCenter, title);
-        p.setPen(QColor(0x88, 0x88, 0x88));
-        p.drawLine(left, top, left, top + plotHeight);
-        p.drawLine(left, top + plotHeight, left + columns * (barWidth + gap), top + plotHeight);
-        p.drawText(QRect(0, top - 6, left - 4, 12), Qt::AlignRight | Qt::AlignVCenter, QString::number(most));
-        p.drawText(QRect(0, top + plotHeight - 6, left - 4, 12), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0"));
-        int x = left + gap / 2;
-        for (const auto &[name, counts] : assignments) {
-            const Spread &s = confidence ? counts.confidence : counts.selfCritique;
-            double y = top + plotHeight;
-            p.setPen(Qt::NoPen);
-            for (int i = 0; i < 5; ++i) {
-                const double h = double(plotHeight) * spreadAt(s, i) / most;
-                p.setBrush(ratingColours[i]);
-                p.drawRect(QRectF(x, y - h, barWidth, h));
-                y -= h;
-            }
-            p.setPen(Qt::black);
-            bool numeric = false;
-            const int n = name.toInt(&numeric);
-            p.drawText(QRect(x - gap / 2, top + plotHeight + 2, barWidth + gap, bottom - 4), Qt::AlignCenter,
-                       numeric ? QString::number(n) : name.left(3));
-            x += barWidth + gap;
-        }
-        // The key.
-        const int keyX = left + columns * (barWidth + gap) + 16;
-        const char *names[5] = {"0", "1", "2", "3", "other"};
+        double y = top + plotHeight;
         for (int i = 0; i < 5; ++i) {
-            p.setPen(Qt::NoPen);
-            p.setBrush(ratingColours[i]);
-            p.drawRect(keyX, top + 4 + i * 16, 10, 10);
-            p.setPen(Qt::black);
-            p.drawText(QRect(keyX + 14, top + 2 + i * 16, 120, 14), Qt::AlignLeft | Qt::AlignVCenter,
-                       QString::fromLatin1(names[i]));
+            const double h = double(plotHeight) * spreadAt(s, i) / most;
+            if (h > 0)
+                svg.rect(x, y - h, barWidth, h, QLatin1String(ratingColours[i]));
+            y -= h;
         }
-    });
+        bool numeric = false;
+        const int n = name.toInt(&numeric);
+        svg.text(x + barWidth / 2.0, top + plotHeight + 13, numeric ? QString::number(n) : name.left(3), "middle");
+        x += barWidth + gap;
+    }
+    // The key.
+    const int keyX = left + plotWidth + 16;
+    for (int i = 0; i < 5; ++i) {
+        svg.rect(keyX, top + 4 + i * 16, 10, 10, QLatin1String(ratingColours[i]));
+        svg.text(keyX + 14, top + 13 + i * 16, QLatin1String(ratingNames[i]));
+    }
+    return svg.finish();
 }
 
 QString calibration(const int pairs[4][4], const QString &title)
@@ -127,37 +165,29 @@ QString calibration(const int pairs[4][4], const QString &title)
     for (int c = 0; c < 4; ++c)
         for (int s = 0; s < 4; ++s)
             most = std::max(most, pairs[c][s]);
-    const int cell = 40, left = 90, top = 20, bottom = 36;
+    const int cell = 40, left = 90, top = 22, bottom = 36;
     const int width = left + 4 * cell + 20, height = top + 4 * cell + bottom;
-    return paintSvg(width, height, title, [&](QPainter &p) {
-        p.setPen(Qt::black);
-        p.drawText(QRect(0, 0, width, top - 4), Qt::AlignLeft | Qt::AlignVCenter, title);
-        for (int c = 0; c < 4; ++c) {
-            for (int s = 0; s < 4; ++s) {
-                const QRectF box(left + c * cell, top + (3 - s) * cell, cell, cell);
-                p.setPen(QColor(0xdd, 0xdd, 0xdd));
-                p.setBrush(c == s ? QColor(0xf3, 0xf3, 0xf3) : QColor(Qt::white));
-                p.drawRect(box);
-                if (pairs[c][s] == 0)
-                    continue;
-                const double r = (cell / 2 - 3) * std::sqrt(double(pairs[c][s]) / most);
-                p.setPen(Qt::NoPen);
-                p.setBrush(QColor(0x31, 0x68, 0xaa, 160));
-                p.drawEllipse(box.center(), r, r);
-                p.setPen(Qt::black);
-                p.drawText(box, Qt::AlignCenter, QString::number(pairs[c][s]));
-            }
+    Svg svg(width, height, title);
+    svg.text(0, 12, title);
+    for (int c = 0; c < 4; ++c) {
+        for (int s = 0; s < 4; ++s) {
+            const double x = left + c * cell, y = top + (3 - s) * cell;
+            svg.rect(x, y, cell, cell, c == s ? QStringLiteral("#f3f3f3") : QStringLiteral("#ffffff"),
+                     QStringLiteral("#dddddd"));
+            if (pairs[c][s] == 0)
+                continue;
+            svg.circle(x + cell / 2.0, y + cell / 2.0, (cell / 2 - 3) * std::sqrt(double(pairs[c][s]) / most),
+                       QStringLiteral("#0571b0"));
+            svg.text(x + cell / 2.0, y + cell / 2.0 + 4, QString::number(pairs[c][s]), "middle");
         }
-        p.setPen(Qt::black);
-        for (int i = 0; i < 4; ++i) {
-            p.drawText(QRect(left + i * cell, top + 4 * cell + 2, cell, 14), Qt::AlignCenter, QString::number(i));
-            p.drawText(QRect(left - 20, top + (3 - i) * cell, 16, cell), Qt::AlignRight | Qt::AlignVCenter,
-                       QString::number(i));
-        }
-        p.drawText(QRect(left, top + 4 * cell + 16, 4 * cell, 16), Qt::AlignCenter, QStringLiteral("confidence"));
-        p.drawText(QRect(0, top, left - 24, 4 * cell), Qt::AlignRight | Qt::AlignVCenter | Qt::TextWordWrap,
-                   QStringLiteral("self-critique"));
-    });
+    }
+    for (int i = 0; i < 4; ++i) {
+        svg.text(left + i * cell + cell / 2.0, top + 4 * cell + 13, QString::number(i), "middle");
+        svg.text(left - 6, top + (3 - i) * cell + cell / 2.0 + 4, QString::number(i), "end");
+    }
+    svg.text(left + 2 * cell, top + 4 * cell + 30, QStringLiteral("confidence"), "middle");
+    svg.text(left - 24, top + 2 * cell, QStringLiteral("self-critique"), "middle", true);
+    return svg.finish();
 }
 
 } // namespace Charts

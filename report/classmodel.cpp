@@ -17,7 +17,49 @@ void Spread::add(const QString &rating)
     if (v >= 0)
         ++counts[v];
     else
-        other.append(rating);
+        ++other[rating.trimmed()];
+}
+
+int Spread::otherCount() const
+{
+    int n = 0;
+    for (const auto &o : other)
+        n += o.second;
+    return n;
+}
+
+QString roleName(Role role)
+{
+    switch (role) {
+    case Role::Question: return QStringLiteral("question");
+    case Role::Answer: return QStringLiteral("answer");
+    case Role::Prompt: return QStringLiteral("prompt");
+    case Role::Note: return QStringLiteral("note");
+    }
+    return QString();
+}
+
+Role roleOf(const ClassRecord &c)
+{
+    if (c.record.kind == FileRecord::Note)
+        return Role::Note;
+    if (c.place)
+        return c.place->role == CoursePlace::Question ? Role::Question
+               : c.place->role == CoursePlace::Answer ? Role::Answer
+                                                      : Role::Prompt;
+    // A text the course lacks: the rating the program asked for tells.
+    return c.record.ratingKind == FileRecord::Confidence     ? Role::Question
+           : c.record.ratingKind == FileRecord::SelfCritique ? Role::Answer
+                                                             : Role::Prompt;
+}
+
+QString itemOf(const ClassRecord &c)
+{
+    if (!c.place)
+        return QString();
+    if (c.place->role == CoursePlace::Other)
+        return QStringLiteral("p%1").arg(c.place->prompt);
+    return QStringLiteral("q%1").arg(c.place->question);
 }
 
 namespace {
@@ -29,29 +71,41 @@ QString assignmentOf(const ClassRecord &c)
 
 } // namespace
 
-QString questionKey(const ClassRecord &c)
+Progress progressOf(const StudentSummary &st, const ClassSummary &sum, const QString &assignment)
 {
-    if (c.place && c.place->question > 0 && c.place->role != CoursePlace::Other)
-        return c.place->assignment + QLatin1Char('#') + QString::number(c.place->question);
-    return assignmentOf(c) + QLatin1Char('|') + firstLine(c.record.bankText);
+    const auto a = st.assignments.find(assignment);
+    if (a == st.assignments.end() || (a->second.responses == 0 && a->second.notes == 0))
+        return Progress::Missing;
+    const auto q = sum.questionsIn.find(assignment);
+    const int questions = q == sum.questionsIn.end() ? 0 : q->second;
+    return questions > 0 && a->second.questionsReached >= questions ? Progress::Done : Progress::Partly;
 }
 
-ClassSummary summarize(const ClassData &data)
+ClassSummary summarize(const ClassData &data, const CourseIndex &course)
 {
     ClassSummary sum;
     sum.students = int(data.students.size());
     QSet<QString> allDays;
-    QHash<QString, int> questionIndex;
-    std::vector<QSet<int>> answeredBy;
+    QHash<QString, int> questionIndex; // assignment + item
+    QHash<QString, int> unknownTexts;  // assignment + first line, for texts the course lacks
+    struct Who
+    {
+        QSet<int> answered, lowConfidence, lowSelfCritique, struggled;
+    };
+    std::vector<Who> who;
+    QSet<QString> assignments;
 
     sum.perStudent.resize(data.students.size());
     for (size_t si = 0; si < data.students.size(); ++si) {
         StudentSummary &st = sum.perStudent[si];
         QHash<QString, QString> lastConfidence; // question key -> rating as typed
+        QHash<QString, QSet<int>> reached;      // assignment -> questions with a response
         for (int ri : data.students[si].records) {
             const ClassRecord &c = data.records[size_t(ri)];
             const FileRecord &r = c.record;
-            if (!r.date.isEmpty() && r.kind != FileRecord::Header) {
+            if (r.kind == FileRecord::Header)
+                continue;
+            if (!r.date.isEmpty()) {
                 allDays.insert(r.date);
                 if (st.days.empty() || st.days.back().date != r.date)
                     st.days.push_back({r.date, r.time, r.time, 0});
@@ -60,9 +114,9 @@ ClassSummary summarize(const ClassData &data)
                 day.last = std::max(day.last, r.time);
                 ++day.records;
             }
-            if (r.kind == FileRecord::Header)
-                continue;
-            AssignmentCounts &ac = st.assignments[assignmentOf(c)];
+            const QString assignment = assignmentOf(c);
+            assignments.insert(assignment);
+            AssignmentCounts &ac = st.assignments[assignment];
             if (r.kind == FileRecord::Note) {
                 ++st.notes;
                 ++sum.notes;
@@ -73,83 +127,124 @@ ClassSummary summarize(const ClassData &data)
             ++sum.responses;
             ++ac.responses;
 
-            const QString key = questionKey(c);
+            QString item = itemOf(c);
+            if (item.isEmpty()) {
+                const QString label = assignment + QLatin1Char('|') + firstLine(r.bankText);
+                auto u = unknownTexts.constFind(label);
+                if (u == unknownTexts.cend())
+                    u = unknownTexts.insert(label, int(unknownTexts.size()) + 1);
+                item = QStringLiteral("x%1").arg(*u);
+            }
+            const QString key = assignment + QLatin1Char('-') + item;
             int qi = questionIndex.value(key, -1);
             if (qi < 0) {
                 qi = int(sum.questions.size());
                 questionIndex.insert(key, qi);
                 QuestionSummary q;
-                q.assignment = assignmentOf(c);
+                q.assignment = assignment;
+                q.item = item;
                 q.inCourse = c.place != nullptr;
-                if (c.place && c.place->question > 0 && c.place->role != CoursePlace::Other) {
+                q.prompt = c.place ? c.place->role == CoursePlace::Other : r.ratingKind == FileRecord::NoRating;
+                if (c.place && !q.prompt) {
                     q.number = c.place->question;
                     q.label = firstLine(c.place->questionText);
+                    q.bankText = c.place->questionText;
                 } else {
+                    q.number = c.place ? c.place->prompt : item.mid(1).toInt();
                     q.label = firstLine(r.bankText);
+                    q.bankText = r.bankText;
                 }
                 sum.questions.push_back(q);
-                answeredBy.emplace_back();
+                who.emplace_back();
             }
             QuestionSummary &q = sum.questions[size_t(qi)];
+            Who &w = who[size_t(qi)];
             ++q.responses;
-            const bool onQuestion = c.place ? c.place->role == CoursePlace::Question
-                                            : r.ratingKind == FileRecord::Confidence;
-            if (onQuestion)
-                answeredBy[size_t(qi)].insert(int(si));
+            q.records.push_back(ri);
+            w.answered.insert(int(si));
+            if (c.place && c.place->role != CoursePlace::Other && c.place->question > 0)
+                reached[assignment].insert(c.place->question);
+            const int value = ratingValue(r.rating);
             if (r.ratingKind == FileRecord::Confidence) {
                 q.confidence.add(r.rating);
                 ac.confidence.add(r.rating);
                 st.confidence.add(r.rating);
                 lastConfidence.insert(key, r.rating);
+                if (value == 0 || value == 1) {
+                    w.lowConfidence.insert(int(si));
+                    w.struggled.insert(int(si));
+                }
             } else if (r.ratingKind == FileRecord::SelfCritique) {
                 q.selfCritique.add(r.rating);
                 ac.selfCritique.add(r.rating);
                 st.selfCritique.add(r.rating);
+                if (value == 0 || value == 1) {
+                    w.lowSelfCritique.insert(int(si));
+                    w.struggled.insert(int(si));
+                }
                 // Paired with the confidence given for this answer's question.
                 const auto it = lastConfidence.constFind(key);
                 if (c.place && c.place->role == CoursePlace::Answer && it != lastConfidence.cend()) {
-                    const int cv = ratingValue(*it), sv = ratingValue(r.rating);
-                    if (cv >= 0 && sv >= 0)
-                        ++st.calibration[cv][sv];
+                    const int cv = ratingValue(*it);
+                    if (cv >= 0 && value >= 0)
+                        ++st.calibration[cv][value];
                     else
                         ++st.calibrationApart;
                 }
             }
         }
+        for (auto it = reached.cbegin(); it != reached.cend(); ++it)
+            st.assignments[it.key()].questionsReached = int(it.value().size());
     }
     sum.days = int(allDays.size());
+    sum.assignments.assign(assignments.cbegin(), assignments.cend());
+    std::sort(sum.assignments.begin(), sum.assignments.end());
+    for (const QString &a : sum.assignments)
+        sum.questionsIn[a] = course.questionCount(a);
 
     for (size_t i = 0; i < sum.questions.size(); ++i) {
         QuestionSummary &q = sum.questions[i];
-        q.studentsAnswered = int(answeredBy[i].size());
-        q.flagged = (q.confidence.valid() && q.confidence.lowShare() >= flagShare)
-                    || (q.selfCritique.valid() && q.selfCritique.lowShare() >= flagShare);
+        const Who &w = who[i];
+        q.studentsAnswered = int(w.answered.size());
+        q.lowConfidenceStudents = int(w.lowConfidence.size());
+        q.lowSelfCritiqueStudents = int(w.lowSelfCritique.size());
+        q.struggled = int(w.struggled.size());
+        // One student's single 0 is no sign about a question: enough
+        // students, and enough of its ratings, must say so.
+        q.flagged = (q.lowConfidenceStudents >= flagStudents && q.confidence.lowShare() >= flagShare)
+                    || (q.lowSelfCritiqueStudents >= flagStudents && q.selfCritique.lowShare() >= flagShare);
     }
-    // By assignment, then question number; texts the course does not hold last.
+    // By assignment; questions by number, then prompts, then texts the course lacks.
     std::vector<size_t> order(sum.questions.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = i;
+    auto rank = [](const QuestionSummary &q) { return !q.inCourse ? 2 : q.prompt ? 1 : 0; };
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         const QuestionSummary &x = sum.questions[a], &y = sum.questions[b];
         if (x.assignment != y.assignment)
             return x.assignment < y.assignment;
-        if (x.inCourse != y.inCourse)
-            return x.inCourse;
+        if (rank(x) != rank(y))
+            return rank(x) < rank(y);
         return x.number < y.number;
     });
     std::vector<QuestionSummary> sorted;
     sorted.reserve(order.size());
     for (size_t i : order)
-        sorted.push_back(sum.questions[i]);
+        sorted.push_back(std::move(sum.questions[i]));
     sum.questions = std::move(sorted);
 
     for (size_t i = 0; i < sum.questions.size(); ++i)
         if (sum.questions[i].flagged)
             sum.flagged.push_back(int(i));
-    auto worst = [&](int i) {
+    auto share = [&](int i) {
         const QuestionSummary &q = sum.questions[size_t(i)];
         return std::max(q.confidence.lowShare(), q.selfCritique.lowShare());
     };
-    std::stable_sort(sum.flagged.begin(), sum.flagged.end(), [&](int a, int b) { return worst(a) > worst(b); });
+    std::stable_sort(sum.flagged.begin(), sum.flagged.end(), [&](int a, int b) {
+        const QuestionSummary &x = sum.questions[size_t(a)], &y = sum.questions[size_t(b)];
+        if (x.struggled != y.struggled)
+            return x.struggled > y.struggled;
+        return share(a) > share(b);
+    });
     return sum;
 }

@@ -3,38 +3,58 @@
 #include "report/classreader.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <map>
 #include <vector>
 
-/// Ratings as typed: 0 to 3 counted apiece, anything else kept as typed.
+/// Ratings as typed: 0 to 3 counted apiece, anything else grouped by what
+/// was typed (blanks around it ignored) and counted.
 struct Spread
 {
     int counts[4] = {0, 0, 0, 0};
-    QStringList other;
+    std::map<QString, int> other;
 
     void add(const QString &rating);
     int valid() const { return counts[0] + counts[1] + counts[2] + counts[3]; }
-    int total() const { return valid() + int(other.size()); }
+    int otherCount() const;
+    int total() const { return valid() + otherCount(); }
+    int low() const { return counts[0] + counts[1]; }
     /// Share of the 0-to-3 ratings that are 0 or 1 (0 when there are none).
-    double lowShare() const { return valid() ? double(counts[0] + counts[1]) / valid() : 0.0; }
+    double lowShare() const { return valid() ? double(low()) / valid() : 0.0; }
 };
 
 /// The 0 to 3 value of a rating as typed (blanks around it ignored), or -1.
 int ratingValue(const QString &rating);
 
-/// A question of an assignment as the class met it.
+/// What a record responds to, as the CSV, the JSON and the pages name it.
+enum class Role { Question, Answer, Prompt, Note };
+/// "question", "answer", "prompt", "note".
+QString roleName(Role role);
+Role roleOf(const ClassRecord &record);
+
+/// The item of the course a record belongs to, the same in every output:
+/// "q2" for question 2 (and its given answer), "p1" for the assignment's
+/// first prompt that is no question ("Add comments on any surprises..."),
+/// empty for a text the course does not hold.
+QString itemOf(const ClassRecord &record);
+
+/// A question or prompt of an assignment as the class met it.
 struct QuestionSummary
 {
     QString assignment;
-    int number = 0;      ///< the question's number in its assignment; 0 when it has none
+    QString item;        ///< see itemOf; for a text the course lacks, "x" and a number
+    bool prompt = false; ///< a prompt, not a question
+    int number = 0;      ///< the question's (or prompt's) number in its assignment
     QString label;       ///< first line of the question's bank text
+    QString bankText;    ///< the question's whole text
     bool inCourse = true;
     int studentsAnswered = 0;
     int responses = 0;
     Spread confidence, selfCritique;
-    bool flagged = false; ///< low confidence or weak self-critique
+    /// Students who rated it 0 or 1 at least once (confidence, self-critique, either).
+    int lowConfidenceStudents = 0, lowSelfCritiqueStudents = 0, struggled = 0;
+    bool flagged = false;
+    std::vector<int> records; ///< indices into ClassData::records, by student then time
 };
 
 struct DaySummary
@@ -48,12 +68,13 @@ struct AssignmentCounts
 {
     int responses = 0;
     int notes = 0;
+    int questionsReached = 0; ///< questions of the course with a response of the student's
     Spread confidence, selfCritique;
 };
 
 struct StudentSummary
 {
-    std::vector<DaySummary> days;
+    std::vector<DaySummary> days; ///< oldest first
     std::map<QString, AssignmentCounts> assignments;
     Spread confidence, selfCritique;
     /// calibration[c][s]: a confidence c followed, after the given answer of
@@ -61,24 +82,29 @@ struct StudentSummary
     int calibration[4][4] = {};
     int calibrationApart = 0; ///< pairs where either rating is not 0 to 3
     int responses = 0, notes = 0;
+    /// Confidence 3 met by a self-critique of 0 or 1: sure, then wrong.
+    int overconfident() const { return calibration[3][0] + calibration[3][1]; }
 };
 
 /// What the report shows, worked out from the records once.
 struct ClassSummary
 {
     int students = 0, days = 0, responses = 0, notes = 0;
-    std::vector<QuestionSummary> questions; ///< by assignment and question
-    std::vector<int> flagged;               ///< indices into questions, worst first
+    std::vector<QuestionSummary> questions; ///< by assignment, then questions, then prompts
+    std::vector<int> flagged;               ///< indices into questions, most students struggling first
     std::vector<StudentSummary> perStudent;
+    std::vector<QString> assignments;       ///< every assignment with a record, in order
+    std::map<QString, int> questionsIn;     ///< questions the course has per assignment
 };
 
-/// A question is flagged when at least this share of its ratings is 0 or 1.
+/// A question is flagged when at least this many students rated it 0 or 1...
+constexpr int flagStudents = 5;
+/// ...and these ratings are at least this share of its 0-to-3 ratings.
 constexpr double flagShare = 1.0 / 3.0;
 
 /// Counts, spreads and pairs for the class and each student.
-ClassSummary summarize(const ClassData &data);
+ClassSummary summarize(const ClassData &data, const CourseIndex &course);
 
-/// The key of the question a record belongs to, as used in the summary
-/// ("003#2" for question 2 of assignment 003; the bank text's first line
-/// for a text the course does not hold).
-QString questionKey(const ClassRecord &record);
+/// How far a student got in an assignment.
+enum class Progress { Missing, Partly, Done };
+Progress progressOf(const StudentSummary &student, const ClassSummary &summary, const QString &assignment);

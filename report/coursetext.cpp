@@ -15,12 +15,14 @@ CourseIndex::CourseIndex(const QStringList &entries)
     QString assignment;
     int question = 0;
     QString questionText;
+    int prompt = 0;
     for (const QString &entry : entries) {
         if (entry.isEmpty())
             continue;
         if (entrygrammar::isHeading(entry)) {
             assignment = entry.left(3);
             question = 0;
+            prompt = 0;
             questionText.clear();
             continue;
         }
@@ -37,6 +39,14 @@ CourseIndex::CourseIndex(const QStringList &entries)
         }
         if (text.isEmpty())
             continue;
+        if (place.role == CoursePlace::Other)
+            place.prompt = ++prompt;
+        if (place.role == CoursePlace::Question)
+            m_questions[assignment] = question;
+        if (place.role == CoursePlace::Answer) {
+            QString &answer = m_answers[assignment + QLatin1Char('#') + QString::number(question)];
+            answer += (answer.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) + text;
+        }
         place.assignment = assignment;
         place.question = question;
         place.questionText = questionText;
@@ -56,6 +66,11 @@ const CoursePlace *CourseIndex::find(const QString &bankText, const QString &ass
             first = &place;
     }
     return first;
+}
+
+QString CourseIndex::answerText(const QString &assignment, int question) const
+{
+    return m_answers.value(assignment + QLatin1Char('#') + QString::number(question));
 }
 
 QString firstLine(const QString &text, int width)

@@ -16,6 +16,7 @@ struct CoursePlace
     enum Role { Question, Answer, Other };
     QString assignment; ///< three digits
     int question = 0;   ///< 1 for the assignment's first question; 0 before it
+    int prompt = 0;     ///< for Other: 1 for the assignment's first text that is neither question nor answer
     Role role = Other;
     QString questionText; ///< the question's bank text (without its marker)
 };
@@ -30,10 +31,16 @@ public:
     /// The place of `bankText`, preferring one in `assignment` when the same
     /// text stands in several; nullptr when the course does not hold it.
     const CoursePlace *find(const QString &bankText, const QString &assignment) const;
+    /// The worked answer(s) given after question `question` of `assignment`.
+    QString answerText(const QString &assignment, int question) const;
+    /// How many questions `assignment` has.
+    int questionCount(const QString &assignment) const { return m_questions.value(assignment); }
 
 private:
     std::vector<CoursePlace> m_places;
     QMultiHash<QString, int> m_byText;
+    QHash<QString, int> m_questions;
+    QHash<QString, QString> m_answers; // "assignment#question" -> the answer texts
 };
 
 /// The first non-blank line of a text, trimmed and cut to `width` characters.

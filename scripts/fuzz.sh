@@ -10,9 +10,9 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_content fuzz_filelines)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_content fuzz_filelines fuzz_recordreader)
 
-scripts/install-missing.sh build-essential cmake qt6-base-dev qt6-svg-dev clang libclang-rt-14-dev
+scripts/install-missing.sh build-essential cmake qt6-base-dev clang libclang-rt-14-dev
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DBUILD_FUZZERS=ON -DBUILD_TESTING=OFF \
@@ -25,6 +25,10 @@ for t in "${targets[@]}"; do
     # The course text itself is the best start for the content reader.
     if [ "$t" = fuzz_content ] && [ -z "$(ls -A "$corpus")" ]; then
         cp bank/content/*.txt "$corpus/"
+    fi
+    # A few files the program wrote start the record reader off.
+    if [ "$t" = fuzz_recordreader ] && [ -z "$(ls -A "$corpus")" ]; then
+        cp fuzz/records/* "$corpus/"
     fi
     echo "== $t for ${seconds}s"
     "$build/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 \

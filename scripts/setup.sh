@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-    build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev # the build
+    build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev # the build
     fonts-liberation                # the window's font (a metric twin of Arial)
     python3                         # the course-text arithmetic checks
     xvfb                            # a real display for the recovery test to lose

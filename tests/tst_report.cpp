@@ -8,6 +8,8 @@
 #include "report/htmlreport.h"
 #include "report/tableexport.h"
 
+#include "csvrows.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -72,43 +74,6 @@ QStringList warningTexts(const RecordFileContents &c)
     return out;
 }
 
-/// Parses RFC 4180 text into rows of fields.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                    field += c;
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            row.append(field);
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            row.append(field);
-            rows.append(row);
-            row.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return rows;
-}
 
 } // namespace
 
@@ -225,6 +190,12 @@ void ReportTest::damagedFiles_data()
     QTest::newRow("cut before the text") << header + open + time + "`qQ?" << 2
                                          << QStringList{"6: response cut short before its text"} << "";
     QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine";
+    QTest::newRow("LF line endings, as an editor re-saves the file")
+        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine";
+    QTest::newRow("mixed endings: a text's lines come back joined by CR LF")
+        << header + open + time + "`qQ?\n" + open + "RESPONSE -->  \nline one\nline two\rline three\r\nconfidence assessment:  2\n"
+               + close
+        << 2 << QStringList() << "line one\r\nline two\r\nline three";
     QTest::newRow("NUL bytes in a response") << header + open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\n" + QByteArray("bad\0byte\r\n", 10) + close
                                              << 2 << QStringList{"11: bytes that are not Windows-1252 text (1 line(s)); shown as read"}
                                              << QString::fromLatin1("bad\0byte", 8);
@@ -297,13 +268,13 @@ void ReportTest::htmlOfSmallClass()
     const CourseIndex course(courseEntries());
     const ClassData data = ClassReader(course).read({classDir.path()});
     QVERIFY(!data.hasWarnings());
-    const QString html = htmlReport(data, summarize(data), QDateTime(QDate(2026, 3, 8), QTime(8, 0)));
+    const QString html = htmlReport(data, summarize(data, course), QDateTime(QDate(2026, 3, 8), QTime(8, 0)));
 
     QXmlStreamReader xml(html);
     QMap<QString, QString> byId;
     QList<QStringList> questionRows;
     QStringList row;
-    int svgs = 0, details = 0, scripts = 0;
+    int svgs = 0, records = 0, scripts = 0, details = 0;
     QString cellText;
     int depth = 0;
     while (!xml.atEnd()) {
@@ -311,8 +282,9 @@ void ReportTest::htmlOfSmallClass()
         if (xml.isStartElement()) {
             const QString name = xml.name().toString();
             svgs += name == QLatin1String("svg");
-            details += name == QLatin1String("details");
             scripts += name == QLatin1String("script");
+            details += name == QLatin1String("details");
+            records += name == QLatin1String("div") && xml.attributes().value(QLatin1String("class")).startsWith(QLatin1String("record"));
             const QString id = xml.attributes().value(QLatin1String("id")).toString();
             if (name == QLatin1String("td") && !id.isEmpty())
                 byId.insert(id, xml.readElementText(QXmlStreamReader::IncludeChildElements));
@@ -328,7 +300,7 @@ void ReportTest::htmlOfSmallClass()
             if (xml.name() == QLatin1String("td") && depth) {
                 row.append(cellText.trimmed());
                 depth = 0;
-            } else if (xml.name() == QLatin1String("tr") && row.size() >= 5) {
+            } else if (xml.name() == QLatin1String("tr") && row.size() >= 6) {
                 questionRows.append(row);
             }
         }
@@ -341,23 +313,26 @@ void ReportTest::htmlOfSmallClass()
     QCOMPARE(byId.value(QStringLiteral("notes")), QStringLiteral("1"));
     // Three charts per student and a bar per rated cell.
     QVERIFY2(svgs >= 6, qPrintable(QString::number(svgs)));
-    QCOMPARE(details, 6 + 3); // every response and note, and each course text answered once
+    // Every response and note open, for print too: none folded away.
+    QCOMPARE(records, 6);
+    QCOMPARE(details, 0);
 
-    // The flagged table lists question 1 (anna's 0 self-critique, ben's 1)
-    // first, then the assignment's table lists both questions.
-    QCOMPARE(questionRows.first().mid(0, 4), (QStringList{"Assignment 1", "1", "Section 0.1.28 solve x/2-x/3>5", "2"}));
-    bool secondQuestionListed = false;
-    for (const QStringList &r : questionRows)
-        secondQuestionListed = secondQuestionListed || r.mid(0, 3) == QStringList{"2", "Section 0.1 solve 2x^2+1<9x-3", "1"};
-    QVERIFY(secondQuestionListed);
-    QVERIFY2(questionRows.first().at(4).contains(QStringLiteral("0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 \u00b7 other 1: \u201c2 or 3\u201d")),
-             qPrintable(questionRows.first().at(4)));
-    QVERIFY2(questionRows.first().at(5).contains(QStringLiteral("0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0")),
-             qPrintable(questionRows.first().at(5)));
+    // Two students are too few to flag a question: no "look at first"
+    // table, and the assignment's table lists both questions.
+    QVERIFY(html.contains(QStringLiteral("No question was rated 0 or 1 by 5 or more students")));
+    QCOMPARE(questionRows.size(), 2);
+    QCOMPARE(questionRows.at(0).mid(0, 4), (QStringList{"question 1", "Section 0.1.28 solve x/2-x/3>5", "2", "2"}));
+    QCOMPARE(questionRows.at(1).mid(0, 4), (QStringList{"question 2", "Section 0.1 solve 2x^2+1<9x-3", "1", "0"}));
+    // Each cell: the bar's title, then the counts beneath it.
+    QCOMPARE(questionRows.at(0).at(4),
+             QStringLiteral("0: 0, 1: 1, 2: 0, 3: 0, other: 1"
+                            "0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 1, 0 or 1: 100%) \u00b7 other 1: \u201c2 or 3\u201d \u00d71"));
+    QCOMPARE(questionRows.at(0).at(5),
+             QStringLiteral("0: 1, 1: 1, 2: 0, 3: 0, other: 0" "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%)"));
     QVERIFY(html.contains(QStringLiteral("ask about &lt;b&gt; &amp; &quot;quotes&quot;")));
 
     // Calibration: anna's confidence 1 on question 1 followed by self-critique 0.
-    const ClassSummary sum = summarize(data);
+    const ClassSummary sum = summarize(data, course);
     QCOMPARE(sum.perStudent[0].calibration[1][0], 1);
     QCOMPARE(sum.perStudent[1].calibrationApart, 1);
 }
@@ -376,25 +351,42 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     const QByteArray csv = csvTable(data);
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(3)));
-    QCOMPARE(rows.first(), (QStringList{"student", "file", "date", "time", "assignment", "question", "record", "rating_kind",
-                                        "rating", "bank_first_line", "text", "line", "copy_of"}));
-    // master: header, response, note; SEND: the same; notes file: the note.
-    QCOMPARE(rows.size(), 1 + 3 + 3 + 1);
-    const QStringList response = rows.at(2);
-    QCOMPARE(response, (QStringList{"cara", "masterFile.txt", "03-06-2026", "14:05:09", "001", "1", "response", "confidence",
-                                    "2", firstQuestion, "a, \"quoted\"\r\nsecond line", "6", ""}));
-    QCOMPARE(rows.at(5).at(12), QStringLiteral("masterFile.txt")); // the SEND file's copy
-    QCOMPARE(rows.at(7).at(6), QStringLiteral("note"));
+    QCOMPARE(rows.first(), (QStringList{"student", "file", "date", "time", "datetime", "assignment", "item", "question",
+                                        "role", "record", "rating_kind", "rating", "rating_value", "bank_first_line",
+                                        "text", "line", "copy_of"}));
+    // One row per record: the header, the response, the note (the SEND and
+    // notes files' copies are the same records).
+    QCOMPARE(rows.size(), 1 + 3);
+    QCOMPARE(rows.at(2), (QStringList{"cara", "masterFile.txt", "03-06-2026", "14:05:09", "2026-03-06T14:05:09", "001",
+                                      "q1", "1", "question", "response", "confidence", "2", "2", firstQuestion,
+                                      "a, \"quoted\"\r\nsecond line", "6", ""}));
+    QCOMPARE(rows.at(3).at(8), QStringLiteral("note"));
+    QCOMPARE(rows.at(3).at(12), QString()); // no rating, no value
     // A spreadsheet must show a student's formula as text, not run it.
-    QCOMPARE(rows.at(3).at(10), QStringLiteral("'=HYPERLINK(\"x\")"));
+    QCOMPARE(rows.at(3).at(14), QStringLiteral("'=HYPERLINK(\"x\")"));
+
+    // Every copy on request, each naming the file of the first.
+    ClassReader copies(course);
+    copies.setKeepCopies(true);
+    const QList<QStringList> all = parseCsv(QString::fromUtf8(csvTable(copies.read({classDir.path()})).mid(3)));
+    QStringList copyOf;
+    for (const QStringList &r : all.mid(1))
+        copyOf.append(r.at(1) + QLatin1String("<-") + r.at(16));
+    QCOMPARE(copyOf, (QStringList{"masterFile.txt<-", "masterFile.txt<-", "masterFile.txt<-", "send_0306.txt<-masterFile.txt",
+                                  "send_0306.txt<-masterFile.txt", "send_0306.txt<-masterFile.txt",
+                                  "notes_.txt<-masterFile.txt"}));
 
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(jsonTable(data), &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
-    QCOMPARE(json.array().size(), 7);
+    QCOMPARE(json.array().size(), 3);
     const QJsonObject first = json.array().at(1).toObject();
     QCOMPARE(first.value(QLatin1String("text")).toString(), QStringLiteral("a, \"quoted\"\r\nsecond line"));
     QCOMPARE(first.value(QLatin1String("question")).toInt(), 1);
+    QCOMPARE(first.value(QLatin1String("rating_value")).toInt(), 2);
+    QCOMPARE(first.value(QLatin1String("item")).toString(), QStringLiteral("q1"));
+    QCOMPARE(first.value(QLatin1String("datetime")).toString(), QStringLiteral("2026-03-06T14:05:09"));
+    QVERIFY(json.array().at(2).toObject().value(QLatin1String("rating_value")).isNull());
     QCOMPARE(json.array().at(2).toObject().value(QLatin1String("text")).toString(), QStringLiteral("=HYPERLINK(\"x\")"));
 }
 

@@ -1,0 +1,244 @@
+#include "report/htmlpages.h"
+
+#include "report/charts.h"
+#include "report/xmltext.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace Html {
+
+namespace {
+
+const char *const style = R"(body { font-family: sans-serif; font-size: 14px; margin: 1.5em; color: #222; max-width: 75em; }
+h1 { font-size: 1.6em; } h2 { border-bottom: 2px solid #0571b0; padding-bottom: .2em; margin-top: 2em; }
+table { border-collapse: collapse; margin: .5em 0 1em; }
+th, td { border: 1px solid #ccc; padding: .2em .5em; text-align: left; vertical-align: top; }
+th { background: #eef4fa; } td.n { text-align: right; }
+tr.flagged td { background: #fff1e0; }
+.counts { font-size: .85em; color: #444; }
+.apart { color: #8a3b00; }
+.record { border-left: 3px solid #92c5de; margin: .6em 0; padding: .1em .6em; }
+.record.note { border-left-color: #fdb863; }
+.meta { font-size: .85em; color: #444; margin: .2em 0; }
+.bank { margin: .2em 0; }
+pre { white-space: pre-wrap; overflow-wrap: anywhere; font-family: inherit; background: #fafafa; padding: .3em; margin: .3em 0; }
+pre.course { background: #f3f6fa; }
+.warn { color: #8a3b00; }
+.charts svg { margin-right: 1.5em; vertical-align: top; }
+.mark { text-align: center; }
+@media print {
+  body { margin: 0; max-width: none; }
+  section.student { break-before: page; }
+  thead { display: table-header-group; }
+  tr, .record { break-inside: avoid; }
+  a { color: inherit; text-decoration: none; }
+}
+)";
+
+QString ratingText(const FileRecord &r)
+{
+    if (r.ratingKind == FileRecord::NoRating)
+        return QString();
+    const QString kind = r.ratingKind == FileRecord::Confidence ? QStringLiteral("confidence") : QStringLiteral("self-critique");
+    if (ratingValue(r.rating) >= 0)
+        return QStringLiteral(" \u00b7 %1 %2").arg(kind, r.rating.trimmed());
+    return QStringLiteral(" \u00b7 <span class=\"apart\">%1 as typed: \u201c%2\u201d</span>").arg(kind, escapeXml(r.rating));
+}
+
+QString percent(double share)
+{
+    return QStringLiteral("%1%").arg(qRound(share * 100));
+}
+
+QString spreadCell(const Spread &s)
+{
+    if (s.total() == 0)
+        return QStringLiteral("<td>\u2013</td>");
+    return QStringLiteral("<td>") + Charts::spreadBar(s) + QStringLiteral("<br/><span class=\"counts\">") + countsText(s)
+           + QStringLiteral("</span></td>");
+}
+
+} // namespace
+
+QString stylesheet()
+{
+    return QLatin1String(style);
+}
+
+QString pageStart(const QString &title, const QString &styleHref)
+{
+    QString h = QStringLiteral("<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" lang=\"en\">\n<head>\n"
+                               "<meta charset=\"utf-8\"/>\n<meta name=\"viewport\" content=\"width=device-width\"/>\n<title>")
+                + escapeXml(title) + QStringLiteral("</title>\n");
+    if (styleHref.isEmpty())
+        h += QStringLiteral("<style>\n") + stylesheet() + QStringLiteral("</style>\n");
+    else
+        h += QStringLiteral("<link rel=\"stylesheet\" href=\"%1\"/>\n").arg(escapeXml(styleHref));
+    return h + QStringLiteral("</head>\n<body>\n");
+}
+
+QString pageEnd()
+{
+    return QStringLiteral("</body>\n</html>\n");
+}
+
+QString assignmentName(const QString &a)
+{
+    bool ok = false;
+    const int n = a.toInt(&ok);
+    return ok ? QStringLiteral("Assignment %1").arg(n) : QStringLiteral("Assignment \u201c%1\u201d").arg(a);
+}
+
+QString itemName(const QuestionSummary &q)
+{
+    if (!q.inCourse)
+        return QStringLiteral("text not in the course");
+    return q.prompt ? QStringLiteral("prompt %1").arg(q.number) : QStringLiteral("question %1").arg(q.number);
+}
+
+QString countsText(const Spread &s)
+{
+    QString t = QStringLiteral("0: %1 \u00b7 1: %2 \u00b7 2: %3 \u00b7 3: %4")
+                    .arg(s.counts[0]).arg(s.counts[1]).arg(s.counts[2]).arg(s.counts[3]);
+    if (s.valid() > 0)
+        t += QStringLiteral(" (n = %1, 0 or 1: %2)").arg(s.valid()).arg(percent(s.lowShare()));
+    if (!s.other.empty()) {
+        // Grouped, most often typed first: a class types the same few things.
+        std::vector<std::pair<int, QString>> typed;
+        for (const auto &[text, count] : s.other)
+            typed.emplace_back(-count, text);
+        std::sort(typed.begin(), typed.end());
+        QStringList parts;
+        for (const auto &[count, text] : typed)
+            parts.append(QStringLiteral("%1 \u00d7%2")
+                             .arg(text.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("\u201c%1\u201d").arg(text))
+                             .arg(-count));
+        t += QStringLiteral(" \u00b7 <span class=\"apart\">other %1: %2</span>")
+                 .arg(s.otherCount())
+                 .arg(escapeXml(parts.join(QStringLiteral(", "))));
+    }
+    return t;
+}
+
+QString questionTable(const ClassSummary &sum, const std::vector<int> &indices, bool withAssignment,
+                      const QuestionLink &link)
+{
+    QString h = QStringLiteral("<table class=\"questions\"><thead><tr>");
+    if (withAssignment)
+        h += QStringLiteral("<th>assignment</th>");
+    h += QStringLiteral("<th>item</th><th>first line</th><th>students answered</th><th>students who rated 0 or 1</th>"
+                        "<th>confidence</th><th>self-critique</th></tr></thead>\n<tbody>\n");
+    for (int i : indices) {
+        const QuestionSummary &q = sum.questions[size_t(i)];
+        const QString href = link ? link(q) : QString();
+        QString name = escapeXml(itemName(q));
+        if (!href.isEmpty())
+            name = QStringLiteral("<a href=\"%1\">%2</a>").arg(escapeXml(href), name);
+        h += q.flagged ? QStringLiteral("<tr class=\"flagged\">") : QStringLiteral("<tr>");
+        if (withAssignment)
+            h += QStringLiteral("<td>%1</td>").arg(escapeXml(assignmentName(q.assignment)));
+        h += QStringLiteral("<td>%1</td><td>%2</td><td class=\"n answered\">%3</td><td class=\"n struggled\">%4</td>")
+                 .arg(name, escapeXml(q.label), QString::number(q.studentsAnswered), QString::number(q.struggled));
+        h += spreadCell(q.confidence) + spreadCell(q.selfCritique) + QStringLiteral("</tr>\n");
+    }
+    return h + QStringLiteral("</tbody></table>\n");
+}
+
+QString recordBlock(const ClassRecord &c, const QString &who, const QString &bank)
+{
+    const FileRecord &r = c.record;
+    QString where;
+    if (c.place && c.place->role != CoursePlace::Other && c.place->question > 0)
+        where = QStringLiteral("%1 question %2").arg(assignmentName(c.place->assignment)).arg(c.place->question);
+    else if (c.place && c.place->role == CoursePlace::Other)
+        where = QStringLiteral("%1 prompt %2").arg(assignmentName(c.place->assignment)).arg(c.place->prompt);
+    else
+        where = assignmentName(c.place ? c.place->assignment : r.assignment);
+    const Role role = roleOf(c);
+    const QString kind = role == Role::Note       ? QStringLiteral("note")
+                         : role == Role::Question ? QStringLiteral("response to the question")
+                         : role == Role::Answer   ? QStringLiteral("response to the given answer")
+                                                  : QStringLiteral("response to a prompt");
+    QString h = QStringLiteral("<div class=\"record %1\"><p class=\"meta\">%2%3 %4 \u00b7 %5 \u00b7 %6%7%8</p>\n")
+                    .arg(r.kind == FileRecord::Note ? QStringLiteral("note") : QStringLiteral("response"),
+                         who.isEmpty() ? QString() : QStringLiteral("<strong>%1</strong> \u00b7 ").arg(who),
+                         escapeXml(r.date), escapeXml(r.time), escapeXml(where), kind, ratingText(r),
+                         r.complete ? QString() : QStringLiteral(" \u00b7 <span class=\"apart\">cut short</span>"));
+    h += bank;
+    return h + QStringLiteral("<pre>%1</pre></div>\n").arg(escapeXml(r.text));
+}
+
+QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
+                    const std::function<QString(const ClassRecord &)> &bankOf)
+{
+    const Student &student = data.students[si];
+    const StudentSummary &st = sum.perStudent[si];
+    QStringList names;
+    for (const StudentFile &f : student.files)
+        names.append(f.path.name());
+    QString h = QStringLiteral("<p>%1 response(s), %2 note(s); confidence 3 followed by a self-critique of 0 or 1: %3; "
+                               "files: %4.</p>\n")
+                    .arg(st.responses)
+                    .arg(st.notes)
+                    .arg(st.overconfident())
+                    .arg(escapeXml(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+    h += QStringLiteral("<div class=\"charts\">\n");
+    h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
+    h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
+    h += Charts::calibration(st.calibration, QStringLiteral("Confidence against the self-critique that followed"));
+    h += QStringLiteral("\n</div>\n");
+    if (st.calibrationApart > 0)
+        h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
+                 .arg(st.calibrationApart);
+
+    h += QStringLiteral("<h3>Days worked</h3>\n<table class=\"days\"><thead><tr><th>date</th><th>from</th><th>to</th>"
+                        "<th>records</th></tr></thead>\n<tbody>\n");
+    for (const DaySummary &d : st.days)
+        h += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
+                 .arg(escapeXml(d.date), escapeXml(d.first), escapeXml(d.last))
+                 .arg(d.records);
+    h += QStringLiteral("</tbody></table>\n<h3>Per assignment</h3>\n<table class=\"assignments\"><thead><tr>"
+                        "<th>assignment</th><th>responses</th><th>notes</th><th>confidence</th><th>self-critique</th>"
+                        "</tr></thead>\n<tbody>\n");
+    for (const auto &[name, counts] : st.assignments)
+        h += QStringLiteral("<tr><td>%1</td><td class=\"n\">%2</td><td class=\"n\">%3</td>")
+                 .arg(escapeXml(assignmentName(name)), QString::number(counts.responses), QString::number(counts.notes))
+             + spreadCell(counts.confidence) + spreadCell(counts.selfCritique) + QStringLiteral("</tr>\n");
+    h += QStringLiteral("</tbody></table>\n<h3>Responses and notes</h3>\n");
+    for (int ri : student.records) {
+        const ClassRecord &c = data.records[size_t(ri)];
+        if (c.record.kind != FileRecord::Header)
+            h += recordBlock(c, QString(), bankOf(c));
+    }
+    return h;
+}
+
+QString warningList(const ClassData &data)
+{
+    if (data.warnings.empty())
+        return QString();
+    QString h = QStringLiteral("<section id=\"warnings\"><h2>What could not be read</h2>\n<ul>\n");
+    for (const ReadWarning &w : data.warnings)
+        h += QStringLiteral("<li class=\"warn\">%1%2: %3</li>\n")
+                 .arg(escapeXml(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), escapeXml(w.message));
+    return h + QStringLiteral("</ul></section>\n");
+}
+
+QString classFigures(const ClassSummary &sum)
+{
+    QString h = QStringLiteral("<table class=\"figures\">\n");
+    const std::pair<const char *, int> figures[] = {
+        {"students", sum.students}, {"days", sum.days}, {"responses", sum.responses}, {"notes", sum.notes}};
+    for (const auto &[name, value] : figures)
+        h += QStringLiteral("<tr><th>%1</th><td class=\"n\" id=\"%1\">%2</td></tr>\n").arg(QLatin1String(name)).arg(value);
+    h += QStringLiteral("</table>\n<p>Ratings 0 to 3 are counted apiece (0 orange to 3 blue), with how many there are "
+                        "(n) and the share of 0 and 1; anything else the student typed is grouped as typed and counted "
+                        "apart (grey). A question is flagged when at least %1 students, and a third of its ratings, "
+                        "gave 0 or 1.</p>\n")
+             .arg(flagStudents);
+    return h;
+}
+
+} // namespace Html

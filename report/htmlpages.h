@@ -1,0 +1,55 @@
+#pragma once
+
+// The pieces both the one-file report and the class site are made of.
+// Every text from a file passes through escapeXml here, so pages stay
+// well-formed XHTML whatever the students typed.
+
+#include "report/classmodel.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace Html {
+
+/// The one stylesheet: screen and print (every text open, table headers
+/// repeated on each printed page).
+QString stylesheet();
+
+/// A page's start up to <body>; the stylesheet linked from `styleHref`, or
+/// inline when it is empty (a page that must stand on its own).
+QString pageStart(const QString &title, const QString &styleHref = QString());
+QString pageEnd();
+
+QString assignmentName(const QString &assignment);
+/// "question 2", "prompt 1", or the text's first line for a text the course lacks.
+QString itemName(const QuestionSummary &q);
+
+/// Counts and shares of a spread: "0: 1 · 1: 2 · 2: 0 · 3: 1 (n = 4, 0 or 1: 75%)",
+/// then the other ratings grouped: "other 3: (empty) ×2, “2 or 3” ×1".
+QString countsText(const Spread &spread);
+
+/// Links of a question's row; empty for none.
+using QuestionLink = std::function<QString(const QuestionSummary &)>;
+
+/// A table of questions (all of `indices`), its header repeated on each printed page.
+QString questionTable(const ClassSummary &summary, const std::vector<int> &indices, bool withAssignment,
+                      const QuestionLink &link);
+
+/// How a record is shown: when, where, what kind, the rating, the text.
+/// `bank`, markup, is put above the text (the first line of the course text, a link).
+QString recordBlock(const ClassRecord &record, const QString &who, const QString &bank);
+
+/// A student's charts, days, assignments and every response and note.
+/// `bankOf` gives what stands above each record's text.
+QString studentBody(const ClassData &data, const ClassSummary &summary, size_t student,
+                    const std::function<QString(const ClassRecord &)> &bankOf);
+
+/// The list of what could not be read.
+QString warningList(const ClassData &data);
+
+/// The class's figures: students, days, responses, notes.
+QString classFigures(const ClassSummary &summary);
+
+} // namespace Html

@@ -1,0 +1,191 @@
+#include "report/site.h"
+
+#include "report/htmlpages.h"
+#include "report/reportfiles.h"
+#include "report/xmltext.h"
+
+#include <QDir>
+#include <QHash>
+
+namespace {
+
+const QString title = QStringLiteral("Applied Calculus I");
+
+bool isThreeDigits(const QString &s)
+{
+    return s.size() == 3 && s.at(0).isDigit() && s.at(1).isDigit() && s.at(2).isDigit()
+           && s.at(0).unicode() < 128 && s.at(1).unicode() < 128 && s.at(2).unicode() < 128;
+}
+
+QString link(const QString &href, const QString &text)
+{
+    return QStringLiteral("<a href=\"%1\">%2</a>").arg(escapeXml(href), text);
+}
+
+} // namespace
+
+QString SiteWriter::studentPage(size_t student)
+{
+    return QStringLiteral("student-%1.html").arg(student + 1, 3, 10, QLatin1Char('0'));
+}
+
+QString SiteWriter::questionPage(const QuestionSummary &q, size_t index)
+{
+    // The assignment comes from a file: only a plain number names a page.
+    if (isThreeDigits(q.assignment) && (q.item.startsWith(QLatin1Char('q')) || q.item.startsWith(QLatin1Char('p'))))
+        return QStringLiteral("%1-%2.html").arg(q.assignment, q.item);
+    return QStringLiteral("text-%1.html").arg(index + 1);
+}
+
+bool SiteWriter::write(const QString &folder, const std::set<inputfiles::FileId> &inputs, QString &reason) const
+{
+    if (!makeSiteFolder(folder, reason))
+        return false;
+    const QDir dir(folder);
+    auto page = [&](const QString &name, const QString &text) {
+        const QString path = dir.filePath(name);
+        const QString refused = refusedOutput(path, inputs);
+        if (!refused.isEmpty()) {
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), refused);
+            return false;
+        }
+        OutputFile out(path);
+        QString why;
+        if (!out.open(why) || out.device()->write(text.toUtf8()) < 0 || !out.commit(why)) {
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why.isEmpty() ? out.device()->errorString() : why);
+            return false;
+        }
+        return true;
+    };
+    if (!page(QStringLiteral("style.css"), Html::stylesheet()) || !page(QStringLiteral("index.html"), indexPage())
+        || !page(QStringLiteral("notes.html"), notesPage()))
+        return false;
+    for (size_t si = 0; si < m_data.students.size(); ++si)
+        if (!page(studentPage(si), studentPageText(si)))
+            return false;
+    for (size_t qi = 0; qi < m_sum.questions.size(); ++qi)
+        if (!page(questionPage(m_sum.questions[qi], qi), questionPageText(qi)))
+            return false;
+    return true;
+}
+
+QString SiteWriter::indexPage() const
+{
+    QString h = Html::pageStart(title + QStringLiteral(": the class"), QStringLiteral("style.css"));
+    h += QStringLiteral("<h1>%1: the class</h1>\n<p>Made %2 from %3 file(s) of %4 student(s). "
+                        "<a href=\"#roster\">Roster</a> \u00b7 <a href=\"#questions\">Every question</a> \u00b7 "
+                        "<a href=\"notes.html\">Notes</a></p>\n")
+             .arg(title, m_made.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+             .arg(m_data.filesRead)
+             .arg(m_sum.students);
+    h += Html::warningList(m_data);
+    h += Html::classFigures(m_sum);
+    const auto questionLink = [this](const QuestionSummary &q) {
+        return questionPage(q, size_t(&q - m_sum.questions.data()));
+    };
+    h += QStringLiteral("<h2 id=\"attention\">Questions to look at first</h2>\n");
+    if (m_sum.flagged.empty())
+        h += QStringLiteral("<p>No question was rated 0 or 1 by %1 or more students in a third of its ratings.</p>\n")
+                 .arg(flagStudents);
+    else
+        h += QStringLiteral("<p>Most students who rated them 0 or 1 first.</p>\n")
+             + Html::questionTable(m_sum, m_sum.flagged, true, questionLink);
+
+    // The roster: where each student stands in each assignment.
+    h += QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
+                        "question), \u25d0 partly, \u25cb missing.</p>\n<table class=\"roster\"><thead><tr><th>student</th>");
+    for (const QString &a : m_sum.assignments) {
+        bool ok = false;
+        const int n = a.toInt(&ok);
+        h += QStringLiteral("<th title=\"%1\">%2</th>").arg(escapeXml(Html::assignmentName(a)), ok ? QString::number(n) : escapeXml(a.left(3)));
+    }
+    h += QStringLiteral("<th>responses</th><th>notes</th><th>last day worked</th>"
+                        "<th title=\"confidence 3 followed by a self-critique of 0 or 1\">sure, then 0 or 1</th></tr></thead>\n<tbody>\n");
+    for (size_t si = 0; si < m_data.students.size(); ++si) {
+        const StudentSummary &st = m_sum.perStudent[si];
+        h += QStringLiteral("<tr><td>%1</td>").arg(link(studentPage(si), escapeXml(m_data.students[si].name)));
+        for (const QString &a : m_sum.assignments) {
+            const Progress p = progressOf(st, m_sum, a);
+            const char *mark = p == Progress::Done ? "\u25cf" : p == Progress::Partly ? "\u25d0" : "\u25cb";
+            const char *word = p == Progress::Done ? "done" : p == Progress::Partly ? "partly" : "missing";
+            h += QStringLiteral("<td class=\"mark\" title=\"%1\">%2</td>").arg(QLatin1String(word), QString::fromUtf8(mark));
+        }
+        h += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
+                 .arg(st.responses)
+                 .arg(st.notes)
+                 .arg(st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date))
+                 .arg(st.overconfident());
+    }
+    h += QStringLiteral("</tbody></table>\n<h2 id=\"questions\">Every question</h2>\n");
+    for (size_t i = 0; i < m_sum.questions.size();) {
+        const QString assignment = m_sum.questions[i].assignment;
+        std::vector<int> rows;
+        for (; i < m_sum.questions.size() && m_sum.questions[i].assignment == assignment; ++i)
+            rows.push_back(int(i));
+        h += QStringLiteral("<h3>%1</h3>\n").arg(escapeXml(Html::assignmentName(assignment)))
+             + Html::questionTable(m_sum, rows, false, questionLink);
+    }
+    return h + Html::pageEnd();
+}
+
+QString SiteWriter::studentPageText(size_t si) const
+{
+    // Self-contained and about this student alone: it can be sent as it is.
+    const QString name = m_data.students[si].name;
+    QString h = Html::pageStart(title + QStringLiteral(": ") + name);
+    h += QStringLiteral("<h1>%1</h1>\n<p>%2 \u00b7 made %3</p>\n")
+             .arg(escapeXml(name), title, m_made.toString(QStringLiteral("yyyy-MM-dd")));
+    h += Html::studentBody(m_data, m_sum, si, [](const ClassRecord &c) {
+        return QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText)));
+    });
+    return h + Html::pageEnd();
+}
+
+QString SiteWriter::questionPageText(size_t qi) const
+{
+    const QuestionSummary &q = m_sum.questions[qi];
+    const QString heading = Html::assignmentName(q.assignment) + QStringLiteral(", ") + Html::itemName(q);
+    QString h = Html::pageStart(title + QStringLiteral(": ") + heading, QStringLiteral("style.css"));
+    h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>%1</h1>\n").arg(escapeXml(heading));
+    h += QStringLiteral("<pre class=\"course\">%1</pre>\n").arg(escapeXml(q.bankText));
+    if (q.inCourse && !q.prompt) {
+        const QString answer = m_course.answerText(q.assignment, q.number);
+        if (!answer.isEmpty())
+            h += QStringLiteral("<h2>The worked answer</h2>\n<pre class=\"course\">%1</pre>\n").arg(escapeXml(answer));
+    }
+    h += QStringLiteral("<h2>The class</h2>\n<p>%1 student(s) answered; %2 rated it 0 or 1.</p>\n")
+             .arg(q.studentsAnswered)
+             .arg(q.struggled);
+    h += Html::questionTable(m_sum, {int(qi)}, false, nullptr);
+    h += QStringLiteral("<h2>Every answer</h2>\n");
+    for (int ri : q.records) {
+        const ClassRecord &c = m_data.records[size_t(ri)];
+        h += Html::recordBlock(c, link(studentPage(size_t(c.student)), escapeXml(m_data.students[size_t(c.student)].name)),
+                               QString());
+    }
+    return h + Html::pageEnd();
+}
+
+QString SiteWriter::notesPage() const
+{
+    QString h = Html::pageStart(title + QStringLiteral(": notes"), QStringLiteral("style.css"));
+    h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>Notes of the class</h1>\n");
+    std::map<QString, std::vector<int>> byAssignment;
+    for (size_t si = 0; si < m_data.students.size(); ++si)
+        for (int ri : m_data.students[si].records) {
+            const ClassRecord &c = m_data.records[size_t(ri)];
+            if (c.record.kind == FileRecord::Note)
+                byAssignment[c.place ? c.place->assignment : c.record.assignment].push_back(ri);
+        }
+    if (byAssignment.empty())
+        h += QStringLiteral("<p>No notes.</p>\n");
+    for (const auto &[assignment, notes] : byAssignment) {
+        h += QStringLiteral("<h2>%1</h2>\n").arg(escapeXml(Html::assignmentName(assignment)));
+        for (int ri : notes) {
+            const ClassRecord &c = m_data.records[size_t(ri)];
+            h += Html::recordBlock(c, link(studentPage(size_t(c.student)), escapeXml(m_data.students[size_t(c.student)].name)),
+                                   QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText))));
+        }
+    }
+    return h + Html::pageEnd();
+}

@@ -1,0 +1,424 @@
+// A class counted by hand: its files are written here as the student
+// program lays them out, and every number, flag, guard and chart the
+// instructor reads is checked against the counts written in the test.
+
+#include "report/charts.h"
+#include "report/classmodel.h"
+#include "report/classreader.h"
+#include "report/coursetext.h"
+#include "report/htmlpages.h"
+#include "report/tableexport.h"
+
+#include "csvrows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QString question1 = QStringLiteral("Section 0.1.28 solve x/2-x/3>5");
+const QString question2 = QStringLiteral("Section 0.1 solve 2x^2+1<9x-3");
+const QString prompt7 = QStringLiteral("Add comments on any surprises or insights you experienced as a result of this assignment.");
+
+/// The course's entry that starts with `start`, without its marker.
+QString courseEntry(const QString &start)
+{
+    for (const QString &entry : courseEntries())
+        if (entry.startsWith(start))
+            return entry.mid(2);
+    return QString();
+}
+
+const QByteArray openLine = "......!!!!!!!!...................................\r\n";
+const QByteArray closeLine = ".................................................\r\n";
+
+QByteArray header(const QByteArray &assignment = "001")
+{
+    return "\xfa\x81\xe9\xb1\r\nassignment #" + assignment + "\r\n" + assignment + ".  `Query\r\nApplied Calculus I\r\n03-06-2026\r\n";
+}
+
+/// A response as the SEND file holds it; `label` picks the rating line.
+QByteArray response(int minute, const QString &bank, const QString &text, const char *label, const QString &rating)
+{
+    const QByteArray time = QStringLiteral("10:%1:00").arg(minute % 60, 2, 10, QLatin1Char('0')).toLatin1();
+    QByteArray r = openLine + QByteArray(36, ' ') + time + "\r\n" + bank.toLatin1() + "\r\n" + openLine + "RESPONSE -->  \r\n"
+                   + text.toLatin1() + "\r\n";
+    if (label)
+        r += QByteArray(label) + rating.toLatin1() + "\r\n";
+    return r + closeLine;
+}
+
+QByteArray confidence(int minute, const QString &rating, const QString &bank = question1)
+{
+    return response(minute, bank, QStringLiteral("my answer"), "confidence assessment:  ", rating);
+}
+
+QByteArray selfCritique(int minute, const QString &rating)
+{
+    return response(minute, courseEntry(QStringLiteral("`a It's easiest")), QStringLiteral("my critique"),
+                    "self critique assessment: ", rating);
+}
+
+bool writeTo(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+
+/// The element names, attributes asked for and texts of an SVG, in order,
+/// as "rect fill=#e66101 width=32" and "text:label"; empty when it is not
+/// well-formed XML.
+QStringList svgParts(const QString &svg, const QStringList &attributes)
+{
+    QXmlStreamReader xml(svg);
+    QStringList parts;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            QString part = xml.name().toString();
+            for (const QString &a : attributes)
+                if (xml.attributes().hasAttribute(a))
+                    part += QLatin1Char(' ') + a + QLatin1Char('=') + xml.attributes().value(a).toString();
+            parts.append(part);
+        } else if (xml.isCharacters() && !xml.isWhitespace()) {
+            parts.last() += QLatin1Char(':') + xml.text().toString();
+        }
+    }
+    return xml.hasError() ? QStringList{QStringLiteral("not XML: ") + xml.errorString()} : parts;
+}
+
+} // namespace
+
+class ReportClassTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void flagsAndCounts_data();
+    void flagsAndCounts();
+    void flaggedMostStudentsFirst();
+    void csvGuards_data();
+    void csvGuards();
+    void copiesMatched_data();
+    void copiesMatched();
+    void charts_data();
+    void charts();
+    void siteOfSmallClass();
+};
+
+void ReportClassTest::flagsAndCounts_data()
+{
+    QTest::addColumn<QList<QStringList>>("ratings"); // per student, on question 1
+    QTest::addColumn<bool>("onAnswer");               // self-critiques of the given answer, not confidences
+    QTest::addColumn<bool>("flagged");
+    QTest::addColumn<int>("struggled");
+    QTest::addColumn<QString>("counts");
+
+    auto many = [](int n, const QString &r) { return QList<QStringList>(n, QStringList{r}); };
+    QTest::newRow("five of six students rated 0 or 1")
+        << QList<QStringList>{{"0"}, {"1"}, {"0"}, {"1"}, {"0"}, {"3"}} << false << true << 5
+        << "0: 3 \u00b7 1: 2 \u00b7 2: 0 \u00b7 3: 1 (n = 6, 0 or 1: 83%)";
+    QTest::newRow("one student's single 0 flags nothing") << QList<QStringList>{{"0"}, {"3"}, {"3"}} << false << false << 1
+                                                          << "0: 1 \u00b7 1: 0 \u00b7 2: 0 \u00b7 3: 2 (n = 3, 0 or 1: 33%)";
+    QTest::newRow("four students are too few") << QList<QStringList>{{"0"}, {"0"}, {"1"}, {"1"}} << false << false << 4
+                                               << "0: 2 \u00b7 1: 2 \u00b7 2: 0 \u00b7 3: 0 (n = 4, 0 or 1: 100%)";
+    QTest::newRow("five students but under a third of the ratings")
+        << many(5, "0") + many(11, "2") << false << false << 5 << "0: 5 \u00b7 1: 0 \u00b7 2: 11 \u00b7 3: 0 (n = 16, 0 or 1: 31%)";
+    QTest::newRow("five students and exactly a third") << many(5, "0") + many(10, "2") << false << true << 5
+                                                       << "0: 5 \u00b7 1: 0 \u00b7 2: 10 \u00b7 3: 0 (n = 15, 0 or 1: 33%)";
+    QTest::newRow("one student's five 0s are one student")
+        << QList<QStringList>{{"0", "0", "0", "0", "0"}} << false << false << 1
+        << "0: 5 \u00b7 1: 0 \u00b7 2: 0 \u00b7 3: 0 (n = 5, 0 or 1: 100%)";
+    QTest::newRow("blanks around a rating count, other typing is grouped apart")
+        << QList<QStringList>{{" 0 "}, {"1\t"}, {"not sure"}, {""}, {"not sure"}, {"4"}, {"01"}, {"<b>"}} << false << false << 2
+        << "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%) \u00b7 <span class=\"apart\">other 6: \u201cnot sure\u201d "
+           "\u00d72, (empty) \u00d71, \u201c01\u201d \u00d71, \u201c4\u201d \u00d71, \u201c&lt;b&gt;\u201d \u00d71</span>";
+    QTest::newRow("weak self-critiques flag the question too") << many(5, "1") + many(1, "3") << true << true << 5
+                                                               << "0: 0 \u00b7 1: 5 \u00b7 2: 0 \u00b7 3: 1 (n = 6, 0 or 1: 83%)";
+}
+
+void ReportClassTest::flagsAndCounts()
+{
+    QFETCH(QList<QStringList>, ratings);
+    QFETCH(bool, onAnswer);
+    QFETCH(bool, flagged);
+    QFETCH(int, struggled);
+    QFETCH(QString, counts);
+
+    QTemporaryDir dir;
+    for (int s = 0; s < ratings.size(); ++s) {
+        QByteArray bytes = header();
+        for (int k = 0; k < ratings[s].size(); ++k)
+            bytes += onAnswer ? selfCritique(k, ratings[s][k]) : confidence(k, ratings[s][k]);
+        QVERIFY(writeTo(dir.filePath(QStringLiteral("s%1/send_0306.txt").arg(s)), bytes));
+    }
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.path()});
+    QVERIFY(!data.hasWarnings());
+    const ClassSummary sum = summarize(data, course);
+    QCOMPARE(int(sum.questions.size()), 1);
+    const QuestionSummary &q = sum.questions.front();
+    QCOMPARE(q.item, QStringLiteral("q1"));
+    QCOMPARE(q.flagged, flagged);
+    QCOMPARE(int(sum.flagged.size()), flagged ? 1 : 0);
+    QCOMPARE(q.struggled, struggled);
+    QCOMPARE(q.studentsAnswered, int(ratings.size()));
+    QCOMPARE(Html::countsText(onAnswer ? q.selfCritique : q.confidence), counts);
+}
+
+void ReportClassTest::flaggedMostStudentsFirst()
+{
+    // Question 1: all 5 students rated it 0. Question 2: 6 of 12 rated it 1.
+    // More students struggled with question 2, though a smaller share.
+    QTemporaryDir dir;
+    for (int s = 0; s < 12; ++s) {
+        QByteArray bytes = header();
+        if (s < 5)
+            bytes += confidence(1, QStringLiteral("0"));
+        bytes += confidence(2, s < 6 ? QStringLiteral("1") : QStringLiteral("3"), question2);
+        QVERIFY(writeTo(dir.filePath(QStringLiteral("s%1/send_0306.txt").arg(s, 2, 10, QLatin1Char('0'))), bytes));
+    }
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.path()});
+    const ClassSummary sum = summarize(data, course);
+    QStringList order;
+    for (int i : sum.flagged)
+        order.append(QStringLiteral("%1 (%2 students)").arg(sum.questions[size_t(i)].label).arg(sum.questions[size_t(i)].struggled));
+    QCOMPARE(order, (QStringList{question2 + " (6 students)", question1 + " (5 students)"}));
+}
+
+void ReportClassTest::csvGuards_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("equals sign") << "=1+1" << "'=1+1";
+    QTest::newRow("plus sign") << "+41 555" << "'+41 555";
+    QTest::newRow("minus sign") << "-x" << "'-x";
+    QTest::newRow("at sign") << "@SUM(A1)" << "'@SUM(A1)";
+    QTest::newRow("tab") << "\tindented" << "'\tindented";
+    QTest::newRow("an empty first line starts with CR") << "\r\nsecond line" << "'\r\nsecond line";
+    QTest::newRow("a formula sign inside is left alone") << "x=1" << "x=1";
+    QTest::newRow("an apostrophe is left alone") << "'quoted" << "'quoted";
+    QTest::newRow("a digit is left alone") << "1-2" << "1-2";
+}
+
+void ReportClassTest::csvGuards()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, field);
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")),
+                    header() + response(1, question1, typed, "confidence assessment:  ", QStringLiteral("2"))));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.path()});
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csvTable(data).mid(3)));
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.at(2).at(14), field);
+    // The JSON keeps the text as typed.
+    const QJsonArray json = QJsonDocument::fromJson(jsonTable(data)).array();
+    QCOMPARE(json.at(1).toObject().value(QLatin1String("text")).toString(), typed);
+}
+
+void ReportClassTest::copiesMatched_data()
+{
+    QTest::addColumn<QList<int>>("masterMinutes"); // one identical record at each minute
+    QTest::addColumn<int>("sendShift");             // seconds the SEND file's clock ran behind
+    QTest::addColumn<int>("sendExtra");             // identical records only the SEND file holds
+    QTest::addColumn<int>("records");               // rows by default, header and responses
+    QTest::addColumn<QStringList>("copyOf");        // with every copy, the SEND rows' copy_of
+
+    QTest::newRow("identical records each matched once") << QList<int>{1, 1, 1} << 0 << 0 << 4
+                                                         << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt"};
+    QTest::newRow("one identical record more in the SEND file is a record")
+        << QList<int>{1, 1, 1} << 0 << 1 << 5
+        << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt", ""};
+    QTest::newRow("a copy two seconds apart is the same record") << QList<int>{1, 2} << 2 << 0 << 3
+                                                                 << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt"};
+    QTest::newRow("three seconds apart is another record") << QList<int>{1, 2} << 3 << 0 << 5
+                                                           << QStringList{"masterFile.txt", "", ""};
+}
+
+void ReportClassTest::copiesMatched()
+{
+    QFETCH(QList<int>, masterMinutes);
+    QFETCH(int, sendShift);
+    QFETCH(int, sendExtra);
+    QFETCH(int, records);
+    QFETCH(QStringList, copyOf);
+
+    QByteArray master = header(), sendCopy = header();
+    for (int minute : masterMinutes) {
+        master += confidence(minute, QStringLiteral("2"));
+        QByteArray copy = confidence(minute, QStringLiteral("2"));
+        copy.replace(QStringLiteral("10:%1:00").arg(minute, 2, 10, QLatin1Char('0')).toLatin1(),
+                     QStringLiteral("10:%1:%2").arg(minute - 1, 2, 10, QLatin1Char('0')).arg(60 - sendShift, 2, 10, QLatin1Char('0')).toLatin1());
+        sendCopy += sendShift == 0 ? confidence(minute, QStringLiteral("2")) : copy;
+    }
+    for (int i = 0; i < sendExtra; ++i)
+        sendCopy += confidence(masterMinutes.last(), QStringLiteral("2"));
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/masterFile.txt")), master));
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")), sendCopy));
+    const CourseIndex course(courseEntries());
+    QCOMPARE(int(ClassReader(course).read({dir.path()}).records.size()), records);
+    ClassReader all(course);
+    all.setKeepCopies(true);
+    QStringList seen;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(csvTable(all.read({dir.path()})).mid(3))).mid(1))
+        if (row.at(1) == QLatin1String("send_0306.txt"))
+            seen.append(row.at(16));
+    QCOMPARE(seen, copyOf);
+}
+
+void ReportClassTest::charts_data()
+{
+    QTest::addColumn<QString>("svg");
+    QTest::addColumn<QStringList>("attributes");
+    QTest::addColumn<QStringList>("parts");
+
+    Spread spread;
+    for (const char *r : {"0", "1", "1", "3", "maybe"})
+        spread.add(QLatin1String(r));
+    QTest::newRow("a spread bar: a segment per rating, orange to blue, others grey")
+        << Charts::spreadBar(spread) << QStringList{"fill", "width"}
+        << QStringList{"svg width=160", "title:0: 1, 1: 2, 2: 0, 3: 1, other: 1", "rect fill=#eeeeee width=160",
+                       "rect fill=#e66101 width=32", "rect fill=#fdb863 width=64", "rect fill=#0571b0 width=32",
+                       "rect fill=#bbbbbb width=32"};
+
+    std::map<QString, AssignmentCounts> assignments;
+    assignments[QStringLiteral("001")].confidence.add(QStringLiteral("2"));
+    assignments[QStringLiteral("007")].confidence.add(QStringLiteral("0"));
+    assignments[QStringLiteral("007")].confidence.add(QStringLiteral("0"));
+    QTest::newRow("ratings per assignment: bars, axis titles, assignment numbers, a key")
+        << Charts::ratingsByAssignment(assignments, true, QStringLiteral("Confidence & <more>")) << QStringList{"fill", "height"}
+        << QStringList{"svg height=180",
+                       "title:Confidence & <more>",
+                       "text:Confidence & <more>",
+                       "line",
+                       "line",
+                       "text:2",
+                       "text:0",
+                       "text:ratings",
+                       "text:assignment",
+                       "rect fill=#92c5de height=63",
+                       "text:1",
+                       "rect fill=#e66101 height=126",
+                       "text:7",
+                       "rect fill=#e66101 height=10",
+                       "text:0",
+                       "rect fill=#fdb863 height=10",
+                       "text:1",
+                       "rect fill=#92c5de height=10",
+                       "text:2",
+                       "rect fill=#0571b0 height=10",
+                       "text:3",
+                       "rect fill=#bbbbbb height=10",
+                       "text:other"};
+
+    int pairs[4][4] = {};
+    pairs[1][0] = 1;
+    pairs[3][3] = 4;
+    QStringList calibration{"svg", "title:a\uFFFDb", "text:a\uFFFDb"};
+    for (int c = 0; c < 4; ++c)
+        for (int s = 0; s < 4; ++s) {
+            calibration.append(QStringLiteral("rect"));
+            if (pairs[c][s])
+                calibration += QStringList{QStringLiteral("circle r=%1").arg(pairs[c][s] == 4 ? 17 : 8.5),
+                                           QStringLiteral("text:%1").arg(pairs[c][s])};
+        }
+    for (int i = 0; i < 4; ++i)
+        calibration += QStringList{QStringLiteral("text:%1").arg(i), QStringLiteral("text:%1").arg(i)};
+    calibration += QStringList{"text:confidence", "text:self-critique"};
+    QTest::newRow("calibration: a circle per pair count, its area the count, a control character made safe")
+        << Charts::calibration(pairs, QStringLiteral("a\x01" "b")) << QStringList{"r"} << calibration;
+}
+
+void ReportClassTest::charts()
+{
+    QFETCH(QString, svg);
+    QFETCH(QStringList, attributes);
+    QFETCH(QStringList, parts);
+    QCOMPARE(svgParts(svg, attributes), parts);
+}
+
+void ReportClassTest::siteOfSmallClass()
+{
+    // Downloaded as class/Name/crsfiles/: the students are named by the
+    // folder above the program's default one.
+    QTemporaryDir dir;
+    const QString classDir = dir.filePath(QStringLiteral("class"));
+    QVERIFY(writeTo(classDir + QStringLiteral("/Ann_12/crsfiles/send_0306.txt"),
+                    header() + confidence(1, QStringLiteral("1")) + selfCritique(2, QStringLiteral("0")) + header("007")
+                        + response(3, prompt7, QStringLiteral("it was <new> to me"), nullptr, QString())
+                        + openLine + QByteArray(36, ' ') + "10:04:00\r\n" + QByteArray(36, ' ') + "03-06-202610:04:00\r\n"
+                        + prompt7.toLatin1() + "\r\n" + openLine + "NOTES -------> why &#916;x?\r\n" + closeLine));
+    QVERIFY(writeTo(classDir + QStringLiteral("/Ben_34/crsfiles/send_0306.txt"), header() + confidence(1, QStringLiteral("3"))));
+    const QString site = dir.filePath(QStringLiteral("site"));
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, QStringLiteral("--csv"),
+                                             dir.filePath(QStringLiteral("class.csv")), classDir});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+
+    QCOMPARE(QDir(site).entryList(QDir::Files, QDir::Name),
+             (QStringList{"001-q1.html", "007-p1.html", "index.html", "notes.html", "student-001.html", "student-002.html",
+                          "style.css"}));
+    QMap<QString, QString> pages;
+    for (const QString &name : QDir(site).entryList({"*.html"}, QDir::Files)) {
+        QFile f(site + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        pages[name] = QString::fromUtf8(f.readAll());
+        QXmlStreamReader xml(pages[name]);
+        int links = 0, scripts = 0, styles = 0;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            links += xml.isStartElement() && xml.name() == QLatin1String("a");
+            scripts += xml.isStartElement() && xml.name() == QLatin1String("script");
+            styles += xml.isStartElement() && xml.name() == QLatin1String("style");
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(name + QLatin1String(": ") + xml.errorString()));
+        QCOMPARE(scripts, 0);
+        if (name.startsWith(QLatin1String("student-"))) {
+            // Sent to the student alone: its own stylesheet, no way to other pages.
+            QCOMPARE(links, 0);
+            QCOMPARE(styles, 1);
+        }
+    }
+    // The roster: a row per student, named past "crsfiles", linked to the page.
+    QVERIFY(pages["index.html"].contains(QStringLiteral(
+        "<tr><td><a href=\"student-001.html\">Ann_12</a></td><td class=\"mark\" title=\"partly\">\u25d0</td>"
+        "<td class=\"mark\" title=\"partly\">\u25d0</td><td class=\"n\">3</td><td class=\"n\">1</td><td>03-06-2026</td>"
+        "<td class=\"n\">0</td></tr>")));
+    QVERIFY(pages["index.html"].contains(QStringLiteral("<a href=\"student-002.html\">Ben_34</a>")));
+    QVERIFY(pages["index.html"].contains(QStringLiteral("<a href=\"007-p1.html\">prompt 1</a>")));
+    // A question's page: the worked answer and every student's answer.
+    const QString &q1 = pages["001-q1.html"];
+    QVERIFY(q1.contains(QStringLiteral("<h2>The worked answer</h2>\n<pre class=\"course\"> It's easiest to avoid denominators")));
+    QCOMPARE(q1.count(QStringLiteral("<div class=\"record")), 3);
+    QVERIFY(q1.contains(QStringLiteral("<strong><a href=\"student-002.html\">Ben_34</a></strong>")));
+    QVERIFY(pages["007-p1.html"].contains(QStringLiteral("it was &lt;new&gt; to me")));
+    // The stand-in the program wrote for a character Windows-1252 lacks, shown as that character.
+    QVERIFY(pages["notes.html"].contains(QStringLiteral("<pre>why \u0394x?</pre>")));
+    QVERIFY(pages["student-001.html"].contains(QStringLiteral("<h1>Ann_12</h1>")));
+
+    // The prompt is keyed the same way in the CSV.
+    QFile csv(dir.filePath(QStringLiteral("class.csv")));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QStringList keys;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(csv.readAll().mid(3))).mid(1))
+        keys.append(row.at(0) + QLatin1Char(' ') + row.at(5) + QLatin1Char('-') + row.at(6) + QLatin1Char(' ') + row.at(8)
+                    + QLatin1Char(' ') + row.at(12));
+    QCOMPARE(keys, (QStringList{"Ann_12 001-  ", "Ann_12 001-q1 question 1", "Ann_12 001-q1 answer 0", "Ann_12 007-  ",
+                                "Ann_12 007-p1 prompt ", "Ann_12 007-p1 note ", "Ben_34 001-  ", "Ben_34 001-q1 question 3"}));
+}
+
+QTEST_GUILESS_MAIN(ReportClassTest)
+#include "tst_reportclass.moc"
