@@ -107,8 +107,11 @@ configure_options() {
         -no-dbus -no-feature-network -no-feature-sql -no-feature-printsupport
         -no-feature-concurrent -no-feature-xml
         # No OpenGL: widgets paint in software, and there is no opengl32 or
-        # ANGLE to ship. No Direct2D platform plugin: qwindows is the one.
-        -opengl no -no-feature-direct2d
+        # ANGLE to ship. Direct2D stays on although its platform plugin is of
+        # no use: without it Gui leaves out the DirectWrite font engine, yet
+        # qwindows still asks for the DirectWrite font database (an undefined
+        # reference when it links).
+        -opengl no
         # Tablets go through wintab.h, which Debian removes from its source
         # for its licence; pens still arrive as pointer events from Windows.
         -no-feature-tabletevent
