@@ -70,6 +70,17 @@ public:
         return QString();
     }
 
+    /// Binds the folder `from` at the existing folder `at`: one folder, two paths.
+    QString bind(const QString &from, const QString &at)
+    {
+        if (::mount(QFile::encodeName(from).constData(), QFile::encodeName(at).constData(), nullptr, MS_BIND,
+                    nullptr)
+            != 0)
+            return reason("bind", at);
+        m_points.append(at);
+        return QString();
+    }
+
     /// Undoes the last mount; false when there was none or it would not go.
     bool unmountLast()
     {

@@ -173,6 +173,7 @@ private slots:
     void normalEndsExitWithZero_data();
     void normalEndsExitWithZero();
     void copyPictureWithNothingStoredKeepsClipboard();
+    void bindMountIsTheSameFolder();
 };
 
 void FaultsTest::init()
@@ -763,6 +764,23 @@ void FaultsTest::copyPictureWithNothingStoredKeepsClipboard()
     run.platform.clipboard = held;
     inside(*run.form).cmdCopyPictureClick(); // nothing drawn, nothing stored
     QCOMPARE(run.platform.clipboard, held);
+}
+
+void FaultsTest::bindMountIsTheSameFolder()
+{
+    // The folder's lock goes by what the folder is, not by the path to it.
+    const QString elsewhere = scratch->filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkdir(elsewhere));
+    MOUNT_OR_SKIP(mounts.bind(folder(), elsewhere));
+    FolderRun first(folder());
+    QVERIFY(first.start());
+    FolderRun second(elsewhere);
+    second.platform.answers[3] = QString(); // told the folder is taken: the student gives up
+    QVERIFY(!second.start());
+    QCOMPARE(second.platform.messages.size(), 1);
+    QVERIFY2(second.platform.messages.first().startsWith(
+                 QStringLiteral("Another Calculus Study window is writing its files to %1 (").arg(elsewhere)),
+             qPrintable(second.platform.messages.first()));
 }
 
 QTEST_MAIN(FaultsTest)
