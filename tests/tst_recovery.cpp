@@ -843,6 +843,8 @@ void RecoveryTest::lockIsRefreshed()
     second.platform.answers[3] = QString();
     QVERIFY(!second.start());
     QCOMPARE(second.platform.messages.size(), 1);
+    QVERIFY2(second.platform.messages.first().startsWith(QStringLiteral("Another Calculus Study window is writing")),
+             qPrintable(second.platform.messages.first()));
 }
 
 void RecoveryTest::noLockIsToldOnce()
