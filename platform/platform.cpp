@@ -104,8 +104,17 @@ void setSyncObserver(std::function<void(const QString &path)> observer)
 bool syncToDisk(QFile &file)
 {
     QString reason;
-    if (oscalls::injectedFault(oscalls::Io::Sync, file.fileName(), reason) || !file.flush())
+    return syncToDisk(file, reason);
+}
+
+bool syncToDisk(QFile &file, QString &reason)
+{
+    if (oscalls::injectedFault(oscalls::Io::Sync, file.fileName(), reason))
         return false;
+    if (!file.flush()) {
+        reason = file.errorString();
+        return false;
+    }
 #if defined(Q_OS_WIN)
     const bool synced = _commit(file.handle()) == 0;
 #elif defined(Q_OS_MACOS)
@@ -115,9 +124,13 @@ bool syncToDisk(QFile &file)
 #else
     const bool synced = ::fsync(file.handle()) == 0;
 #endif
-    if (synced && syncObserver())
+    if (!synced) {
+        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+        return false;
+    }
+    if (syncObserver())
         syncObserver()(file.fileName());
-    return synced;
+    return true;
 }
 
 bool syncFolderToDisk(const QString &path)

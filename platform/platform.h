@@ -12,6 +12,8 @@ class QWidget;
 /// Makes sure the data of an open file is on the disk, not only in the
 /// system's cache; false when the system says it could not.
 bool syncToDisk(QFile &file);
+/// The same, giving the reason when it fails (the system's, or a plain one).
+bool syncToDisk(QFile &file, QString &reason);
 /// Makes sure the names in a folder (a file made, renamed or removed) are
 /// on the disk; false when the system says it could not.
 bool syncFolderToDisk(const QString &path);

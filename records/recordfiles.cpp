@@ -187,10 +187,9 @@ void RecordFiles::takeBack()
                            .arg(QDir::toNativeSeparators(target->path), change);
             continue;
         }
-        if (!oscalls::truncate(target->file, target->start, reason) || !syncToDisk(target->file)) {
+        if (!oscalls::truncate(target->file, target->start, reason) || !syncToDisk(target->file, reason)) {
             m_error += QStringLiteral("\n(What was written of it in %1 could not be taken back: %2)")
-                           .arg(QDir::toNativeSeparators(target->path),
-                                reason.isEmpty() ? target->file.errorString() : reason);
+                           .arg(QDir::toNativeSeparators(target->path), reason);
             uncut.push_back({target->path, target->identity, target->start});
             continue;
         }
@@ -231,10 +230,8 @@ bool RecordFiles::close()
         const QString change = changeOf(*target);
         if (!change.isEmpty())
             fail(target->path, change);
-        else if (!syncToDisk(target->file))
-            fail(target->path, target->file.errorString().isEmpty()
-                                   ? QStringLiteral("could not be written to the disk")
-                                   : target->file.errorString());
+        else if (QString reason; !syncToDisk(target->file, reason))
+            fail(target->path, reason);
     }
     // The record is whole on the disk: the journal's note goes, and only then
     // is the command done (a note left would cut the record at the next start).

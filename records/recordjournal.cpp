@@ -35,10 +35,8 @@ bool RecordJournal::note(const std::vector<Entry> &entries, QString &reason)
         return false;
     if (!oscalls::writeAll(file, bytes, reason))
         return false;
-    if (!syncToDisk(file)) {
-        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+    if (!syncToDisk(file, reason))
         return false;
-    }
     m_pending = 1;
     // A journal made just now is found after a power cut only once its name is on the disk too.
     if (made && !syncFolderToDisk(QFileInfo(m_path).absolutePath())) {
@@ -70,10 +68,8 @@ bool RecordJournal::clear(QString &reason)
     }
     if (!oscalls::truncate(file, 0, reason))
         return false;
-    if (!syncToDisk(file)) {
-        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+    if (!syncToDisk(file, reason))
         return false;
-    }
     m_pending = 0;
     return true;
 }
@@ -134,10 +130,9 @@ bool RecordJournal::rollBack(QString &reason)
         qint64 length = -1;
         if (oscalls::identityOf(file, &length) != e.identity || length <= e.length)
             continue;
-        if (!oscalls::truncate(file, e.length, why) || !syncToDisk(file)) {
+        if (!oscalls::truncate(file, e.length, why) || !syncToDisk(file, why)) {
             allCut = false;
-            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.path),
-                                                  why.isEmpty() ? file.errorString() : why);
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.path), why);
         }
     }
     if (!allCut)

@@ -39,10 +39,8 @@ bool replaceFileWith(const QString &path, const QByteArray &bytes, QString &reas
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!oscalls::writeAll(file, bytes, reason))
         return false;
-    if (!syncToDisk(file)) {
-        reason = file.errorString().isEmpty() ? QStringLiteral("could not be written to the disk") : file.errorString();
+    if (!syncToDisk(file, reason))
         return false;
-    }
     file.close();
     return oscalls::rename(fresh, path, reason);
 }
