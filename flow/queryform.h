@@ -235,6 +235,8 @@ private:
     void closeRecordLedger();
     /// The answer box's typing goes to the recovery file at once.
     void keepTypingNow();
+    /// The name of the typing kept now, which a record holding it leaves in the journal.
+    QByteArray keptTypingName() const;
     void reportRecoveryProblem();
     /// Marks the folder's and the recovery file's locks fresh (every 30 s).
     void refreshLocks();

@@ -71,6 +71,7 @@ void QueryForm::cmdEnterResponseClick()
         // waits), the record is taken back or cut off, and the text returns.
         keepTypingNow();
         RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
+        files.setRecorded(keptTypingName());
         questionText = answer;
         headNewFiles(files);
         files.line(openingSeparator);
@@ -129,6 +130,7 @@ void QueryForm::cmdSaveAsNotesClick()
         questionText = notesLabel + answer;
         keepTypingNow(); // as for a response: safe before the record's first byte
         RecordFiles files({masterFilePath, sendFilePath, notesFilePath}, recordLedger.get());
+        files.setRecorded(keptTypingName());
         headNewFiles(files);
         files.line(openingSeparator);
         for (int i = masterFile; i <= notesFile; ++i)

@@ -37,6 +37,8 @@ void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &
     QStringList problems;
     for (const QString &orphan : orphanJournals) {
         RecordJournal journal(orphan);
+        if (const QByteArray kept = journal.recorded(); !kept.isEmpty())
+            recordLedger->recorded.append(kept);
         QString reason;
         if (journal.rollBack(reason))
             oscalls::remove(orphan, reason);
@@ -45,8 +47,11 @@ void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &
     }
     // The folder's own journal is rolled back by the first record files
     // opened (the header record), before anything is appended.
-    if (!journalPath.isEmpty())
+    if (!journalPath.isEmpty()) {
         recordLedger->journal = std::make_unique<RecordJournal>(journalPath);
+        if (const QByteArray kept = recordLedger->journal->recorded(); !kept.isEmpty())
+            recordLedger->recorded.append(kept);
+    }
     if (!problems.isEmpty())
         platform.message(QStringLiteral("A record that an earlier window left unfinished could not be cut off, "
                                         "so a file may hold part of a record:\n\n%1")

@@ -126,7 +126,7 @@ bool RecordFiles::noteInJournal()
         if (target->file.isOpen())
             entries.push_back({target->path, target->identity, target->start});
     QString reason;
-    if (m_ledger->journal->note(entries, reason))
+    if (m_ledger->journal->note(entries, reason, m_recorded))
         return true;
     fail(m_ledger->journal->path(), reason);
     return false;
@@ -237,7 +237,7 @@ bool RecordFiles::close()
     // is the command done (a note left would cut the record at the next start).
     if (!failed() && m_noted && m_ledger && m_ledger->journal) {
         QString reason;
-        if (!m_ledger->journal->clear(reason))
+        if (!m_ledger->journal->clear(reason, true))
             fail(m_ledger->journal->path(), reason);
     }
     if (failed()) {

@@ -25,6 +25,8 @@ struct RecordLedger
     };
     std::map<QString, Left> left; // by path
     std::unique_ptr<RecordJournal> journal;
+    /// Kept typings the journals named as recorded when the window started.
+    QList<QByteArray> recorded;
 
     RecordLedger();
     ~RecordLedger();
@@ -61,6 +63,8 @@ public:
     /// Syncs and closes every file; false (everything appended taken back)
     /// when anything failed.
     bool close();
+    /// Names the kept typing this record holds, for the journal's clear.
+    void setRecorded(const QByteArray &kept) { m_recorded = kept; }
     /// Takes back what this command appended and closes every file: the
     /// record is not to be finished.
     void abandon();
@@ -94,6 +98,7 @@ private:
     RecordLedger *m_ledger;
     bool m_noted = false;
     bool m_closed = false;
+    QByteArray m_recorded;
     QString m_error;
 };
 

@@ -8,6 +8,7 @@
 namespace {
 
 const QByteArray magic = "calculus-study journal 1\n";
+const QByteArray recordedMark = "recorded ";
 
 /// The end line carries the count and a sum of the lines before it, so that
 /// a note the system wrote only in part is never taken for a whole one.
@@ -18,19 +19,23 @@ QByteArray endLine(const QByteArray &body, int count)
 
 } // namespace
 
-bool RecordJournal::note(const std::vector<Entry> &entries, QString &reason)
+bool RecordJournal::note(const std::vector<Entry> &entries, QString &reason, const QByteArray &recorded)
 {
+    // The name goes first: the clear of a whole record cuts the note off
+    // after it in one step, so no end finds the note gone and the name not
+    // yet there.
+    const QByteArray name = recorded.isEmpty() ? QByteArray() : recordedMark + recorded + '\n';
     QByteArray body = magic;
     for (const Entry &e : entries)
         body += QByteArray::number(e.length) + ' ' + QByteArray::number(e.identity.device) + ' '
                 + QByteArray::number(e.identity.file) + ' ' + e.path.toUtf8().toPercentEncoding() + '\n';
-    const QByteArray bytes = body + endLine(body, int(entries.size()));
+    const QByteArray bytes = name + body + endLine(body, int(entries.size()));
     const bool made = !QFileInfo::exists(m_path);
     oscalls::PathFile file;
     if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
         return false;
-    // The note is empty whenever no command runs; whatever an interrupted
-    // clear left goes first.
+    // Between commands the journal holds nothing or the last whole record's
+    // name; that, or whatever an interrupted clear left, goes first.
     if (file.size() > 0 && !oscalls::truncate(file, 0, reason))
         return false;
     if (!oscalls::writeAll(file, bytes, reason))
@@ -38,6 +43,7 @@ bool RecordJournal::note(const std::vector<Entry> &entries, QString &reason)
     if (!syncToDisk(file, reason))
         return false;
     m_pending = 1;
+    m_nameLength = name.size();
     // A journal made just now is found after a power cut only once its name is on the disk too.
     if (made && !syncFolderToDisk(QFileInfo(m_path).absolutePath())) {
         reason = QStringLiteral("its folder could not be written to the disk");
@@ -53,7 +59,7 @@ bool RecordJournal::pending() const
     return m_pending == 1;
 }
 
-bool RecordJournal::clear(QString &reason)
+bool RecordJournal::clear(QString &reason, bool whole)
 {
     if (!QFileInfo::exists(m_path)) {
         m_pending = 0;
@@ -62,16 +68,41 @@ bool RecordJournal::clear(QString &reason)
     oscalls::PathFile file;
     if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
         return false;
-    if (file.size() == 0) {
+    const qint64 keep = whole ? m_nameLength : 0;
+    m_nameLength = 0;
+    if (file.size() == keep) {
         m_pending = 0;
         return true;
     }
-    if (!oscalls::truncate(file, 0, reason))
+    if (!oscalls::truncate(file, keep, reason))
         return false;
     if (!syncToDisk(file, reason))
         return false;
     m_pending = 0;
     return true;
+}
+
+QByteArray RecordJournal::leadingName() const
+{
+    oscalls::PathFile file;
+    QString reason;
+    if (!oscalls::openRegularFile(file, m_path, QIODevice::ReadOnly, false, reason))
+        return QByteArray();
+    const QByteArray bytes = file.read(recordedMark.size() + 128);
+    const qsizetype end = bytes.indexOf('\n');
+    if (!bytes.startsWith(recordedMark) || end < 0)
+        return QByteArray();
+    return bytes.mid(recordedMark.size(), end - recordedMark.size());
+}
+
+QByteArray RecordJournal::recorded() const
+{
+    // Only a mark standing alone: one with a note after it names a record
+    // that was never made whole.
+    const QByteArray name = leadingName();
+    if (name.isEmpty() || QFileInfo(m_path).size() != recordedMark.size() + name.size() + 1)
+        return QByteArray();
+    return name;
 }
 
 std::vector<RecordJournal::Entry> RecordJournal::entries() const
@@ -80,7 +111,9 @@ std::vector<RecordJournal::Entry> RecordJournal::entries() const
     QString reason;
     if (!oscalls::openRegularFile(file, m_path, QIODevice::ReadOnly, false, reason))
         return {};
-    const QByteArray bytes = file.read(1 << 20);
+    QByteArray bytes = file.read(1 << 20);
+    if (bytes.startsWith(recordedMark))
+        bytes.remove(0, bytes.indexOf('\n') + 1);
     if (!bytes.startsWith(magic) || !bytes.endsWith('\n'))
         return {};
     const qsizetype endAt = bytes.lastIndexOf("\nend ", bytes.size() - 2);

@@ -29,9 +29,15 @@ public:
     QString path() const { return m_path; }
 
     /// Notes the files' lengths and syncs the note; false with the reason.
-    bool note(const std::vector<Entry> &entries, QString &reason);
+    /// `recorded` names the kept typing the record will hold (empty for none).
+    bool note(const std::vector<Entry> &entries, QString &reason, const QByteArray &recorded = QByteArray());
     /// The noted record is whole on the disk, or taken back: the note goes.
-    bool clear(QString &reason);
+    /// With `whole`, the name the note gave the kept typing stays, so that a
+    /// start after a kill that came before the typing was let go does not
+    /// give back as unrecorded what the files already hold.
+    bool clear(QString &reason, bool whole = false);
+    /// The name a whole record's clear left; empty when there is none.
+    QByteArray recorded() const;
     /// The entries a note holds; none when there is no whole note (a note cut
     /// short was never followed by an append).
     std::vector<Entry> entries() const;
@@ -43,6 +49,10 @@ public:
     bool rollBack(QString &reason);
 
 private:
+    /// The name at the head of the file, with or without a note after it.
+    QByteArray leadingName() const;
+
     QString m_path;
     mutable int m_pending = -1; // -1 until the file was read or written
+    qint64 m_nameLength = 0;    // of the name at the head of the last note
 };

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +44,12 @@ bool replaceFileWith(const QString &path, const QByteArray &bytes, QString &reas
         return false;
     file.close();
     return oscalls::rename(fresh, path, reason);
+}
+
+/// The typing begun at `typed` (as the file spells it) that reads `text`.
+QByteArray nameOf(const QByteArray &typed, const QString &text)
+{
+    return QCryptographicHash::hash(typed + '\n' + text.toUtf8(), QCryptographicHash::Sha1).toHex();
 }
 
 } // namespace
@@ -162,6 +169,13 @@ void AnswerRecovery::discard()
         fail(m_path, QStringLiteral("it cannot be removed (%1)").arg(reason));
 }
 
+QByteArray AnswerRecovery::keptName() const
+{
+    if (!m_lock || m_typedText.isEmpty() || m_latest.trimmed().isEmpty())
+        return QByteArray();
+    return nameOf(m_typedText.toUtf8(), m_latest);
+}
+
 bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &folderKey)
 {
     oscalls::PathFile file;
@@ -176,12 +190,15 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &
     if (bytes.startsWith(magic)) {
         const qsizetype end = bytes.indexOf("\n\n", magic.size() - 1);
         if (end > 0) {
+            QByteArray typed;
             for (const QByteArray &field : bytes.mid(magic.size(), end - magic.size()).split('\n')) {
                 const qsizetype space = field.indexOf(' ');
                 const QByteArray key = field.left(space);
                 const QString value = QString::fromUtf8(space < 0 ? QByteArray() : field.mid(space + 1));
-                if (key == "typed")
+                if (key == "typed") {
+                    typed = field.mid(space + 1);
                     left.typed = QDateTime::fromString(value, Qt::ISODate);
+                }
                 else if (key == "assignment")
                     left.assignment = value;
                 else if (key == "under")
@@ -192,8 +209,10 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &
                     left.folder = value;
             }
             left.text = utf8.decode(bytes.mid(end + 2));
-            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty())
+            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty()) {
+                left.kept = nameOf(typed, left.text);
                 return true;
+            }
         }
     } else if (bytes.startsWith(magicV1)) {
         const qsizetype end = bytes.indexOf('\n', magicV1.size());

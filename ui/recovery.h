@@ -42,6 +42,7 @@ public:
         QString folder;       // the output folder it was typed for; empty when the file did not say
         bool readable = true; // false: the file was not one this program wrote whole
         QString setAside;     // where an unreadable file was moved to (empty when it stayed)
+        QByteArray kept;      // names this typing as keptName() did in its window
     };
 
     /// Recovery kept in a file of this window's own in `folder`, locked at once.
@@ -55,6 +56,9 @@ public:
     void keepNow(const QString &text);
     /// The box holds nothing unrecorded any more.
     void discard();
+    /// A name for the typing kept now (when it was begun and what it is), for
+    /// a record that holds it to leave behind; empty when nothing is kept.
+    QByteArray keptName() const;
     /// Takes over text left for the output folder `folderKey` (or named
     /// `folder`) by a window that is gone (its lock stale); false when there
     /// is none. A live window's file, and one typed for another folder, is

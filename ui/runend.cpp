@@ -67,6 +67,12 @@ void QueryForm::restoreUnrecordedAnswer()
     AnswerRecovery::LeftOver left;
     if (!recovery->takeLeftOver(left, outputFolderKey, outputFolderName))
         return;
+    // Killed after its record was whole but before the typing was let go:
+    // it is in the files, and recording it again would make a second copy.
+    if (left.readable && recordLedger && recordLedger->recorded.contains(left.kept)) {
+        recovery->discard();
+        return;
+    }
     setBoxText(txt_answer, left.text);
     if (!left.readable) {
         platform.message(
@@ -119,6 +125,11 @@ void QueryForm::keepTypingNow()
 {
     if (recovery && !ended)
         recovery->keepNow(boxText(txt_answer));
+}
+
+QByteArray QueryForm::keptTypingName() const
+{
+    return recovery ? recovery->keptName() : QByteArray();
 }
 
 void QueryForm::keepWorkBeforeSuddenEnd()
