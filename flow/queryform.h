@@ -231,6 +231,8 @@ private:
     /// (none when empty), after cutting back what unfinished records left in
     /// that journal and in `orphanJournals`.
     void openRecordLedger(const QString &journalPath, const QStringList &orphanJournals);
+    /// Tells the student of files a roll-back left as they were, being replaced since.
+    void tellLeftUncut(const QStringList &paths);
     /// Ends the ledger at the end of the run; its journal goes when it notes nothing.
     void closeRecordLedger();
     /// The answer box's typing goes to the recovery file at once.

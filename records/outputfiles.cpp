@@ -6,6 +6,8 @@
 #include "platform/oscalls.h"
 #include "platform/platform.h"
 
+#include <QDir>
+
 #include <cmath>
 
 using namespace recordformat;
@@ -35,6 +37,7 @@ void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &
 {
     recordLedger = std::make_unique<RecordLedger>();
     QStringList problems;
+    QStringList leftUncut;
     for (const QString &orphan : orphanJournals) {
         RecordJournal journal(orphan);
         if (const QByteArray kept = journal.recorded(); !kept.isEmpty())
@@ -44,7 +47,9 @@ void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &
             oscalls::remove(orphan, reason);
         else
             problems.append(reason);
+        leftUncut += journal.takeLeftUncut();
     }
+    tellLeftUncut(leftUncut);
     // The folder's own journal is rolled back by the first record files
     // opened (the header record), before anything is appended.
     if (!journalPath.isEmpty()) {
@@ -93,7 +98,22 @@ bool QueryForm::writeHeaderRecord(const QString &heading)
         platform.message(files.error());
         return false;
     }
+    // The folder's own journal was rolled back as the header's files opened.
+    if (recordLedger->journal)
+        tellLeftUncut(recordLedger->journal->takeLeftUncut());
     return true;
+}
+
+void QueryForm::tellLeftUncut(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    QStringList shown;
+    for (const QString &path : paths)
+        shown.append(QDir::toNativeSeparators(path));
+    platform.message(QStringLiteral("A record that an earlier window left unfinished may be in these files, which "
+                                    "were replaced since, so they were left as they are:\n\n%1")
+                         .arg(shown.join(QLatin1Char('\n'))));
 }
 
 void QueryForm::writeHeaderLines(RecordFiles &files, int index)

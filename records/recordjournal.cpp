@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 const QByteArray magic = "calculus-study journal 1\n";
@@ -151,8 +153,15 @@ bool RecordJournal::rollBack(QString &reason)
     for (const Entry &e : noted) {
         // Only the very file noted, and only what was added after the note:
         // a file replaced or cut by something else since is left as it is.
-        if (oscalls::identityAt(e.path) != e.identity)
+        // Its file number says which file it is: another computer on a
+        // shared home, or a stick plugged in again, sees another device.
+        const oscalls::Identity now = oscalls::identityAt(e.path);
+        const auto sameFile = [&e](const oscalls::Identity &id) { return id.known && id.file == e.identity.file; };
+        if (!sameFile(now)) {
+            if (now.known && QFileInfo(e.path).size() > e.length)
+                m_leftUncut.append(e.path);
             continue;
+        }
         oscalls::PathFile file;
         QString why;
         if (!oscalls::openRegularFile(file, e.path, QIODevice::WriteOnly | QIODevice::Append, false, why)) {
@@ -161,7 +170,7 @@ bool RecordJournal::rollBack(QString &reason)
             continue;
         }
         qint64 length = -1;
-        if (oscalls::identityOf(file, &length) != e.identity || length <= e.length)
+        if (!sameFile(oscalls::identityOf(file, &length)) || length <= e.length)
             continue;
         if (!oscalls::truncate(file, e.length, why) || !syncToDisk(file, why)) {
             allCut = false;
@@ -171,4 +180,9 @@ bool RecordJournal::rollBack(QString &reason)
     if (!allCut)
         return false;
     return clear(reason);
+}
+
+QStringList RecordJournal::takeLeftUncut()
+{
+    return std::exchange(m_leftUncut, QStringList());
 }

@@ -43,10 +43,13 @@ public:
     std::vector<Entry> entries() const;
     /// True when a note waits to be cleared or rolled back.
     bool pending() const;
-    /// Cuts every noted file that is still the file noted, and at least as
-    /// long, back to its length, synced, then clears the note; false (the
-    /// note kept) when a cut failed. A file that changed is never cut.
+    /// Cuts every noted file that is still the file noted (the same file
+    /// number), and longer, back to its length, synced, then clears the note;
+    /// false (the note kept) when a cut failed. A file replaced is never cut.
     bool rollBack(QString &reason);
+    /// Files a roll-back left as they are because another file now stands at
+    /// the noted path, longer than noted: part of a record may be in them.
+    QStringList takeLeftUncut();
 
 private:
     /// The name at the head of the file, with or without a note after it.
@@ -55,4 +58,5 @@ private:
     QString m_path;
     mutable int m_pending = -1; // -1 until the file was read or written
     qint64 m_nameLength = 0;    // of the name at the head of the last note
+    QStringList m_leftUncut;
 };

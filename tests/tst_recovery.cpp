@@ -753,16 +753,24 @@ void RecoveryTest::locksLeftBehind_data()
     QTest::addColumn<QString>("host"); // "" for this computer
     QTest::addColumn<QString>("pid");  // "gone", "own", "alive" or a number
     QTest::addColumn<int>("age");      // seconds since the last refresh
-    QTest::addColumn<bool>("sameKey"); // the folder's own lock, or another key naming it
+    // The folder's own lock (""), or another key naming it, whose window was
+    // writing a record when it stopped: its journal notes the master as that
+    // computer saw it ("device": another device number, the same file), or the
+    // master was replaced by a copy since ("replaced").
+    QTest::addColumn<QString>("journal");
     QTest::addColumn<bool>("taken");
-    QTest::newRow("another computer's lock, refreshed just now, holds") << "lab-pc-7" << "4242" << 5 << true << false;
-    QTest::newRow("another computer's lock, 3 minutes old, is taken over") << "lab-pc-7" << "4242" << 180 << true << true;
-    QTest::newRow("a process gone from this computer") << "" << "gone" << 5 << true << true;
-    QTest::newRow("this process's own id, left by an earlier one") << "" << "own" << 5 << true << true;
-    QTest::newRow("a process alive on this computer holds") << "" << "alive" << 5 << true << false;
+    QTest::newRow("another computer's lock, refreshed just now, holds") << "lab-pc-7" << "4242" << 5 << "" << false;
+    QTest::newRow("another computer's lock, 3 minutes old, is taken over") << "lab-pc-7" << "4242" << 180 << "" << true;
+    QTest::newRow("a process gone from this computer") << "" << "gone" << 5 << "" << true;
+    QTest::newRow("this process's own id, left by an earlier one") << "" << "own" << 5 << "" << true;
+    QTest::newRow("a process alive on this computer holds") << "" << "alive" << 5 << "" << false;
     QTest::newRow("another computer sees other device numbers: its fresh lock holds")
-        << "lab-pc-7" << "4242" << 5 << false << false;
-    QTest::newRow("... and its stale one goes, with its unfinished record") << "lab-pc-7" << "4242" << 180 << false << true;
+        << "lab-pc-7" << "4242" << 5 << "device" << false;
+    QTest::newRow("... and its stale one goes, with its unfinished record") << "lab-pc-7" << "4242" << 180 << "device" << true;
+    QTest::newRow("... but a master replaced since is left as it is, and the student told")
+        << "lab-pc-7" << "4242" << 180 << "replaced" << true;
+    QTest::newRow("... and when the cut fails, the student is told, and later records are never cut for it")
+        << "lab-pc-7" << "4242" << 180 << "uncuttable" << true;
 }
 
 void RecoveryTest::locksLeftBehind()
@@ -770,8 +778,9 @@ void RecoveryTest::locksLeftBehind()
     QFETCH(QString, host);
     QFETCH(QString, pid);
     QFETCH(int, age);
-    QFETCH(bool, sameKey);
+    QFETCH(QString, journal);
     QFETCH(bool, taken);
+    const bool sameKey = journal.isEmpty();
     const QString locks = data->filePath(QStringLiteral("locks"));
     const QString out = childOut();
     // A window that starts and leaves its lock and journal as a killed one would.
@@ -799,21 +808,52 @@ void RecoveryTest::locksLeftBehind()
     QVERIFY(plantLock(lock, host.isEmpty() ? QSysInfo::machineHostName() : host, owner, name, age));
     if (!sameKey) {
         // That window was writing a record when it stopped: its journal notes the master's length before.
-        QVERIFY(writeBytes(out + QStringLiteral("/masterFile.txt"), header + "half a record"));
-        RecordJournal journal(locks + QStringLiteral("/folder-elsewhere.journal"));
-        QString reason;
         const QString master = out + QStringLiteral("/masterFile.txt");
-        QVERIFY(journal.note({{master, oscalls::identityAt(master), header.size()}}, reason));
+        QVERIFY(writeBytes(master, header + "half a record"));
+        oscalls::Identity seen = oscalls::identityAt(master);
+        seen.device += 1;
+        RecordJournal notes(locks + QStringLiteral("/folder-elsewhere.journal"));
+        QString reason;
+        QVERIFY(notes.note({{master, seen, header.size()}}, reason));
+        if (journal == QLatin1String("replaced")) {
+            QVERIFY(writeBytes(master + QStringLiteral(".copy"), header + "half a record"));
+            QVERIFY(QFile::remove(master) && QFile::rename(master + QStringLiteral(".copy"), master));
+        }
     }
+
+    const bool uncuttable = journal == QLatin1String("uncuttable");
+    if (uncuttable) {
+        oscalls::setFaultInjector([](oscalls::Io operation, const QString &path) {
+            return operation == oscalls::Io::Truncate && path.endsWith(QLatin1String("masterFile.txt"));
+        });
+        RecoveringRun failing(folder(), out);
+        QVERIFY(failing.start());
+        oscalls::setFaultInjector(nullptr);
+        QCOMPARE(failing.platform.messages.size(), 1);
+        QVERIFY2(failing.platform.messages.first().startsWith(
+                     QStringLiteral("A record that an earlier window left unfinished could not be cut off")),
+                 qPrintable(failing.platform.messages.first()));
+        QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"));
+        failing.form->close();
+    }
+    const QByteArray beforeNext = bytesOf(out + QStringLiteral("/masterFile.txt"));
 
     RecoveringRun next(folder(), out);
     if (!taken)
         next.platform.answers[3] = QString(); // refused: the student gives up
     QCOMPARE(next.start(), taken);
     if (taken) {
-        QCOMPARE(next.platform.messages, QStringList());
+        const bool replaced = journal == QLatin1String("replaced");
+        QCOMPARE(next.platform.messages,
+                 replaced ? QStringList{QStringLiteral("A record that an earlier window left unfinished may be in "
+                                                       "these files, which were replaced since, so they were left "
+                                                       "as they are:\n\n")
+                                        + QDir::toNativeSeparators(out + QStringLiteral("/masterFile.txt"))}
+                          : QStringList());
         QVERIFY(!QFileInfo::exists(locks + QStringLiteral("/folder-elsewhere.lock")));
-        QVERIFY(!bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"));
+        QCOMPARE(bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"), replaced || uncuttable);
+        if (uncuttable) // the window that could not cut wrote its header after the half record: it stays
+            QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).startsWith(beforeNext));
     } else {
         QCOMPARE(next.platform.messages.size(), 1);
         QVERIFY2(next.platform.messages.first().contains(
