@@ -339,8 +339,8 @@ void CommandsTest::syncedBeforeReturn_data()
     QTest::newRow("Save as Notes") << 2 << QStringList{journal, master, send, notes, journal};
     QTest::newRow("display SEND file writes nothing") << 3 << QStringList();
     QTest::newRow("Next Question writes nothing") << 4 << QStringList();
-    QTest::newRow("typing kept before the record's first byte")
-        << 5 << QStringList{QStringLiteral("recovery"), journal, master, send, journal};
+    QTest::newRow("typing kept, its new name too, before the record's first byte")
+        << 5 << QStringList{QStringLiteral("recovery"), QStringLiteral("recovery folder"), journal, master, send, journal};
     QTest::newRow("take-back: SEND emptied while the box waits, master cut")
         << 6 << QStringList{journal, master, journal};
     QTest::newRow("next start: an unfinished record cut off, then the header")
@@ -404,6 +404,7 @@ void CommandsTest::syncedBeforeReturn()
     for (const QString &name : run->platform.syncs)
         names << (name.endsWith(QLatin1String(".journal")) ? QStringLiteral("journal")
                   : name.startsWith(QLatin1String("answer-")) ? QStringLiteral("recovery")
+                  : name == QFileInfo(recovery.path()).fileName() ? QStringLiteral("recovery folder")
                                                                : name);
     QCOMPARE(names, synced);
     if (command == 1 || command == 2) // each file synced after its last byte

@@ -43,7 +43,15 @@ bool replaceFileWith(const QString &path, const QByteArray &bytes, QString &reas
     if (!syncToDisk(file, reason))
         return false;
     file.close();
-    return oscalls::rename(fresh, path, reason);
+    if (!oscalls::rename(fresh, path, reason))
+        return false;
+    // The new name is on the disk only with its folder: without this a power
+    // cut could leave the old text, or none, after a record was cut off.
+    if (!syncFolderToDisk(QFileInfo(path).absolutePath())) {
+        reason = QStringLiteral("its folder could not be written to the disk");
+        return false;
+    }
+    return true;
 }
 
 /// The typing begun at `typed` (as the file spells it) that reads `text`.
