@@ -8,6 +8,7 @@
 #else
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -47,12 +48,16 @@ namespace {
 int wakeFds[2] = {-1, -1};
 
 // Only a write may be done inside a signal handler; the event loop reads
-// the byte and does the real work.
+// the byte and does the real work. The socket does not block, so a flood of
+// signals after the first cannot stop the handler inside a full buffer, and
+// errno is given back to the code the signal interrupted.
 extern "C" void endSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     const ssize_t ignored = ::write(wakeFds[0], &byte, 1);
     (void)ignored;
+    errno = savedErrno;
 }
 } // namespace
 
@@ -66,6 +71,7 @@ void onEndRequested(std::function<void()> handler)
         return;
     for (const int fd : wakeFds)
         ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC);
+    ::fcntl(wakeFds[0], F_SETFL, ::fcntl(wakeFds[0], F_GETFL) | O_NONBLOCK);
     auto *notifier = new QSocketNotifier(wakeFds[1], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier] {
         char byte;
