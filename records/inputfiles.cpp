@@ -79,6 +79,11 @@ QString NativePath::shown() const
 
 QString NativePath::name() const
 {
+    // A last part that is a plain name stays the last part once cleaned;
+    // only ".", ".." or a trailing separator need the whole path cleaned.
+    const QByteArray last = m_native.mid(m_native.lastIndexOf('/') + 1);
+    if (!last.isEmpty() && last != "." && last != "..")
+        return QFile::decodeName(last);
     const QByteArray c = cleaned().m_native;
     return QFile::decodeName(c.mid(c.lastIndexOf('/') + 1));
 }

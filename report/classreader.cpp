@@ -287,12 +287,18 @@ private:
     /// The record files of a folder, master file first.
     std::vector<NativePath> recordFilesIn(const NativePath &folder, const std::vector<NativePath> &names)
     {
+        // Each name is decoded once, not at every comparison of the sort.
+        std::vector<std::pair<int, NativePath>> ranked;
+        for (const NativePath &name : names) {
+            const QString shown = name.name();
+            if (ClassReader::isRecordFileName(shown))
+                ranked.emplace_back(fileRank(shown), folder / name);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
         std::vector<NativePath> files;
-        for (const NativePath &name : names)
-            if (ClassReader::isRecordFileName(name.name()))
-                files.push_back(folder / name);
-        std::stable_sort(files.begin(), files.end(),
-                         [](const NativePath &a, const NativePath &b) { return fileRank(a.name()) < fileRank(b.name()); });
+        files.reserve(ranked.size());
+        for (auto &r : ranked)
+            files.push_back(std::move(r.second));
         return files;
     }
 
