@@ -399,14 +399,28 @@ private:
 
 } // namespace
 
+namespace {
+
+/// Where "&#" next stands from `from` on, or -1. Every text read passes
+/// here: a search for one character runs many at once, one for two does not.
+qsizetype referenceAt(QStringView text, qsizetype from)
+{
+    for (qsizetype at = text.indexOf(u'&', from); at >= 0; at = text.indexOf(u'&', at + 1))
+        if (at + 1 < text.size() && text[at + 1] == u'#')
+            return at;
+    return -1;
+}
+
+} // namespace
+
 QString withReferencesResolved(const QString &text)
 {
-    qsizetype at = text.indexOf(QLatin1String("&#"));
+    qsizetype at = referenceAt(text, 0);
     if (at < 0)
         return text;
     QString out;
     qsizetype done = 0;
-    for (; at >= 0; at = text.indexOf(QLatin1String("&#"), at + 1)) {
+    for (; at >= 0; at = referenceAt(text, at + 1)) {
         const qsizetype end = text.indexOf(QLatin1Char(';'), at + 2);
         if (end < 0 || end - at > 9)
             continue;
