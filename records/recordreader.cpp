@@ -13,7 +13,6 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
-#include <deque>
 #include <limits>
 
 namespace {
@@ -56,12 +55,9 @@ bool isDateAt(QByteArrayView s, qsizetype from)
 
 bool isBlanks(QByteArrayView s, qsizetype count)
 {
-    if (s.size() < count)
-        return false;
-    for (qsizetype i = 0; i < count; ++i)
-        if (s.at(i) != ' ')
-            return false;
-    return true;
+    static constexpr char blanks[] = "                                                                ";
+    static_assert(sizeof blanks - 1 >= timeIndent && sizeof blanks - 1 >= noteTrailerBlanks);
+    return s.size() >= count && std::memcmp(s.data(), blanks, size_t(count)) == 0;
 }
 
 /// The indent and the time.
@@ -77,19 +73,16 @@ bool isDateTimeLine(QByteArrayView s)
            && isTimeAt(s, timeIndent + 10);
 }
 
-QByteArrayView bytesOf(QLatin1String s)
+// Every line is tried against a label or two: the lengths tell most apart
+// before a byte is compared.
+inline bool startsWith(QByteArrayView line, QLatin1String label)
 {
-    return QByteArrayView(s.data(), s.size());
+    return line.size() >= label.size() && std::memcmp(line.data(), label.data(), size_t(label.size())) == 0;
 }
 
-bool startsWith(QByteArrayView line, QLatin1String label)
+inline bool is(QByteArrayView line, QLatin1String label)
 {
-    return line.startsWith(bytesOf(label));
-}
-
-bool is(QByteArrayView line, QLatin1String label)
-{
-    return line == bytesOf(label);
+    return line.size() == label.size() && std::memcmp(line.data(), label.data(), size_t(label.size())) == 0;
 }
 
 /// Strict check of UTF-8; stops at the first fault, which in a file of the
@@ -160,8 +153,22 @@ const std::array<unsigned char, 256> &byteKinds(bool utf8)
     return utf8 ? u8 : cp;
 }
 
-// Eight bytes at a time: the common case, plain ASCII text, is passed over
-// a word at a time; a word that holds anything else is looked at bytewise.
+#ifdef __SSE2__
+/// One bit for each of the sixteen bytes at `p` the line splitter must look
+/// at: below 0x20 (line ends, controls, the tab), 0x7F, and in Windows-1252
+/// 0x80 to 0x9F, in UTF-8 the lead byte 0xC2 of a C1 control.
+inline unsigned stopsIn16(const char *p, bool utf8)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
+    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
+    const __m128i high = utf8 ? _mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xC2)))
+                              : _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)));
+    return unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(below, del), high)));
+}
+#else
+// Eight bytes at a time where sixteen are not: plain text is passed over a
+// word at a time; a word that holds anything else is looked at bytewise.
 constexpr quint64 ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
 
 quint64 wordAt(const char *p)
@@ -177,28 +184,17 @@ bool hasZeroByte(quint64 w)
 }
 
 /// True when every byte of `w` is printable ASCII (0x20 to 0x7E).
-inline bool isPrintableAscii(quint64 w)
+bool isPrintableAscii(quint64 w)
 {
     return (w & highs) == 0 && ((w - ones * 0x20) & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F));
 }
 
 /// True when no byte of `w` is below 0x20, 0x7F or 0x80 to 0x9F: in
 /// Windows-1252, a word of characters that end no line and are no control.
-inline bool isPlainCp1252(quint64 w)
+bool isPlainCp1252(quint64 w)
 {
     return ((w - ones * 0x20) & ~w & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F))
            && !hasZeroByte((w & (ones * 0xE0)) ^ highs);
-}
-
-#ifdef __SSE2__
-/// isPlainCp1252 for sixteen bytes at once.
-inline bool isPlainCp1252x16(const char *p)
-{
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
-    const __m128i c1 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)));
-    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(below, del), c1)) == 0;
 }
 #endif
 
@@ -210,93 +206,117 @@ class LineWindow
 {
 public:
     LineWindow(const QByteArray &bytes, qsizetype from, bool utf8)
-        : m_bytes(bytes), m_pos(from), m_utf8(utf8), m_kinds(byteKinds(utf8))
+        : m_data(bytes.constData()), m_size(bytes.size()), m_pos(from), m_utf8(utf8), m_kinds(byteKinds(utf8)),
+          m_ring(16)
     {
     }
 
     /// True when line `i` exists (made now if needed).
     bool has(size_t i)
     {
-        if (i < m_base)
-            return false; // dropped: the parser never looks back there
-        while (i >= m_base + m_lines.size())
-            if (!makeLine())
-                return false;
-        return true;
+        // The parser asks for lines it holds far more often than for new ones.
+        return i - m_base < m_count /* unsigned: false below m_base too */ || (i >= m_base && makeLines(i));
     }
-    const Line &line(size_t i) { return has(i) ? m_lines[i - m_base] : m_none; }
+    const Line &line(size_t i) { return has(i) ? m_ring[i & m_mask] : m_none; }
     QByteArrayView text(size_t i)
     {
         const Line &l = line(i);
-        return QByteArrayView(m_bytes.constData() + l.begin, l.end - l.begin);
+        return QByteArrayView(m_data + l.begin, l.end - l.begin);
     }
     /// The parser will not look before line `i` again; the suspect lines
     /// among those dropped are counted.
     void dropBefore(size_t i)
     {
-        while (m_base < i && !m_lines.empty()) {
-            const Line &l = m_lines.front();
+        while (m_base < i && m_count > 0) {
+            const Line &l = m_ring[m_base & m_mask];
             if (l.suspect && m_suspectLines++ == 0)
                 m_firstSuspect = l.number;
-            m_lines.pop_front();
             ++m_base;
+            --m_count;
         }
     }
     void clearSuspect(size_t i)
     {
         if (has(i))
-            m_lines[i - m_base].suspect = false;
+            m_ring[i & m_mask].suspect = false;
     }
     int lastNumber() const { return m_number - 1; }
     int suspectLines() const { return m_suspectLines; }
     int firstSuspect() const { return m_firstSuspect; }
 
 private:
+    bool makeLines(size_t i)
+    {
+        while (i >= m_base + m_count)
+            if (!makeLine())
+                return false;
+        return true;
+    }
     bool makeLine();
+    /// Line m_base + m_count, after the others.
+    void push(const Line &line)
+    {
+        if (m_count == m_ring.size()) {
+            // The parser holds a record's few lines at a time; the ring
+            // grows only for a record of very many lines before its text.
+            std::vector<Line> bigger(m_ring.size() * 2);
+            const size_t mask = bigger.size() - 1;
+            for (size_t k = m_base; k < m_base + m_count; ++k)
+                bigger[k & mask] = m_ring[k & m_mask];
+            m_ring.swap(bigger);
+            m_mask = mask;
+        }
+        m_ring[(m_base + m_count) & m_mask] = line;
+        ++m_count;
+    }
 
-    const QByteArray &m_bytes;
+    const char *m_data;
+    qsizetype m_size;
     qsizetype m_pos;
     bool m_utf8;
     const std::array<unsigned char, 256> &m_kinds;
-    std::deque<Line> m_lines;
-    size_t m_base = 0;
+    std::vector<Line> m_ring; ///< line i at i & m_mask, for i from m_base on
+    size_t m_mask = 15;
+    size_t m_base = 0, m_count = 0;
     int m_number = 1;
     int m_suspectLines = 0, m_firstSuspect = 0;
     Line m_none;
 };
 
-bool LineWindow::makeLine()
+Q_NEVER_INLINE bool LineWindow::makeLine()
 {
-    const auto *data = reinterpret_cast<const unsigned char *>(m_bytes.constData());
-    const qsizetype size = m_bytes.size();
+    const auto *data = reinterpret_cast<const unsigned char *>(m_data);
+    const qsizetype size = m_size;
     if (m_pos >= size)
         return false;
     qsizetype p = m_pos;
     bool suspect = false;
-    const char *bytes = m_bytes.constData();
-    bool ended = false;
-    while (p < size && !ended) {
+    // Only a byte the splitter must look at stops the scan: plain text is
+    // passed over sixteen (or eight) bytes at a time.
+    for (;;) {
 #ifdef __SSE2__
-        if (!m_utf8) {
-            while (p + 16 <= size && isPlainCp1252x16(bytes + p))
+        if (p + 16 <= size) {
+            const unsigned stops = stopsIn16(m_data + p, m_utf8);
+            if (stops == 0) {
                 p += 16;
+                continue;
+            }
+            p += __builtin_ctz(stops);
         }
-#endif
-        if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(bytes + p)) : isPlainCp1252(wordAt(bytes + p)))) {
+#else
+        if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(m_data + p)) : isPlainCp1252(wordAt(m_data + p)))) {
             p += 8;
             continue;
         }
-        for (const qsizetype stop = std::min(size, p + 8); p < stop; ++p) {
-            const unsigned char kind = m_kinds[data[p]];
-            if (kind == Ordinary)
-                continue;
-            if (kind == LineEnd) {
-                ended = true;
-                break;
-            }
-            if (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
-                suspect = true;
-        }
+#endif
+        if (p >= size)
+            break;
+        const unsigned char kind = m_kinds[data[p]];
+        if (kind == LineEnd)
+            break;
+        if (kind != Ordinary && (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0)))
+            suspect = true;
+        ++p;
     }
     Line line{m_pos, p, m_number++, suspect};
     m_pos = p + 1;
@@ -304,15 +324,15 @@ bool LineWindow::makeLine()
         ++m_pos;
     // A note leaves the SEND and notes files' line open after its closing
     // separator and 7 blanks; the next record continues it.
-    const QByteArrayView text(m_bytes.constData() + line.begin, line.end - line.begin);
+    const QByteArrayView text(m_data + line.begin, line.end - line.begin);
     if (text.size() >= trailerSize && startsWith(text, closingSeparator)
         && isBlanks(text.sliced(closingSeparator.size()), noteTrailerBlanks)) {
-        m_lines.push_back({line.begin, line.begin + closingSeparator.size(), line.number, false});
+        push({line.begin, line.begin + closingSeparator.size(), line.number, false});
         line.begin += trailerSize;
         if (line.begin == line.end)
             return true;
     }
-    m_lines.push_back(line);
+    push(line);
     return true;
 }
 
@@ -354,45 +374,59 @@ private:
     int m_daysPassed = 0;
 };
 
-/// The characters of bytes [begin, end), every line ending made CR LF as
-/// the program writes it.
-/// True when bytes [p, p + n) read the same in Latin-1 as in Windows-1252
-/// (no byte 0x80 to 0x9F) and every line ending in them is CR LF already.
-bool isPlainLatin1(const char *p, qsizetype n)
+/// Windows-1252 bytes as characters into `out`, one for each byte, in one
+/// pass; false when a line ending other than CR LF stands among them (it
+/// becomes two characters, so the caller takes the general way).
+bool decodeCrLfText(const unsigned char *in, qsizetype n, char16_t *out)
 {
-    qsizetype i = 0;
-    while (i < n) {
-        if (i + 8 <= n) {
-            const quint64 w = wordAt(p + i);
-            if (hasZeroByte((w & (ones * 0xE0)) ^ highs))
-                return false;
-            if (!hasZeroByte(w ^ (ones * '\r')) && !hasZeroByte(w ^ (ones * '\n'))) {
-                i += 8;
+    const auto &table = cp1252Table();
+    bool afterCr = false; // the byte before was CR: this one must be LF
+    qsizetype k = 0;
+    while (k < n) {
+#ifdef __SSE2__
+        // Sixteen bytes at once when none is 0x80 to 0x9F and every CR in
+        // them is followed by LF: they stand for themselves, widened.
+        if (k + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + k));
+            const unsigned c1 = unsigned(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)))));
+            const unsigned cr = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+            const unsigned lf = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+            if (c1 == 0 && (((cr << 1) | unsigned(afterCr)) & 0xFFFF) == lf) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k + 8), _mm_unpackhi_epi8(v, zero));
+                afterCr = (cr >> 15) != 0;
+                k += 16;
                 continue;
             }
         }
-        for (const qsizetype stop = std::min(n, i + 8); i < stop; ++i) {
-            const unsigned char c = static_cast<unsigned char>(p[i]);
-            if ((c & 0xE0) == 0x80)
+#endif
+        for (const qsizetype stop = std::min(n, k + 16); k < stop; ++k) {
+            const unsigned char b = in[k];
+            if (afterCr != (b == '\n'))
                 return false;
-            if (c == '\r') {
-                if (i + 1 >= n || p[i + 1] != '\n')
-                    return false;
-                ++i;
-            } else if (c == '\n') {
+            if (b == '\r' && k + 1 == n)
                 return false;
-            }
+            afterCr = b == '\r';
+            out[k] = table[b];
         }
     }
-    return true;
+    return !afterCr;
 }
 
+/// The characters of bytes [begin, end), every line ending made CR LF as
+/// the program writes it.
 QString Parser::decode(qsizetype begin, qsizetype end) const
 {
     if (end <= begin)
         return QString();
-    if (!m_utf8 && isPlainLatin1(m_bytes.constData() + begin, end - begin))
-        return QString::fromLatin1(m_bytes.constData() + begin, end - begin);
+    if (!m_utf8) {
+        QString plain(end - begin, Qt::Uninitialized);
+        if (decodeCrLfText(reinterpret_cast<const unsigned char *>(m_bytes.constData()) + begin, end - begin,
+                           reinterpret_cast<char16_t *>(plain.data())))
+            return plain;
+    }
     QString raw;
     if (m_utf8)
         raw = QString::fromUtf8(m_bytes.constData() + begin, end - begin);
