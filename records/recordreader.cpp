@@ -465,8 +465,10 @@ QString Parser::decode(qsizetype begin, qsizetype end) const
 QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
 {
     constexpr qsizetype largestKept = 64 * 1024, cacheBytes = 8 * 1024 * 1024;
-    thread_local QHash<QByteArray, QString> cache;
+    // The same bytes read as UTF-8 are other characters.
+    thread_local QHash<QByteArray, QString> caches[2];
     thread_local qsizetype cached = 0;
+    QHash<QByteArray, QString> &cache = caches[m_utf8];
     if (end - begin > largestKept)
         return decode(begin, end);
     const QByteArray key = QByteArray::fromRawData(m_bytes.constData() + begin, end - begin);
@@ -474,7 +476,8 @@ QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
     if (it != cache.cend())
         return *it;
     if (cached > cacheBytes) {
-        cache.clear();
+        caches[0].clear();
+        caches[1].clear();
         cached = 0;
     }
     const QString text = decode(begin, end);
