@@ -157,14 +157,18 @@ const std::array<unsigned char, 256> &byteKinds(bool utf8)
 /// One bit for each of the sixteen bytes at `p` the line splitter must look
 /// at: below 0x20 (line ends, controls, the tab), 0x7F, and in Windows-1252
 /// 0x80 to 0x9F, in UTF-8 the lead byte 0xC2 of a C1 control.
-inline unsigned stopsIn16(const char *p, bool utf8)
+template <bool Utf8>
+inline unsigned stopsIn16(const char *p)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
-    const __m128i high = utf8 ? _mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xC2)))
-                              : _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)));
-    return unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(below, del), high)));
+    const __m128i zero = _mm_setzero_si128();
+    // Bits 5 and 6 clear: 0x00 to 0x1F and 0x80 to 0x9F.
+    const __m128i low = Utf8 ? _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), zero)
+                             : _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(0x60)), zero);
+    __m128i stops = _mm_or_si128(low, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+    if (Utf8)
+        stops = _mm_or_si128(stops, _mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xC2))));
+    return unsigned(_mm_movemask_epi8(stops));
 }
 #else
 // Eight bytes at a time where sixteen are not: plain text is passed over a
@@ -253,6 +257,10 @@ private:
         return true;
     }
     bool makeLine();
+    /// Where the line from `p` on ends (its line end, or the end of the
+    /// bytes); `suspect` is set when it holds a byte no line of the program holds.
+    template <bool Utf8>
+    qsizetype lineEnd(qsizetype p, bool &suspect) const;
     /// Line m_base + m_count, after the others.
     void push(const Line &line)
     {
@@ -283,20 +291,24 @@ private:
     Line m_none;
 };
 
-Q_NEVER_INLINE bool LineWindow::makeLine()
+template <bool Utf8>
+qsizetype LineWindow::lineEnd(qsizetype p, bool &suspect) const
 {
     const auto *data = reinterpret_cast<const unsigned char *>(m_data);
     const qsizetype size = m_size;
-    if (m_pos >= size)
-        return false;
-    qsizetype p = m_pos;
-    bool suspect = false;
     // Only a byte the splitter must look at stops the scan: plain text is
-    // passed over sixteen (or eight) bytes at a time.
+    // passed over thirty-two (or eight) bytes at a time.
     for (;;) {
 #ifdef __SSE2__
-        if (p + 16 <= size) {
-            const unsigned stops = stopsIn16(m_data + p, m_utf8);
+        if (p + 32 <= size) {
+            const unsigned stops = stopsIn16<Utf8>(m_data + p) | stopsIn16<Utf8>(m_data + p + 16) << 16;
+            if (stops == 0) {
+                p += 32;
+                continue;
+            }
+            p += __builtin_ctz(stops);
+        } else if (p + 16 <= size) {
+            const unsigned stops = stopsIn16<Utf8>(m_data + p);
             if (stops == 0) {
                 p += 16;
                 continue;
@@ -304,20 +316,30 @@ Q_NEVER_INLINE bool LineWindow::makeLine()
             p += __builtin_ctz(stops);
         }
 #else
-        if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(m_data + p)) : isPlainCp1252(wordAt(m_data + p)))) {
+        if (p + 8 <= size && (Utf8 ? isPrintableAscii(wordAt(m_data + p)) : isPlainCp1252(wordAt(m_data + p)))) {
             p += 8;
             continue;
         }
 #endif
         if (p >= size)
-            break;
+            return p;
         const unsigned char kind = m_kinds[data[p]];
         if (kind == LineEnd)
-            break;
+            return p;
         if (kind != Ordinary && (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0)))
             suspect = true;
         ++p;
     }
+}
+
+Q_NEVER_INLINE bool LineWindow::makeLine()
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(m_data);
+    const qsizetype size = m_size;
+    if (m_pos >= size)
+        return false;
+    bool suspect = false;
+    const qsizetype p = m_utf8 ? lineEnd<true>(m_pos, suspect) : lineEnd<false>(m_pos, suspect);
     Line line{m_pos, p, m_number++, suspect};
     m_pos = p + 1;
     if (p < size && data[p] == '\r' && p + 1 < size && data[p + 1] == '\n')
@@ -335,6 +357,44 @@ Q_NEVER_INLINE bool LineWindow::makeLine()
     push(line);
     return true;
 }
+
+/// Short texts that come back again and again (ratings, question keys,
+/// assignments): each is decoded once and kept in a table of recent ones, so
+/// that a record costs no allocation for them.
+class ShortTexts
+{
+public:
+    static constexpr qsizetype longest = 16;
+
+    /// The text of bytes [p, p + n), n at most `longest`, as `make` gives it;
+    /// `kind` tells apart what differs for the same bytes (the encoding, trimming).
+    template <typename Make>
+    const QString &get(const char *p, qsizetype n, unsigned kind, Make make)
+    {
+        quint64 a = 0, b = 0;
+        std::memcpy(&a, p, size_t(std::min<qsizetype>(n, 8)));
+        if (n > 8)
+            std::memcpy(&b, p + 8, size_t(n - 8));
+        const quint64 tag = quint64(n) | quint64(kind) << 8 | quint64(1) << 16;
+        const quint64 h = a * 0x9E3779B97F4A7C15ULL ^ b * 0xC2B2AE3D27D4EB4FULL ^ tag * 0x165667B19E3779F9ULL;
+        Entry &e = m_entries[size_t(h >> 55)];
+        if (e.a != a || e.b != b || e.tag != tag) {
+            e.text = make();
+            e.a = a;
+            e.b = b;
+            e.tag = tag;
+        }
+        return e.text;
+    }
+
+private:
+    struct Entry
+    {
+        quint64 a = 0, b = 0, tag = 0; ///< the bytes and what else the text depends on; tag 0: empty
+        QString text;
+    };
+    std::array<Entry, 512> m_entries; ///< small enough to stay in the nearest cache
+};
 
 class Parser
 {
@@ -358,6 +418,15 @@ private:
     {
         const Line &l = m_lines.line(i);
         return decode(std::min(l.begin + from, l.end), l.end);
+    }
+    /// Bytes [begin, end) of a field that is short as a rule; `trimmed`
+    /// trims the text.
+    QString shortTextOf(qsizetype begin, qsizetype end, bool trimmed = false) const;
+    /// Line `i` from its character `from` on, a short field.
+    QString shortLineOf(size_t i, qsizetype from, bool trimmed = false)
+    {
+        const Line &l = m_lines.line(i);
+        return shortTextOf(std::min(l.begin + from, l.end), l.end, trimmed);
     }
     QString bankTextOf(qsizetype begin, qsizetype end) const;
     void warn(int line, const QString &message) { m_out.warnings.push_back({m_path, line, message}); }
@@ -460,6 +529,16 @@ QString Parser::decode(qsizetype begin, qsizetype end) const
     return out;
 }
 
+QString Parser::shortTextOf(qsizetype begin, qsizetype end, bool trimmed) const
+{
+    auto make = [&] { return trimmed ? decode(begin, end).trimmed() : decode(begin, end); };
+    if (end - begin > ShortTexts::longest)
+        return make();
+    thread_local ShortTexts texts;
+    return texts.get(m_bytes.constData() + begin, std::max<qsizetype>(0, end - begin), unsigned(m_utf8) | unsigned(trimmed) << 1,
+                     make);
+}
+
 /// A class answers the same few hundred bank texts again and again: each
 /// is decoded once per thread and shared by every record that holds it.
 QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
@@ -502,14 +581,14 @@ size_t Parser::readHeader(size_t i)
     r.kind = FileRecord::Header;
     r.line = numberOf(i);
     r.codeLine = textOf(i);
-    r.assignment = textOf(i + 1, assignmentLabel.size());
+    r.assignment = shortLineOf(i + 1, assignmentLabel.size());
     size_t end = i + 2;
     while (end < i + 5 && m_lines.has(end) && !isAnyStart(end))
         ++end;
     if (end > i + 2)
         r.heading = textOf(i + 2);
     if (end == i + 5 && isDateAt(at(i + 4), 0) && at(i + 4).size() == 10)
-        r.date = textOf(i + 4);
+        r.date = shortLineOf(i + 4, 0);
     else {
         r.complete = false;
         warn(r.line, QStringLiteral("header record cut short or without its date"));
@@ -532,13 +611,13 @@ size_t Parser::readEntry(size_t i)
     if (note) {
         r.kind = FileRecord::Note;
         r.assignment = m_runAssignment;
-        r.date = decode(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
+        r.date = shortTextOf(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
         ++j;
     } else {
         r.kind = FileRecord::Response;
         r.assignment = m_runAssignment;
         if (at(j).isEmpty() && at(j + 1).isEmpty() && m_lines.has(j + 2) && startsWith(at(j + 2), questionKeyLabel)) {
-            r.questionKey = textOf(j + 2, questionKeyLabel.size()).trimmed();
+            r.questionKey = shortLineOf(j + 2, questionKeyLabel.size(), true);
             if (r.assignment.isEmpty()) {
                 bool ok = false;
                 const qlonglong key = r.questionKey.toLongLong(&ok);
@@ -608,7 +687,7 @@ size_t Parser::readEntry(size_t i)
                                                                           : QLatin1String();
         if (!label.isEmpty()) {
             r.ratingKind = label == confidenceLabel ? FileRecord::Confidence : FileRecord::SelfCritique;
-            r.rating = textOf(e - 1, label.size());
+            r.rating = shortLineOf(e - 1, label.size());
             textEnd = beforeLast;
         }
     }
@@ -676,6 +755,8 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
             from = 3;
         out.warnings.push_back({path, 1, QStringLiteral("UTF-8 text, not Windows-1252; read as UTF-8")});
     }
+    // A record of the program's takes some hundreds of bytes at least.
+    out.records.reserve(size_t(std::min<qsizetype>(bytes.size() / 512, 16384)));
     Parser(bytes, from, utf8, path, out).run();
     if (out.records.empty())
         out.warnings.push_back({path, 0, QStringLiteral("no records found")});
