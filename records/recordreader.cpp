@@ -239,6 +239,22 @@ public:
             --m_count;
         }
     }
+    /// Passes over the lines from `k` on that no loop of the parser stops
+    /// at, as the loops would (each one's end after `last`, whose value
+    /// before goes to `beforeLast`; the lines before it dropped), and gives
+    /// the first line a loop must look at. A record, a header or a
+    /// separator shows in the first byte of a line ('.') or of the next
+    /// ('a' of "assignment #"), so most lines of a text are passed here.
+    size_t passPlain(size_t k, qsizetype &last, qsizetype &beforeLast)
+    {
+        while (has(k) && !startsLike(k, '.') && !(has(k + 1) && startsLike(k + 1, 'a'))) {
+            beforeLast = last;
+            last = m_ring[k & m_mask].end;
+            dropBefore(k);
+            ++k;
+        }
+        return k;
+    }
     void clearSuspect(size_t i)
     {
         if (has(i))
@@ -249,6 +265,12 @@ public:
     int firstSuspect() const { return m_firstSuspect; }
 
 private:
+    /// Line `i`, which the window holds, begins with `c`.
+    bool startsLike(size_t i, char c) const
+    {
+        const Line &l = m_ring[i & m_mask];
+        return l.begin < l.end && m_data[l.begin] == c;
+    }
     bool makeLines(size_t i)
     {
         while (i >= m_base + m_count)
@@ -642,7 +664,9 @@ size_t Parser::readEntry(size_t i)
     const qsizetype bankBegin = m_lines.line(j).begin;
     qsizetype bankEnd = bankBegin;
     size_t k = j;
-    while (m_lines.has(k) && !(is(at(k), openingSeparator) && !isRecordStart(k)) && !isAnyStart(k)) {
+    qsizetype unused = 0;
+    while ((k = m_lines.passPlain(k, bankEnd, unused), m_lines.has(k)) && !(is(at(k), openingSeparator) && !isRecordStart(k))
+           && !isAnyStart(k)) {
         bankEnd = m_lines.line(k).end;
         m_lines.dropBefore(k);
         ++k;
@@ -669,7 +693,7 @@ size_t Parser::readEntry(size_t i)
     bool closed = false;
     const qsizetype textBegin = m_lines.line(t).begin;
     qsizetype textEnd = textBegin, beforeLast = textBegin;
-    for (; m_lines.has(e); ++e) {
+    for (; (e = m_lines.passPlain(e, textEnd, beforeLast), m_lines.has(e)); ++e) {
         if (is(at(e), closingSeparator) && (!m_lines.has(e + 1) || isAnyStart(e + 1))) {
             closed = true;
             break;
@@ -720,7 +744,8 @@ void Parser::run()
         } else {
             const int number = numberOf(from);
             const bool empty = at(from).isEmpty();
-            while (m_lines.has(i) && !isAnyStart(i)) {
+            qsizetype unused = 0, unusedBefore = 0;
+            while ((i = m_lines.passPlain(i, unused, unusedBefore), m_lines.has(i)) && !isAnyStart(i)) {
                 m_lines.dropBefore(i);
                 ++i;
             }
