@@ -222,6 +222,10 @@ FileBytes readRegularFile(const NativePath &path, qint64 limit)
         if (n == 0)
             break;
         got += n;
+        // A read that stops short of the room given, past the size the
+        // file had, found its end: asking again would only be told so.
+        if (got < out.bytes.size() && got >= qsizetype(st.st_size))
+            break;
     }
     ::close(fd);
     out.bytes.truncate(got);
