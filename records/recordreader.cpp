@@ -599,7 +599,8 @@ bool Parser::isHeaderStart(size_t i)
 
 size_t Parser::readHeader(size_t i)
 {
-    FileRecord r;
+    // Made in place: a record is some hundreds of bytes to move.
+    FileRecord &r = m_out.records.emplace_back();
     r.kind = FileRecord::Header;
     r.line = numberOf(i);
     r.codeLine = textOf(i);
@@ -619,13 +620,12 @@ size_t Parser::readHeader(size_t i)
     m_runAssignment = r.assignment;
     m_lastTime.clear();
     m_daysPassed = 0;
-    m_out.records.push_back(std::move(r));
     return end;
 }
 
 size_t Parser::readEntry(size_t i)
 {
-    FileRecord r;
+    FileRecord &r = m_out.records.emplace_back();
     r.line = numberOf(i);
     r.time = textOf(i + 1, timeIndent);
     size_t j = i + 2;
@@ -675,7 +675,6 @@ size_t Parser::readEntry(size_t i)
     if (!m_lines.has(k) || !is(at(k), openingSeparator) || isRecordStart(k)) {
         r.complete = false;
         warn(r.line, QStringLiteral("%1 cut short before its text").arg(note ? QStringLiteral("note") : QStringLiteral("response")));
-        m_out.records.push_back(std::move(r));
         return k;
     }
     size_t t = k + 1;
@@ -726,7 +725,6 @@ size_t Parser::readEntry(size_t i)
         r.complete = false;
         warn(r.line, QStringLiteral("%1 cut short (no closing line)").arg(note ? QStringLiteral("note") : QStringLiteral("response")));
     }
-    m_out.records.push_back(std::move(r));
     return closed ? e + 1 : e;
 }
 

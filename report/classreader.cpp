@@ -331,6 +331,17 @@ struct Worker
     }
 };
 
+/// Made in place: a record is some hundreds of bytes to move.
+ClassRecord &addRecord(StudentRecords &out, FileRecord &&r, int student, const QString &file, const CoursePlace *place)
+{
+    ClassRecord &c = out.records.emplace_back();
+    c.record = std::move(r);
+    c.student = student;
+    c.file = file;
+    c.place = place;
+    return c;
+}
+
 /// One student's files read and put together: the records, each kept
 /// once, the copies matched, oldest first.
 StudentRecords readStudent(const Student &student, int studentIndex, qint64 bytes, Worker &worker, bool keepCopies)
@@ -398,13 +409,13 @@ StudentRecords readStudent(const Student &student, int studentIndex, qint64 byte
                     const QString repeats = out.records[size_t(group.at(next))].file;
                     ++next;
                     if (keepCopies)
-                        out.records.push_back({std::move(r), studentIndex, fileName, place, repeats});
+                        addRecord(out, std::move(r), studentIndex, fileName, place).repeats = repeats;
                     continue;
                 }
             }
             group.add(int(out.records.size()));
             worker.order.emplace_back(sortStamp(r), int(out.records.size()));
-            out.records.push_back({std::move(r), studentIndex, fileName, place, QString()});
+            addRecord(out, std::move(r), studentIndex, fileName, place);
         }
     }
     // Oldest first; records of one moment keep their order in the files.
