@@ -223,8 +223,10 @@ FileBytes readRegularFile(const NativePath &path, qint64 limit)
             break;
         got += n;
         // A read that stops short of the room given, past the size the
-        // file had, found its end: asking again would only be told so.
-        if (got < out.bytes.size() && got >= qsizetype(st.st_size))
+        // file had, found its end: asking again would only be told so. A
+        // size of 0 says nothing (files the kernel makes up as they are
+        // read), so those are read until a read gives nothing.
+        if (st.st_size > 0 && got < out.bytes.size() && got >= qsizetype(st.st_size))
             break;
     }
     ::close(fd);
