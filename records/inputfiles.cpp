@@ -79,6 +79,11 @@ QString NativePath::shown() const
 
 QString NativePath::name() const
 {
+    // A last part that is a plain name stays the last part once cleaned;
+    // only ".", ".." or a trailing separator need the whole path cleaned.
+    const QByteArray last = m_native.mid(m_native.lastIndexOf('/') + 1);
+    if (!last.isEmpty() && last != "." && last != "..")
+        return QFile::decodeName(last);
     const QByteArray c = cleaned().m_native;
     return QFile::decodeName(c.mid(c.lastIndexOf('/') + 1));
 }
@@ -217,6 +222,12 @@ FileBytes readRegularFile(const NativePath &path, qint64 limit)
         if (n == 0)
             break;
         got += n;
+        // A read that stops short of the room given, past the size the
+        // file had, found its end: asking again would only be told so. A
+        // size of 0 says nothing (files the kernel makes up as they are
+        // read), so those are read until a read gives nothing.
+        if (st.st_size > 0 && got < out.bytes.size() && got >= qsizetype(st.st_size))
+            break;
     }
     ::close(fd);
     out.bytes.truncate(got);

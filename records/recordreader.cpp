@@ -13,7 +13,6 @@
 #include <emmintrin.h>
 #endif
 #include <cstring>
-#include <deque>
 #include <limits>
 
 namespace {
@@ -56,12 +55,9 @@ bool isDateAt(QByteArrayView s, qsizetype from)
 
 bool isBlanks(QByteArrayView s, qsizetype count)
 {
-    if (s.size() < count)
-        return false;
-    for (qsizetype i = 0; i < count; ++i)
-        if (s.at(i) != ' ')
-            return false;
-    return true;
+    static constexpr char blanks[] = "                                                                ";
+    static_assert(sizeof blanks - 1 >= timeIndent && sizeof blanks - 1 >= noteTrailerBlanks);
+    return s.size() >= count && std::memcmp(s.data(), blanks, size_t(count)) == 0;
 }
 
 /// The indent and the time.
@@ -77,19 +73,16 @@ bool isDateTimeLine(QByteArrayView s)
            && isTimeAt(s, timeIndent + 10);
 }
 
-QByteArrayView bytesOf(QLatin1String s)
+// Every line is tried against a label or two: the lengths tell most apart
+// before a byte is compared.
+inline bool startsWith(QByteArrayView line, QLatin1String label)
 {
-    return QByteArrayView(s.data(), s.size());
+    return line.size() >= label.size() && std::memcmp(line.data(), label.data(), size_t(label.size())) == 0;
 }
 
-bool startsWith(QByteArrayView line, QLatin1String label)
+inline bool is(QByteArrayView line, QLatin1String label)
 {
-    return line.startsWith(bytesOf(label));
-}
-
-bool is(QByteArrayView line, QLatin1String label)
-{
-    return line == bytesOf(label);
+    return line.size() == label.size() && std::memcmp(line.data(), label.data(), size_t(label.size())) == 0;
 }
 
 /// Strict check of UTF-8; stops at the first fault, which in a file of the
@@ -160,8 +153,26 @@ const std::array<unsigned char, 256> &byteKinds(bool utf8)
     return utf8 ? u8 : cp;
 }
 
-// Eight bytes at a time: the common case, plain ASCII text, is passed over
-// a word at a time; a word that holds anything else is looked at bytewise.
+#ifdef __SSE2__
+/// One bit for each of the sixteen bytes at `p` the line splitter must look
+/// at: below 0x20 (line ends, controls, the tab), 0x7F, and in Windows-1252
+/// 0x80 to 0x9F, in UTF-8 the lead byte 0xC2 of a C1 control.
+template <bool Utf8>
+inline unsigned stopsIn16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i zero = _mm_setzero_si128();
+    // Bits 5 and 6 clear: 0x00 to 0x1F and 0x80 to 0x9F.
+    const __m128i low = Utf8 ? _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), zero)
+                             : _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(0x60)), zero);
+    __m128i stops = _mm_or_si128(low, _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F)));
+    if (Utf8)
+        stops = _mm_or_si128(stops, _mm_cmpeq_epi8(v, _mm_set1_epi8(char(0xC2))));
+    return unsigned(_mm_movemask_epi8(stops));
+}
+#else
+// Eight bytes at a time where sixteen are not: plain text is passed over a
+// word at a time; a word that holds anything else is looked at bytewise.
 constexpr quint64 ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
 
 quint64 wordAt(const char *p)
@@ -177,28 +188,17 @@ bool hasZeroByte(quint64 w)
 }
 
 /// True when every byte of `w` is printable ASCII (0x20 to 0x7E).
-inline bool isPrintableAscii(quint64 w)
+bool isPrintableAscii(quint64 w)
 {
     return (w & highs) == 0 && ((w - ones * 0x20) & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F));
 }
 
 /// True when no byte of `w` is below 0x20, 0x7F or 0x80 to 0x9F: in
 /// Windows-1252, a word of characters that end no line and are no control.
-inline bool isPlainCp1252(quint64 w)
+bool isPlainCp1252(quint64 w)
 {
     return ((w - ones * 0x20) & ~w & highs) == 0 && !hasZeroByte(w ^ (ones * 0x7F))
            && !hasZeroByte((w & (ones * 0xE0)) ^ highs);
-}
-
-#ifdef __SSE2__
-/// isPlainCp1252 for sixteen bytes at once.
-inline bool isPlainCp1252x16(const char *p)
-{
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i below = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v);
-    const __m128i del = _mm_cmpeq_epi8(v, _mm_set1_epi8(0x7F));
-    const __m128i c1 = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)));
-    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(below, del), c1)) == 0;
 }
 #endif
 
@@ -210,111 +210,213 @@ class LineWindow
 {
 public:
     LineWindow(const QByteArray &bytes, qsizetype from, bool utf8)
-        : m_bytes(bytes), m_pos(from), m_utf8(utf8), m_kinds(byteKinds(utf8))
+        : m_data(bytes.constData()), m_size(bytes.size()), m_pos(from), m_utf8(utf8), m_kinds(byteKinds(utf8)),
+          m_ring(16)
     {
     }
 
     /// True when line `i` exists (made now if needed).
     bool has(size_t i)
     {
-        if (i < m_base)
-            return false; // dropped: the parser never looks back there
-        while (i >= m_base + m_lines.size())
-            if (!makeLine())
-                return false;
-        return true;
+        // The parser asks for lines it holds far more often than for new ones.
+        return i - m_base < m_count /* unsigned: false below m_base too */ || (i >= m_base && makeLines(i));
     }
-    const Line &line(size_t i) { return has(i) ? m_lines[i - m_base] : m_none; }
+    const Line &line(size_t i) { return has(i) ? m_ring[i & m_mask] : m_none; }
     QByteArrayView text(size_t i)
     {
         const Line &l = line(i);
-        return QByteArrayView(m_bytes.constData() + l.begin, l.end - l.begin);
+        return QByteArrayView(m_data + l.begin, l.end - l.begin);
     }
     /// The parser will not look before line `i` again; the suspect lines
     /// among those dropped are counted.
     void dropBefore(size_t i)
     {
-        while (m_base < i && !m_lines.empty()) {
-            const Line &l = m_lines.front();
+        while (m_base < i && m_count > 0) {
+            const Line &l = m_ring[m_base & m_mask];
             if (l.suspect && m_suspectLines++ == 0)
                 m_firstSuspect = l.number;
-            m_lines.pop_front();
             ++m_base;
+            --m_count;
         }
+    }
+    /// Passes over the lines from `k` on that no loop of the parser stops
+    /// at, as the loops would (each one's end after `last`, whose value
+    /// before goes to `beforeLast`; the lines before it dropped), and gives
+    /// the first line a loop must look at. A record, a header or a
+    /// separator shows in the first byte of a line ('.') or of the next
+    /// ('a' of "assignment #"), so most lines of a text are passed here.
+    size_t passPlain(size_t k, qsizetype &last, qsizetype &beforeLast)
+    {
+        while (has(k) && !startsLike(k, '.') && !(has(k + 1) && startsLike(k + 1, 'a'))) {
+            beforeLast = last;
+            last = m_ring[k & m_mask].end;
+            dropBefore(k);
+            ++k;
+        }
+        return k;
     }
     void clearSuspect(size_t i)
     {
         if (has(i))
-            m_lines[i - m_base].suspect = false;
+            m_ring[i & m_mask].suspect = false;
     }
     int lastNumber() const { return m_number - 1; }
     int suspectLines() const { return m_suspectLines; }
     int firstSuspect() const { return m_firstSuspect; }
 
 private:
+    /// Line `i`, which the window holds, begins with `c`.
+    bool startsLike(size_t i, char c) const
+    {
+        const Line &l = m_ring[i & m_mask];
+        return l.begin < l.end && m_data[l.begin] == c;
+    }
+    bool makeLines(size_t i)
+    {
+        while (i >= m_base + m_count)
+            if (!makeLine())
+                return false;
+        return true;
+    }
     bool makeLine();
+    /// Where the line from `p` on ends (its line end, or the end of the
+    /// bytes); `suspect` is set when it holds a byte no line of the program holds.
+    template <bool Utf8>
+    qsizetype lineEnd(qsizetype p, bool &suspect) const;
+    /// Line m_base + m_count, after the others.
+    void push(const Line &line)
+    {
+        if (m_count == m_ring.size()) {
+            // The parser holds a record's few lines at a time; the ring
+            // grows only for a record of very many lines before its text.
+            std::vector<Line> bigger(m_ring.size() * 2);
+            const size_t mask = bigger.size() - 1;
+            for (size_t k = m_base; k < m_base + m_count; ++k)
+                bigger[k & mask] = m_ring[k & m_mask];
+            m_ring.swap(bigger);
+            m_mask = mask;
+        }
+        m_ring[(m_base + m_count) & m_mask] = line;
+        ++m_count;
+    }
 
-    const QByteArray &m_bytes;
+    const char *m_data;
+    qsizetype m_size;
     qsizetype m_pos;
     bool m_utf8;
     const std::array<unsigned char, 256> &m_kinds;
-    std::deque<Line> m_lines;
-    size_t m_base = 0;
+    std::vector<Line> m_ring; ///< line i at i & m_mask, for i from m_base on
+    size_t m_mask = 15;
+    size_t m_base = 0, m_count = 0;
     int m_number = 1;
     int m_suspectLines = 0, m_firstSuspect = 0;
     Line m_none;
 };
 
-bool LineWindow::makeLine()
+template <bool Utf8>
+qsizetype LineWindow::lineEnd(qsizetype p, bool &suspect) const
 {
-    const auto *data = reinterpret_cast<const unsigned char *>(m_bytes.constData());
-    const qsizetype size = m_bytes.size();
-    if (m_pos >= size)
-        return false;
-    qsizetype p = m_pos;
-    bool suspect = false;
-    const char *bytes = m_bytes.constData();
-    bool ended = false;
-    while (p < size && !ended) {
+    const auto *data = reinterpret_cast<const unsigned char *>(m_data);
+    const qsizetype size = m_size;
+    // Only a byte the splitter must look at stops the scan: plain text is
+    // passed over thirty-two (or eight) bytes at a time.
+    for (;;) {
 #ifdef __SSE2__
-        if (!m_utf8) {
-            while (p + 16 <= size && isPlainCp1252x16(bytes + p))
+        if (p + 32 <= size) {
+            const unsigned stops = stopsIn16<Utf8>(m_data + p) | stopsIn16<Utf8>(m_data + p + 16) << 16;
+            if (stops == 0) {
+                p += 32;
+                continue;
+            }
+            p += __builtin_ctz(stops);
+        } else if (p + 16 <= size) {
+            const unsigned stops = stopsIn16<Utf8>(m_data + p);
+            if (stops == 0) {
                 p += 16;
+                continue;
+            }
+            p += __builtin_ctz(stops);
         }
-#endif
-        if (p + 8 <= size && (m_utf8 ? isPrintableAscii(wordAt(bytes + p)) : isPlainCp1252(wordAt(bytes + p)))) {
+#else
+        if (p + 8 <= size && (Utf8 ? isPrintableAscii(wordAt(m_data + p)) : isPlainCp1252(wordAt(m_data + p)))) {
             p += 8;
             continue;
         }
-        for (const qsizetype stop = std::min(size, p + 8); p < stop; ++p) {
-            const unsigned char kind = m_kinds[data[p]];
-            if (kind == Ordinary)
-                continue;
-            if (kind == LineEnd) {
-                ended = true;
-                break;
-            }
-            if (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0))
-                suspect = true;
-        }
+#endif
+        if (p >= size)
+            return p;
+        const unsigned char kind = m_kinds[data[p]];
+        if (kind == LineEnd)
+            return p;
+        if (kind != Ordinary && (kind == Suspect || (p + 1 < size && data[p + 1] >= 0x80 && data[p + 1] < 0xA0)))
+            suspect = true;
+        ++p;
     }
+}
+
+Q_NEVER_INLINE bool LineWindow::makeLine()
+{
+    const auto *data = reinterpret_cast<const unsigned char *>(m_data);
+    const qsizetype size = m_size;
+    if (m_pos >= size)
+        return false;
+    bool suspect = false;
+    const qsizetype p = m_utf8 ? lineEnd<true>(m_pos, suspect) : lineEnd<false>(m_pos, suspect);
     Line line{m_pos, p, m_number++, suspect};
     m_pos = p + 1;
     if (p < size && data[p] == '\r' && p + 1 < size && data[p + 1] == '\n')
         ++m_pos;
     // A note leaves the SEND and notes files' line open after its closing
     // separator and 7 blanks; the next record continues it.
-    const QByteArrayView text(m_bytes.constData() + line.begin, line.end - line.begin);
+    const QByteArrayView text(m_data + line.begin, line.end - line.begin);
     if (text.size() >= trailerSize && startsWith(text, closingSeparator)
         && isBlanks(text.sliced(closingSeparator.size()), noteTrailerBlanks)) {
-        m_lines.push_back({line.begin, line.begin + closingSeparator.size(), line.number, false});
+        push({line.begin, line.begin + closingSeparator.size(), line.number, false});
         line.begin += trailerSize;
         if (line.begin == line.end)
             return true;
     }
-    m_lines.push_back(line);
+    push(line);
     return true;
 }
+
+/// Short texts that come back again and again (ratings, question keys,
+/// assignments): each is decoded once and kept in a table of recent ones, so
+/// that a record costs no allocation for them.
+class ShortTexts
+{
+public:
+    static constexpr qsizetype longest = 16;
+
+    /// The text of bytes [p, p + n), n at most `longest`, as `make` gives it;
+    /// `kind` tells apart what differs for the same bytes (the encoding, trimming).
+    template <typename Make>
+    const QString &get(const char *p, qsizetype n, unsigned kind, Make make)
+    {
+        quint64 a = 0, b = 0;
+        std::memcpy(&a, p, size_t(std::min<qsizetype>(n, 8)));
+        if (n > 8)
+            std::memcpy(&b, p + 8, size_t(n - 8));
+        const quint64 tag = quint64(n) | quint64(kind) << 8 | quint64(1) << 16;
+        const quint64 h = a * 0x9E3779B97F4A7C15ULL ^ b * 0xC2B2AE3D27D4EB4FULL ^ tag * 0x165667B19E3779F9ULL;
+        Entry &e = m_entries[size_t(h >> 55)];
+        if (e.a != a || e.b != b || e.tag != tag) {
+            e.text = make();
+            e.a = a;
+            e.b = b;
+            e.tag = tag;
+        }
+        return e.text;
+    }
+
+private:
+    struct Entry
+    {
+        quint64 a = 0, b = 0, tag = 0; ///< the bytes and what else the text depends on; tag 0: empty
+        QString text;
+    };
+    std::array<Entry, 512> m_entries; ///< small enough to stay in the nearest cache
+};
 
 class Parser
 {
@@ -339,6 +441,15 @@ private:
         const Line &l = m_lines.line(i);
         return decode(std::min(l.begin + from, l.end), l.end);
     }
+    /// Bytes [begin, end) of a field that is short as a rule; `trimmed`
+    /// trims the text.
+    QString shortTextOf(qsizetype begin, qsizetype end, bool trimmed = false) const;
+    /// Line `i` from its character `from` on, a short field.
+    QString shortLineOf(size_t i, qsizetype from, bool trimmed = false)
+    {
+        const Line &l = m_lines.line(i);
+        return shortTextOf(std::min(l.begin + from, l.end), l.end, trimmed);
+    }
     QString bankTextOf(qsizetype begin, qsizetype end) const;
     void warn(int line, const QString &message) { m_out.warnings.push_back({m_path, line, message}); }
     size_t readHeader(size_t i);
@@ -354,45 +465,59 @@ private:
     int m_daysPassed = 0;
 };
 
-/// The characters of bytes [begin, end), every line ending made CR LF as
-/// the program writes it.
-/// True when bytes [p, p + n) read the same in Latin-1 as in Windows-1252
-/// (no byte 0x80 to 0x9F) and every line ending in them is CR LF already.
-bool isPlainLatin1(const char *p, qsizetype n)
+/// Windows-1252 bytes as characters into `out`, one for each byte, in one
+/// pass; false when a line ending other than CR LF stands among them (it
+/// becomes two characters, so the caller takes the general way).
+bool decodeCrLfText(const unsigned char *in, qsizetype n, char16_t *out)
 {
-    qsizetype i = 0;
-    while (i < n) {
-        if (i + 8 <= n) {
-            const quint64 w = wordAt(p + i);
-            if (hasZeroByte((w & (ones * 0xE0)) ^ highs))
-                return false;
-            if (!hasZeroByte(w ^ (ones * '\r')) && !hasZeroByte(w ^ (ones * '\n'))) {
-                i += 8;
+    const auto &table = cp1252Table();
+    bool afterCr = false; // the byte before was CR: this one must be LF
+    qsizetype k = 0;
+    while (k < n) {
+#ifdef __SSE2__
+        // Sixteen bytes at once when none is 0x80 to 0x9F and every CR in
+        // them is followed by LF: they stand for themselves, widened.
+        if (k + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + k));
+            const unsigned c1 = unsigned(_mm_movemask_epi8(
+                _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xE0))), _mm_set1_epi8(char(0x80)))));
+            const unsigned cr = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+            const unsigned lf = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+            if (c1 == 0 && (((cr << 1) | unsigned(afterCr)) & 0xFFFF) == lf) {
+                const __m128i zero = _mm_setzero_si128();
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), _mm_unpacklo_epi8(v, zero));
+                _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k + 8), _mm_unpackhi_epi8(v, zero));
+                afterCr = (cr >> 15) != 0;
+                k += 16;
                 continue;
             }
         }
-        for (const qsizetype stop = std::min(n, i + 8); i < stop; ++i) {
-            const unsigned char c = static_cast<unsigned char>(p[i]);
-            if ((c & 0xE0) == 0x80)
+#endif
+        for (const qsizetype stop = std::min(n, k + 16); k < stop; ++k) {
+            const unsigned char b = in[k];
+            if (afterCr != (b == '\n'))
                 return false;
-            if (c == '\r') {
-                if (i + 1 >= n || p[i + 1] != '\n')
-                    return false;
-                ++i;
-            } else if (c == '\n') {
+            if (b == '\r' && k + 1 == n)
                 return false;
-            }
+            afterCr = b == '\r';
+            out[k] = table[b];
         }
     }
-    return true;
+    return !afterCr;
 }
 
+/// The characters of bytes [begin, end), every line ending made CR LF as
+/// the program writes it.
 QString Parser::decode(qsizetype begin, qsizetype end) const
 {
     if (end <= begin)
         return QString();
-    if (!m_utf8 && isPlainLatin1(m_bytes.constData() + begin, end - begin))
-        return QString::fromLatin1(m_bytes.constData() + begin, end - begin);
+    if (!m_utf8) {
+        QString plain(end - begin, Qt::Uninitialized);
+        if (decodeCrLfText(reinterpret_cast<const unsigned char *>(m_bytes.constData()) + begin, end - begin,
+                           reinterpret_cast<char16_t *>(plain.data())))
+            return plain;
+    }
     QString raw;
     if (m_utf8)
         raw = QString::fromUtf8(m_bytes.constData() + begin, end - begin);
@@ -426,13 +551,25 @@ QString Parser::decode(qsizetype begin, qsizetype end) const
     return out;
 }
 
+QString Parser::shortTextOf(qsizetype begin, qsizetype end, bool trimmed) const
+{
+    auto make = [&] { return trimmed ? decode(begin, end).trimmed() : decode(begin, end); };
+    if (end - begin > ShortTexts::longest)
+        return make();
+    thread_local ShortTexts texts;
+    return texts.get(m_bytes.constData() + begin, std::max<qsizetype>(0, end - begin), unsigned(m_utf8) | unsigned(trimmed) << 1,
+                     make);
+}
+
 /// A class answers the same few hundred bank texts again and again: each
 /// is decoded once per thread and shared by every record that holds it.
 QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
 {
     constexpr qsizetype largestKept = 64 * 1024, cacheBytes = 8 * 1024 * 1024;
-    thread_local QHash<QByteArray, QString> cache;
+    // The same bytes read as UTF-8 are other characters.
+    thread_local QHash<QByteArray, QString> caches[2];
     thread_local qsizetype cached = 0;
+    QHash<QByteArray, QString> &cache = caches[m_utf8];
     if (end - begin > largestKept)
         return decode(begin, end);
     const QByteArray key = QByteArray::fromRawData(m_bytes.constData() + begin, end - begin);
@@ -440,7 +577,8 @@ QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
     if (it != cache.cend())
         return *it;
     if (cached > cacheBytes) {
-        cache.clear();
+        caches[0].clear();
+        caches[1].clear();
         cached = 0;
     }
     const QString text = decode(begin, end);
@@ -461,18 +599,19 @@ bool Parser::isHeaderStart(size_t i)
 
 size_t Parser::readHeader(size_t i)
 {
-    FileRecord r;
+    // Made in place: a record is some hundreds of bytes to move.
+    FileRecord &r = m_out.records.emplace_back();
     r.kind = FileRecord::Header;
     r.line = numberOf(i);
     r.codeLine = textOf(i);
-    r.assignment = textOf(i + 1, assignmentLabel.size());
+    r.assignment = shortLineOf(i + 1, assignmentLabel.size());
     size_t end = i + 2;
     while (end < i + 5 && m_lines.has(end) && !isAnyStart(end))
         ++end;
     if (end > i + 2)
         r.heading = textOf(i + 2);
     if (end == i + 5 && isDateAt(at(i + 4), 0) && at(i + 4).size() == 10)
-        r.date = textOf(i + 4);
+        r.date = shortLineOf(i + 4, 0);
     else {
         r.complete = false;
         warn(r.line, QStringLiteral("header record cut short or without its date"));
@@ -481,13 +620,12 @@ size_t Parser::readHeader(size_t i)
     m_runAssignment = r.assignment;
     m_lastTime.clear();
     m_daysPassed = 0;
-    m_out.records.push_back(std::move(r));
     return end;
 }
 
 size_t Parser::readEntry(size_t i)
 {
-    FileRecord r;
+    FileRecord &r = m_out.records.emplace_back();
     r.line = numberOf(i);
     r.time = textOf(i + 1, timeIndent);
     size_t j = i + 2;
@@ -495,13 +633,13 @@ size_t Parser::readEntry(size_t i)
     if (note) {
         r.kind = FileRecord::Note;
         r.assignment = m_runAssignment;
-        r.date = decode(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
+        r.date = shortTextOf(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
         ++j;
     } else {
         r.kind = FileRecord::Response;
         r.assignment = m_runAssignment;
         if (at(j).isEmpty() && at(j + 1).isEmpty() && m_lines.has(j + 2) && startsWith(at(j + 2), questionKeyLabel)) {
-            r.questionKey = textOf(j + 2, questionKeyLabel.size()).trimmed();
+            r.questionKey = shortLineOf(j + 2, questionKeyLabel.size(), true);
             if (r.assignment.isEmpty()) {
                 bool ok = false;
                 const qlonglong key = r.questionKey.toLongLong(&ok);
@@ -526,7 +664,9 @@ size_t Parser::readEntry(size_t i)
     const qsizetype bankBegin = m_lines.line(j).begin;
     qsizetype bankEnd = bankBegin;
     size_t k = j;
-    while (m_lines.has(k) && !(is(at(k), openingSeparator) && !isRecordStart(k)) && !isAnyStart(k)) {
+    qsizetype unused = 0;
+    while ((k = m_lines.passPlain(k, bankEnd, unused), m_lines.has(k)) && !(is(at(k), openingSeparator) && !isRecordStart(k))
+           && !isAnyStart(k)) {
         bankEnd = m_lines.line(k).end;
         m_lines.dropBefore(k);
         ++k;
@@ -535,7 +675,6 @@ size_t Parser::readEntry(size_t i)
     if (!m_lines.has(k) || !is(at(k), openingSeparator) || isRecordStart(k)) {
         r.complete = false;
         warn(r.line, QStringLiteral("%1 cut short before its text").arg(note ? QStringLiteral("note") : QStringLiteral("response")));
-        m_out.records.push_back(std::move(r));
         return k;
     }
     size_t t = k + 1;
@@ -553,7 +692,7 @@ size_t Parser::readEntry(size_t i)
     bool closed = false;
     const qsizetype textBegin = m_lines.line(t).begin;
     qsizetype textEnd = textBegin, beforeLast = textBegin;
-    for (; m_lines.has(e); ++e) {
+    for (; (e = m_lines.passPlain(e, textEnd, beforeLast), m_lines.has(e)); ++e) {
         if (is(at(e), closingSeparator) && (!m_lines.has(e + 1) || isAnyStart(e + 1))) {
             closed = true;
             break;
@@ -571,7 +710,7 @@ size_t Parser::readEntry(size_t i)
                                                                           : QLatin1String();
         if (!label.isEmpty()) {
             r.ratingKind = label == confidenceLabel ? FileRecord::Confidence : FileRecord::SelfCritique;
-            r.rating = textOf(e - 1, label.size());
+            r.rating = shortLineOf(e - 1, label.size());
             textEnd = beforeLast;
         }
     }
@@ -586,7 +725,6 @@ size_t Parser::readEntry(size_t i)
         r.complete = false;
         warn(r.line, QStringLiteral("%1 cut short (no closing line)").arg(note ? QStringLiteral("note") : QStringLiteral("response")));
     }
-    m_out.records.push_back(std::move(r));
     return closed ? e + 1 : e;
 }
 
@@ -604,7 +742,8 @@ void Parser::run()
         } else {
             const int number = numberOf(from);
             const bool empty = at(from).isEmpty();
-            while (m_lines.has(i) && !isAnyStart(i)) {
+            qsizetype unused = 0, unusedBefore = 0;
+            while ((i = m_lines.passPlain(i, unused, unusedBefore), m_lines.has(i)) && !isAnyStart(i)) {
                 m_lines.dropBefore(i);
                 ++i;
             }
@@ -639,6 +778,8 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
             from = 3;
         out.warnings.push_back({path, 1, QStringLiteral("UTF-8 text, not Windows-1252; read as UTF-8")});
     }
+    // A record of the program's takes some hundreds of bytes at least.
+    out.records.reserve(size_t(std::min<qsizetype>(bytes.size() / 512, 16384)));
     Parser(bytes, from, utf8, path, out).run();
     if (out.records.empty())
         out.warnings.push_back({path, 0, QStringLiteral("no records found")});

@@ -6,8 +6,11 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cstdlib>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -90,48 +93,52 @@ qint64 sortStamp(const FileRecord &r)
     return day * 1000000 + std::max(0, seconds(r.time));
 }
 
-/// The hash of a bank text. Records share the one string of each text the
-/// parser decoded, so it is hashed once per thread, not once per record;
-/// the cache holds the strings, so their addresses stay theirs.
-size_t bankHash(const QString &text)
+/// A hash for matching copies, eight bytes at a time: each record's text
+/// passes here once, so it must cost little more than reading it.
+class ContentHash
 {
-    thread_local QHash<const QChar *, std::pair<QString, size_t>> cache;
-    const auto it = cache.constFind(text.constData());
-    if (it != cache.cend() && it->first.size() == text.size())
-        return it->second;
-    if (cache.size() > 8192)
-        cache.clear();
-    const size_t h = qHash(text);
-    cache.insert(text.constData(), {text, h});
-    return h;
-}
+public:
+    void add(quint64 v)
+    {
+        m_h = (m_h ^ v) * 0x9E3779B97F4A7C15ULL;
+        m_h ^= m_h >> 29;
+    }
+    void add(QStringView text)
+    {
+        const char *p = reinterpret_cast<const char *>(text.utf16());
+        const size_t n = size_t(text.size()) * sizeof(char16_t);
+        add(n);
+        // Four words a step on four lanes, so that each multiplication
+        // does not wait for the one before.
+        size_t i = 0;
+        if (n >= 32) {
+            quint64 lane[4] = {m_h, m_h ^ 0x452821E638D01377ULL, m_h ^ 0xBE5466CF34E90C6CULL, m_h ^ 0xC0AC29B7C97C50DDULL};
+            for (; i + 32 <= n; i += 32)
+                for (int k = 0; k < 4; ++k) {
+                    quint64 w;
+                    std::memcpy(&w, p + i + 8 * size_t(k), 8);
+                    lane[k] = (lane[k] ^ w) * 0x9E3779B97F4A7C15ULL;
+                    lane[k] ^= lane[k] >> 29;
+                }
+            for (const quint64 l : lane)
+                add(l);
+        }
+        for (; i + 8 <= n; i += 8) {
+            quint64 w;
+            std::memcpy(&w, p + i, 8);
+            add(w);
+        }
+        if (i < n) {
+            quint64 w = 0;
+            std::memcpy(&w, p + i, n - i);
+            add(w);
+        }
+    }
+    size_t value() const { return size_t(m_h); }
 
-/// A file's records with the hashes the class needs, worked out beside the parsing.
-struct ParsedFile
-{
-    RecordFileContents contents;
-    std::vector<size_t> bankHashes, contentHashes;
+private:
+    quint64 m_h = 0x243F6A8885A308D3ULL;
 };
-
-ParsedFile parseFile(const StudentFile &file)
-{
-    ParsedFile f;
-    const inputfiles::FileBytes bytes = inputfiles::readRegularFile(file.path, largestRecordFile);
-    if (!bytes.ok) {
-        f.contents.warnings.push_back({file.path.shown(), 0, bytes.reason});
-        return f;
-    }
-    f.contents = parseRecordBytes(bytes.bytes, file.path.shown());
-    for (FileRecord &r : f.contents.records) {
-        r.text = withReferencesResolved(r.text);
-        const size_t bank = bankHash(r.bankText);
-        f.bankHashes.push_back(bank);
-        // The time is left out: each file's time line is read from the
-        // clock on its own, so two copies may be a second or two apart.
-        f.contentHashes.push_back(qHashMulti(0, int(r.kind), r.date, r.codeLine, bank, r.text, int(r.ratingKind), r.rating));
-    }
-    return f;
-}
 
 bool sameContent(const FileRecord &a, const FileRecord &b, bool sameBankText)
 {
@@ -139,76 +146,97 @@ bool sameContent(const FileRecord &a, const FileRecord &b, bool sameBankText)
            && a.rating == b.rating && sameBankText && a.text == b.text;
 }
 
-/// Reads and parses files on the other cores a little ahead of the one
-/// thread that puts the class together, in the order they are taken: a
-/// window of files and of bytes, so that memory holds a few files, not the class.
-class ReadAhead
+/// A class answers the same few hundred bank texts again and again: each
+/// is kept once, and looked up in the course once per assignment. One
+/// worker's; the parser hands a thread the same string for the same bytes,
+/// so nearly every text is found by its address.
+class BankTexts
 {
 public:
-    explicit ReadAhead(std::vector<const StudentFile *> files) : m_files(std::move(files)), m_results(m_files.size())
+    explicit BankTexts(const CourseIndex &course) : m_course(course) {}
+
+    /// Makes `text` the one string kept for its content; its number.
+    int keep(QString &text)
     {
-        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < cores; ++i)
-            m_workers.emplace_back([this] { work(); });
-    }
-    ~ReadAhead()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stop = true;
+        // A few recent addresses first, then every address seen, then the content.
+        Recent &recent = m_recent[(quintptr(text.constData()) >> 4) % m_recent.size()];
+        if (recent.id >= 0 && recent.text.constData() == text.constData() && recent.text.size() == text.size()) {
+            text = m_texts[size_t(recent.id)].text;
+            return recent.id;
         }
-        m_changed.notify_all();
-        for (std::thread &t : m_workers)
-            t.join();
+        int id = -1;
+        const auto seen = m_byAddress.constFind(text.constData());
+        if (seen != m_byAddress.cend() && seen->first.size() == text.size()) {
+            id = seen->second;
+        } else {
+            ContentHash h;
+            h.add(text);
+            const auto range = m_byContent.equal_range(h.value());
+            for (auto t = range.first; t != range.second; ++t)
+                if (m_texts[size_t(t->second)].text == text) {
+                    id = t->second;
+                    break;
+                }
+            if (id < 0) {
+                id = int(m_texts.size());
+                m_texts.push_back({text, {}});
+                m_byContent.emplace(h.value(), id);
+            }
+            // The entry holds the string, so its address stays this text's.
+            if (m_byAddress.size() > 8192)
+                m_byAddress.clear();
+            m_byAddress.insert(text.constData(), {text, id});
+        }
+        recent = {text, id};
+        text = m_texts[size_t(id)].text;
+        return id;
     }
-    /// The contents of file `index`; files are taken in order.
-    ParsedFile take(size_t index)
+
+    const CoursePlace *place(int text, const QString &assignment)
     {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_results[index].has_value(); });
-        ParsedFile contents = std::move(*m_results[index]);
-        m_results[index].reset();
-        m_taken = index + 1;
-        m_held -= m_files[index]->size;
-        m_changed.notify_all();
-        return contents;
+        // Nearly always one assignment a text, and its string shared by the run's records.
+        std::vector<std::pair<QString, const CoursePlace *>> &places = m_texts[size_t(text)].places;
+        for (const auto &p : places)
+            if (p.first.constData() == assignment.constData() || p.first == assignment)
+                return p.second;
+        if (places.size() < 8) {
+            places.emplace_back(assignment, m_course.find(m_texts[size_t(text)].text, assignment));
+            return places.back().second;
+        }
+        // A text met under many assignments (files made by hand) is looked up by both.
+        const std::pair<int, QString> key(text, assignment);
+        auto p = m_morePlaces.constFind(key);
+        if (p == m_morePlaces.cend())
+            p = m_morePlaces.insert(key, m_course.find(m_texts[size_t(text)].text, assignment));
+        return *p;
     }
 
 private:
-    void work()
+    struct Text
     {
-        for (;;) {
-            size_t index;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                m_changed.wait(lock, [&] {
-                    return m_stop || m_next >= m_files.size()
-                           || (m_next < m_taken + window && (m_held == 0 || m_held + m_files[m_next]->size <= byteWindow));
-                });
-                if (m_stop || m_next >= m_files.size())
-                    return;
-                index = m_next++;
-                m_held += m_files[index]->size;
-            }
-            ParsedFile contents = parseFile(*m_files[index]);
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_results[index] = std::move(contents);
-            }
-            m_changed.notify_all();
-        }
-    }
+        QString text;
+        std::vector<std::pair<QString, const CoursePlace *>> places; ///< by assignment
+    };
+    struct Recent
+    {
+        QString text;
+        int id = -1;
+    };
+    const CourseIndex &m_course;
+    std::vector<Text> m_texts;
+    std::unordered_multimap<size_t, int> m_byContent;
+    QHash<const QChar *, std::pair<QString, int>> m_byAddress;
+    std::array<Recent, 64> m_recent;
+    QHash<std::pair<int, QString>, const CoursePlace *> m_morePlaces;
+};
 
-    static constexpr size_t window = 32;
-    static constexpr qint64 byteWindow = qint64(32) << 20;
-    std::vector<const StudentFile *> m_files;
-    std::vector<std::optional<ParsedFile>> m_results;
-    std::vector<std::thread> m_workers;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    size_t m_next = 0, m_taken = 0;
-    qint64 m_held = 0;
-    bool m_stop = false;
+/// What one student's files hold, put together on a worker thread.
+struct StudentRecords
+{
+    std::vector<ClassRecord> records; ///< in reading order: first copies, and other copies when kept
+    std::vector<int> order;           ///< first copies, oldest first (indices into records)
+    std::vector<ReadWarning> warnings;
+    std::vector<qint64> fileBytes;    ///< bytes read of each file
 };
 
 /// The copies of one record content met so far in a student's files: the
@@ -219,12 +247,13 @@ private:
 /// group has one first copy and one other file, which are kept inline.
 struct CopyGroup
 {
-    int first = -1;        ///< index into ClassData::records
+    int first = -1;        ///< index into the student's records
     std::vector<int> more; ///< further first copies of the same content
     int cursorFile = -1;
     size_t cursorAt = 0;
     std::vector<std::pair<int, size_t>> moreCursors; ///< file index, next first copy to match
     int sameHash = -1;     ///< another group whose content has the same hash
+    size_t hash = 0;       ///< of its content
 
     size_t count() const { return first < 0 ? 0 : 1 + more.size(); }
     int at(size_t i) const { return i == 0 ? first : more[i - 1]; }
@@ -248,6 +277,231 @@ struct CopyGroup
         moreCursors.emplace_back(file, 0);
         return moreCursors.back().second;
     }
+};
+
+/// What a worker thread keeps from one student to the next, so that its
+/// tables are not made anew for each.
+struct Worker
+{
+    explicit Worker(const CourseIndex &course) : texts(course) {}
+
+    BankTexts texts;
+    std::vector<CopyGroup> groups;
+    /// By content hash (open addressing): the latest group with it, or -1.
+    std::vector<int> table;
+    std::vector<std::pair<qint64, int>> order;
+
+    void clear(qint64 bytes)
+    {
+        groups.clear();
+        order.clear();
+        // A record takes some hundreds of bytes: the table starts at twice
+        // the groups a student's files can hold, and grows past that.
+        size_t size = 64;
+        while (size < size_t(bytes / 128) && size < (size_t(1) << 24))
+            size *= 2;
+        table.assign(size, -1);
+    }
+    /// The entry of `hash`: the one of the latest group with it, or the empty one it takes.
+    int &entry(size_t hash)
+    {
+        const size_t mask = table.size() - 1;
+        for (size_t i = (hash * 0x9E3779B97F4A7C15ULL) >> 40 & mask;; i = (i + 1) & mask) {
+            const int g = table[i];
+            if (g < 0 || groups[size_t(g)].hash == hash)
+                return table[i];
+        }
+    }
+    /// A new group for content of `hash`, after the others with it.
+    int addGroup(size_t hash)
+    {
+        if ((groups.size() + 1) * 2 > table.size()) {
+            std::vector<int> old(table.size() * 2, -1);
+            old.swap(table);
+            for (const int g : old)
+                if (g >= 0)
+                    entry(groups[size_t(g)].hash) = g;
+        }
+        int &at = entry(hash);
+        groups.emplace_back();
+        groups.back().hash = hash;
+        groups.back().sameHash = at;
+        at = int(groups.size() - 1);
+        return at;
+    }
+};
+
+/// Made in place: a record is some hundreds of bytes to move.
+ClassRecord &addRecord(StudentRecords &out, FileRecord &&r, int student, const QString &file, const CoursePlace *place)
+{
+    ClassRecord &c = out.records.emplace_back();
+    c.record = std::move(r);
+    c.student = student;
+    c.file = file;
+    c.place = place;
+    return c;
+}
+
+/// One student's files read and put together: the records, each kept
+/// once, the copies matched, oldest first.
+StudentRecords readStudent(const Student &student, int studentIndex, qint64 bytes, Worker &worker, bool keepCopies)
+{
+    StudentRecords out;
+    out.records.reserve(size_t(std::min<qint64>(bytes / 1024, 1 << 16)));
+    worker.clear(bytes);
+    std::vector<CopyGroup> &groups = worker.groups;
+    BankTexts &texts = worker.texts;
+    for (const StudentFile &file : student.files) {
+        const int fileIndex = int(&file - student.files.data());
+        RecordFileContents contents;
+        const inputfiles::FileBytes read = inputfiles::readRegularFile(file.path, largestRecordFile);
+        const QString shown = file.path.shown();
+        if (read.ok)
+            contents = parseRecordBytes(read.bytes, shown);
+        else
+            contents.warnings.push_back({shown, 0, read.reason});
+        for (ReadWarning &w : contents.warnings)
+            out.warnings.push_back(std::move(w));
+        out.fileBytes.push_back(contents.bytes);
+        const QString fileName = file.path.name();
+        for (FileRecord &r : contents.records) {
+            r.text = withReferencesResolved(r.text);
+            // Bank texts are kept once, so the same text is the same string.
+            int bank = -1;
+            const CoursePlace *place = nullptr;
+            if (r.kind != FileRecord::Header) {
+                bank = texts.keep(r.bankText);
+                place = texts.place(bank, r.assignment);
+            }
+            // The time is left out: each file's time line is read from the
+            // clock on its own, so two copies may be a second or two apart.
+            ContentHash h;
+            h.add(quint64(r.kind) | quint64(r.ratingKind) << 8 | quint64(unsigned(bank)) << 32);
+            h.add(r.date);
+            h.add(r.codeLine);
+            h.add(r.text);
+            h.add(r.rating);
+            const size_t hash = h.value();
+            int g = worker.entry(hash);
+            while (g >= 0) {
+                const FileRecord &first = out.records[size_t(groups[size_t(g)].first)].record;
+                if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
+                    break;
+                g = groups[size_t(g)].sameHash;
+            }
+            if (g < 0)
+                g = worker.addGroup(hash);
+            CopyGroup &group = groups[size_t(g)];
+            // The next first copy not yet matched by this file, if its
+            // time is the same to within 2 s.
+            if (group.count() > 0) {
+                size_t &next = group.cursor(fileIndex);
+                const int time = seconds(r.time);
+                while (next < group.count()) {
+                    const ClassRecord &first = out.records[size_t(group.at(next))];
+                    // Records of one file share its name's string.
+                    const bool otherFile = first.file.constData() != fileName.constData() && first.file != fileName;
+                    if (otherFile && seconds(first.record.time) >= time - 2)
+                        break;
+                    ++next;
+                }
+                if (next < group.count() && std::abs(seconds(out.records[size_t(group.at(next))].record.time) - time) <= 2) {
+                    const QString repeats = out.records[size_t(group.at(next))].file;
+                    ++next;
+                    if (keepCopies)
+                        addRecord(out, std::move(r), studentIndex, fileName, place).repeats = repeats;
+                    continue;
+                }
+            }
+            group.add(int(out.records.size()));
+            worker.order.emplace_back(sortStamp(r), int(out.records.size()));
+            addRecord(out, std::move(r), studentIndex, fileName, place);
+        }
+    }
+    // Oldest first; records of one moment keep their order in the files.
+    std::vector<std::pair<qint64, int>> &order = worker.order;
+    std::stable_sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    out.order.reserve(order.size());
+    for (const auto &o : order)
+        out.order.push_back(o.second);
+    return out;
+}
+
+/// Reads students on every core a little ahead of the thread that adds
+/// them to the class, in the order they are taken: a window of students
+/// and of bytes, so that memory holds a few students' files, not the class.
+class ReadAhead
+{
+public:
+    using Work = std::function<StudentRecords(size_t index, qint64 bytes, Worker &worker)>;
+
+    ReadAhead(std::vector<qint64> sizes, const CourseIndex &course, Work work)
+        : m_sizes(std::move(sizes)), m_results(m_sizes.size()), m_work(std::move(work))
+    {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        for (unsigned i = 0; i < cores; ++i)
+            m_workers.emplace_back([this, &course] { run(course); });
+    }
+    ~ReadAhead()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        for (std::thread &t : m_workers)
+            t.join();
+    }
+    /// Student `index`'s records; students are taken in order.
+    StudentRecords take(size_t index)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_results[index].has_value(); });
+        StudentRecords result = std::move(*m_results[index]);
+        m_results[index].reset();
+        m_taken = index + 1;
+        m_held -= m_sizes[index];
+        m_changed.notify_all();
+        return result;
+    }
+
+private:
+    void run(const CourseIndex &course)
+    {
+        Worker worker(course);
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [&] {
+                    return m_stop || m_next >= m_sizes.size()
+                           || (m_next < m_taken + window && (m_held == 0 || m_held + m_sizes[m_next] <= byteWindow));
+                });
+                if (m_stop || m_next >= m_sizes.size())
+                    return;
+                index = m_next++;
+                m_held += m_sizes[index];
+            }
+            StudentRecords result = m_work(index, m_sizes[index], worker);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_results[index] = std::move(result);
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    static constexpr size_t window = 16;
+    static constexpr qint64 byteWindow = qint64(32) << 20;
+    std::vector<qint64> m_sizes;
+    std::vector<std::optional<StudentRecords>> m_results;
+    Work m_work;
+    std::vector<std::thread> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_next = 0, m_taken = 0;
+    qint64 m_held = 0;
+    bool m_stop = false;
 };
 
 /// Finds students' folders and files under the paths given.
@@ -287,12 +541,18 @@ private:
     /// The record files of a folder, master file first.
     std::vector<NativePath> recordFilesIn(const NativePath &folder, const std::vector<NativePath> &names)
     {
+        // Each name is decoded once, not at every comparison of the sort.
+        std::vector<std::pair<int, NativePath>> ranked;
+        for (const NativePath &name : names) {
+            const QString shown = name.name();
+            if (ClassReader::isRecordFileName(shown))
+                ranked.emplace_back(fileRank(shown), folder / name);
+        }
+        std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
         std::vector<NativePath> files;
-        for (const NativePath &name : names)
-            if (ClassReader::isRecordFileName(name.name()))
-                files.push_back(folder / name);
-        std::stable_sort(files.begin(), files.end(),
-                         [](const NativePath &a, const NativePath &b) { return fileRank(a.name()) < fileRank(b.name()); });
+        files.reserve(ranked.size());
+        for (auto &r : ranked)
+            files.push_back(std::move(r.second));
         return files;
     }
 
@@ -393,14 +653,28 @@ private:
 
 } // namespace
 
+namespace {
+
+/// Where "&#" next stands from `from` on, or -1. Every text read passes
+/// here: a search for one character runs many at once, one for two does not.
+qsizetype referenceAt(QStringView text, qsizetype from)
+{
+    for (qsizetype at = text.indexOf(u'&', from); at >= 0; at = text.indexOf(u'&', at + 1))
+        if (at + 1 < text.size() && text[at + 1] == u'#')
+            return at;
+    return -1;
+}
+
+} // namespace
+
 QString withReferencesResolved(const QString &text)
 {
-    qsizetype at = text.indexOf(QLatin1String("&#"));
+    qsizetype at = referenceAt(text, 0);
     if (at < 0)
         return text;
     QString out;
     qsizetype done = 0;
-    for (; at >= 0; at = text.indexOf(QLatin1String("&#"), at + 1)) {
+    for (; at >= 0; at = referenceAt(text, at + 1)) {
         const qsizetype end = text.indexOf(QLatin1Char(';'), at + 2);
         if (end < 0 || end - at > 9)
             continue;
@@ -456,113 +730,39 @@ ClassData ClassReader::read(const QStringList &paths) const
 void ClassReader::read(ClassData &data) const
 {
     int total = 0;
-    std::vector<const StudentFile *> allFiles;
-    for (const Student &s : data.students)
+    std::vector<qint64> sizes;
+    for (const Student &s : data.students) {
+        qint64 size = 0;
         for (const StudentFile &f : s.files)
-            allFiles.push_back(&f);
-    total = int(allFiles.size());
+            size += f.size;
+        sizes.push_back(size);
+        total += int(s.files.size());
+    }
     int done = 0;
-    // A class answers the same few hundred bank texts again and again: each
-    // is kept once, and looked up in the course once per assignment.
-    QMultiHash<size_t, int> textIds; // by the text's hash
-    std::vector<QString> texts;
-    QHash<QPair<int, QString>, const CoursePlace *> places;
-    ReadAhead files(std::move(allFiles));
+    // Each student is read and put together on a worker; this thread only
+    // adds the students to the class in order.
+    const bool keepCopies = m_keepCopies;
+    const ClassData &students = data;
+    ReadAhead ahead(std::move(sizes), m_course, [&students, keepCopies](size_t index, qint64 bytes, Worker &worker) {
+        return readStudent(students.students[index], int(index), bytes, worker, keepCopies);
+    });
     for (size_t si = 0; si < data.students.size(); ++si) {
+        StudentRecords read = ahead.take(si);
+        for (ReadWarning &w : read.warnings)
+            data.warnings.push_back(std::move(w));
+        const int base = int(data.records.size());
+        for (ClassRecord &c : read.records)
+            data.records.push_back(std::move(c));
         Student &student = data.students[si];
-        std::vector<CopyGroup> groups;
-        std::unordered_map<size_t, int> groupOf; // content hash -> the latest group with it
-        std::vector<std::pair<qint64, int>> order;
-        for (const StudentFile &file : student.files) {
-            const int fileIndex = int(&file - student.files.data());
-            ParsedFile parsed = files.take(size_t(done));
-            RecordFileContents &contents = parsed.contents;
-            for (ReadWarning &w : contents.warnings)
-                data.warnings.push_back(std::move(w));
-            data.bytesRead += contents.bytes;
-            const QString fileName = file.path.name();
-            for (size_t k = 0; k < contents.records.size(); ++k) {
-                FileRecord &r = contents.records[k];
-                ClassRecord c;
-                c.student = int(si);
-                c.file = fileName;
-                if (r.kind != FileRecord::Header) {
-                    const size_t bankHash = parsed.bankHashes[k];
-                    int textId = -1;
-                    for (auto t = textIds.constFind(bankHash); t != textIds.cend() && t.key() == bankHash; ++t)
-                        if (texts[size_t(*t)].constData() == r.bankText.constData() || texts[size_t(*t)] == r.bankText) {
-                            textId = *t;
-                            break;
-                        }
-                    if (textId < 0) {
-                        textId = int(texts.size());
-                        textIds.insert(bankHash, textId);
-                        texts.push_back(r.bankText);
-                    }
-                    r.bankText = texts[size_t(textId)];
-                    const QPair<int, QString> key(textId, r.assignment);
-                    auto p = places.constFind(key);
-                    if (p == places.cend())
-                        p = places.insert(key, m_course.find(r.bankText, r.assignment));
-                    c.place = *p;
-                }
-                // Bank texts are kept once, so the same text is the same string.
-                const auto found = groupOf.find(parsed.contentHashes[k]);
-                int g = found == groupOf.end() ? -1 : found->second;
-                while (g >= 0) {
-                    const FileRecord &first = data.records[size_t(groups[size_t(g)].first)].record;
-                    if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
-                        break;
-                    g = groups[size_t(g)].sameHash;
-                }
-                if (g < 0) {
-                    groups.emplace_back();
-                    g = int(groups.size() - 1);
-                    if (found != groupOf.end()) {
-                        groups.back().sameHash = found->second;
-                        found->second = g;
-                    } else {
-                        groupOf.emplace(parsed.contentHashes[k], g);
-                    }
-                }
-                CopyGroup &group = groups[size_t(g)];
-                // The next first copy not yet matched by this file, if its
-                // time is the same to within 2 s.
-                if (group.count() > 0) {
-                    size_t &next = group.cursor(fileIndex);
-                    const int time = seconds(r.time);
-                    while (next < group.count()) {
-                        const ClassRecord &first = data.records[size_t(group.at(next))];
-                        // Records of one file share its name's string.
-                        const bool otherFile = first.file.constData() != fileName.constData() && first.file != fileName;
-                        if (otherFile && seconds(first.record.time) >= time - 2)
-                            break;
-                        ++next;
-                    }
-                    if (next < group.count() && std::abs(seconds(data.records[size_t(group.at(next))].record.time) - time) <= 2) {
-                        c.repeats = data.records[size_t(group.at(next))].file;
-                        ++next;
-                        if (m_keepCopies) {
-                            c.record = std::move(r);
-                            data.records.push_back(std::move(c));
-                        }
-                        continue;
-                    }
-                }
-                c.record = std::move(r);
-                group.add(int(data.records.size()));
-                order.emplace_back(sortStamp(c.record), int(data.records.size()));
-                data.records.push_back(std::move(c));
-            }
+        student.records.reserve(read.order.size());
+        for (int i : read.order)
+            student.records.push_back(base + i);
+        for (const qint64 bytes : read.fileBytes) {
+            data.bytesRead += bytes;
             ++data.filesRead;
             ++done;
             if (m_progress)
                 m_progress(done, total, data.bytesRead);
         }
-        // Oldest first; records of one moment keep their order in the files.
-        std::stable_sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        student.records.reserve(order.size());
-        for (const auto &o : order)
-            student.records.push_back(o.second);
     }
 }

@@ -85,6 +85,8 @@ private slots:
     void writtenRecordsReadBack();
     void damagedFiles_data();
     void damagedFiles();
+    void sameBytesInEitherEncoding_data();
+    void sameBytesInEitherEncoding();
     void folderWithoutFiles();
     void htmlOfSmallClass();
     void csvAndJsonHoldEveryRecord();
@@ -222,6 +224,41 @@ void ReportTest::damagedFiles()
     QCOMPARE(int(c.records.size()), records);
     if (records > 0)
         QCOMPARE(c.records.back().text, lastText);
+}
+
+void ReportTest::sameBytesInEitherEncoding_data()
+{
+    // Two files one after the other, a question and a rating of the same
+    // bytes in each: a file re-saved as UTF-8 reads them as other characters.
+    QTest::addColumn<QList<bool>>("utf8");
+    QTest::addColumn<QStringList>("banks");
+    QTest::addColumn<QStringList>("ratings");
+    const QString latin = QStringLiteral("caf\u00c3\u00a9 question"), utf = QStringLiteral("caf\u00e9 question");
+    QTest::newRow("Windows-1252, then UTF-8") << QList<bool>{false, true} << QStringList{latin, utf}
+                                              << QStringList{"\u00c3\u00a9", "\u00e9"};
+    QTest::newRow("UTF-8, then Windows-1252") << QList<bool>{true, false} << QStringList{utf, latin}
+                                              << QStringList{"\u00e9", "\u00c3\u00a9"};
+}
+
+void ReportTest::sameBytesInEitherEncoding()
+{
+    QFETCH(QList<bool>, utf8);
+    QFETCH(QStringList, banks);
+    QFETCH(QStringList, ratings);
+    const QByteArray open = "......!!!!!!!!...................................\r\n";
+    const QByteArray body = "assignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + open + QByteArray(36, ' ')
+                            + "10:00:00\r\ncaf\xc3\xa9 question\r\n" + open + "RESPONSE -->  \r\nmine\r\nconfidence assessment:  \xc3\xa9\r\n"
+                            + QByteArray(49, '.') + "\r\n";
+    QStringList readBanks, readRatings;
+    for (const bool u : utf8) {
+        // The code line decides: \xfa\x81 is no UTF-8, \xc3\xa9 is.
+        const RecordFileContents c = parseRecordBytes((u ? "\xc3\xa9\r\n" : "\xfa\x81\r\n") + body, send);
+        QCOMPARE(int(c.records.size()), 2);
+        readBanks.append(c.records.back().bankText);
+        readRatings.append(c.records.back().rating);
+    }
+    QCOMPARE(readBanks, banks);
+    QCOMPARE(readRatings, ratings);
 }
 
 void ReportTest::folderWithoutFiles()
