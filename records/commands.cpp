@@ -97,9 +97,15 @@ void QueryForm::cmdEnterResponseClick()
                 assessSelfCritique();
             }
             // Taken back by an end of the session while the box waited: the
-            // typing is kept, and there is no one to tell.
-            if (!openRecordFiles)
+            // typing is kept. A session end that was called off (a shut-down
+            // cancelled) leaves the student at work, who must hear of it.
+            if (!openRecordFiles) {
+                if (!ended)
+                    platform.message(QStringLiteral("Your response was not saved.\n\nThe computer began to end the "
+                                                    "session while the rating box waited, so the record was taken "
+                                                    "back.\n\nYour text is still in the answer box."));
                 return;
+            }
             openRecordFiles = nullptr;
             files.line(closingSeparator);
         }

@@ -58,6 +58,7 @@ private slots:
     void endWhileRatingWaits_data();
     void endWhileRatingWaits();
     void signalDuringStartUpGivesUp();
+    void sessionEndCalledOffWhileRatingWaits();
     void recordedTextLeavesNothing_data();
     void recordedTextLeavesNothing();
     void nextKeepsTypedText_data();
@@ -307,6 +308,40 @@ void RecoveryTest::endWhileRatingWaits()
         QCOMPARE(bytes.count("Applied Calculus I\r\n03-06-2026\r\n"), 2);
         QVERIFY(bytes.endsWith("Applied Calculus I\r\n03-06-2026\r\n"));
     }
+}
+
+void RecoveryTest::sessionEndCalledOffWhileRatingWaits()
+{
+    // Windows asks a window to keep its work at log-off or shut-down; the
+    // user may then cancel, and the student answers the box and goes on.
+    const QString out = childOut();
+    RecoveringRun run(folder(), out);
+    QVERIFY(run.start());
+    run.form->keepWorkAtEveryEnd();
+    while (inside(*run.form).lastLineKind != QLatin1String("question") && !run.form->runEnded())
+        inside(*run.form).cmdNextQuestionClick();
+    const QString typed = QStringLiteral("my answer, rated after a shut-down was cancelled");
+    run.typeAnswer(typed);
+    int asked = 0;
+    run.platform.onInput = [&](const QString &) {
+        if (asked++ == 0)
+            run.form->keepWorkBeforeSuddenEnd(); // what the session's commit request does
+        return QStringLiteral("2");
+    };
+    inside(*run.form).cmdEnterResponseClick();
+    QVERIFY(!run.form->runEnded());
+    QCOMPARE(run.platform.messages,
+             QStringList{QStringLiteral("Your response was not saved.\n\nThe computer began to end the session "
+                                        "while the rating box waited, so the record was taken back.\n\n"
+                                        "Your text is still in the answer box.")});
+    QCOMPARE(run.boxAnswer(), typed);
+    const QString master = out + QStringLiteral("/masterFile.txt");
+    QVERIFY(!bytesOf(master).contains("RESPONSE"));
+
+    run.platform.messages.clear();
+    inside(*run.form).cmdEnterResponseClick(); // the retry records it once
+    QCOMPARE(run.platform.messages, QStringList());
+    QCOMPARE(bytesOf(master).count(typed.toLatin1()), 1);
 }
 
 void RecoveryTest::signalDuringStartUpGivesUp()
