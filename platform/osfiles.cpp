@@ -161,6 +161,15 @@ bool writeAll(QFile &file, const QByteArray &bytes, QString &reason)
 {
     if (injectedFault(Io::Write, file.fileName(), reason))
         return false;
+#ifdef Q_OS_WIN
+    // Windows has no append mode under Qt's files: a write goes where the
+    // file's position is, over bytes another program appended since the
+    // last one. Going to the end first makes them count as added, not lost.
+    if ((file.openMode() & QIODevice::Append) && !file.seek(file.size())) {
+        reason = file.errorString();
+        return false;
+    }
+#endif
     // A write cut short (a disk that fills up) reports no reason; writing
     // the rest gets the system's reason for the message.
     qint64 done = 0;

@@ -143,11 +143,19 @@ void RecordFiles::write(int index, const QByteArray &bytes)
         return;
     }
     QString reason;
+    const qint64 expected = target.start + target.written + bytes.size();
     const bool whole = oscalls::writeAll(target.file, bytes, reason);
     // A part of the bytes may be in even when the write failed: the length
     // check and the take-back go by what the file holds, not by the request.
     qint64 length = -1;
     oscalls::identityOf(target.file, &length);
+    if (whole && length != expected) {
+        // Another writer appended (or cut) between the check and the write:
+        // what the file holds is not this window's to count, nor ever to cut.
+        target.changed = true;
+        fail(target.path, changeSince(target.identity, expected, target.identity, length));
+        return;
+    }
     target.written = length >= target.start ? length - target.start : target.written;
     if (!whole)
         fail(target.path, reason);

@@ -170,6 +170,8 @@ private slots:
     void faultAtStartup();
     void missingFileGetsHeader_data();
     void missingFileGetsHeader();
+    void anotherWriterAddsDuringTheWrite_data();
+    void anotherWriterAddsDuringTheWrite();
     void normalEndsExitWithZero_data();
     void normalEndsExitWithZero();
     void copyPictureWithNothingStoredKeepsClipboard();
@@ -726,6 +728,51 @@ void FaultsTest::missingFileGetsHeader()
                                     : changed.isEmpty() ? headedRecord(before.at(masterName), record)
                                                         : changed + record;
         QCOMPARE(run.bytes(file), expected);
+    }
+}
+
+void FaultsTest::anotherWriterAddsDuringTheWrite_data()
+{
+    // Between the window's length check and its write another program appends
+    // to the file (the system's append puts the window's bytes after them).
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("write"); // which of the record's writes to that file
+    QTest::newRow("SEND file, at the record's first line") << sendName << 0;
+    QTest::newRow("master file, in the middle of the record") << masterName << 4;
+}
+
+void FaultsTest::anotherWriterAddsDuringTheWrite()
+{
+    QFETCH(QString, name);
+    QFETCH(int, write);
+    FolderRun run(folder());
+    QVERIFY(run.start());
+    const auto before = earlierRecords(run);
+    const QByteArray foreign = "a line another program wrote\r\n";
+    const QString path = run.at(name);
+    int writes = 0;
+    oscalls::setFaultInjector([&](oscalls::Io operation, const QString &at) {
+        if (operation == oscalls::Io::Write && at == path && writes++ == write) {
+            QFile other(path);
+            if (other.open(QIODevice::WriteOnly | QIODevice::Append))
+                other.write(foreign);
+        }
+        return false;
+    });
+    run.typeAnswer(QStringLiteral("while another wrote"));
+    run.platform.answers = {QStringLiteral("2")};
+    inside(*run.form).cmdEnterResponseClick();
+    oscalls::setFaultInjector(nullptr);
+    QCOMPARE(run.platform.messages,
+             QStringList{QStringLiteral("Your response was not saved.\n\n") + QDir::toNativeSeparators(path)
+                         + QStringLiteral(": the file changed since this window last wrote it (something else added "
+                                          "to it)\n\nYour text is still in the answer box.")});
+    QCOMPARE(run.boxAnswer(), QStringLiteral("while another wrote"));
+    for (const QString &file : {masterName, sendName}) {
+        if (file == name) // another's bytes are in it: never cut
+            QVERIFY(run.bytes(file).contains(foreign));
+        else
+            QCOMPARE(run.bytes(file), before.at(file)); // taken back
     }
 }
 
