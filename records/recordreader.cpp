@@ -14,6 +14,7 @@
 #endif
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -418,11 +419,27 @@ private:
     std::array<Entry, 512> m_entries; ///< small enough to stay in the nearest cache
 };
 
+} // namespace
+
+struct ParseCaches::Data
+{
+    ShortTexts shortTexts;
+    // The same bytes read as UTF-8 are other characters.
+    QHash<QByteArray, QString> bankTexts[2];
+    qsizetype bankBytes = 0;
+};
+
+ParseCaches::ParseCaches() : m_data(std::make_unique<Data>()) {}
+ParseCaches::~ParseCaches() = default;
+
+namespace {
+
 class Parser
 {
 public:
-    Parser(const QByteArray &bytes, qsizetype from, bool utf8, const QString &path, RecordFileContents &out)
-        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out)
+    Parser(const QByteArray &bytes, qsizetype from, bool utf8, const QString &path, RecordFileContents &out,
+           ParseCaches::Data &caches)
+        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out), m_caches(caches)
     {
     }
 
@@ -460,6 +477,7 @@ private:
     LineWindow m_lines;
     QString m_path;
     RecordFileContents &m_out;
+    ParseCaches::Data &m_caches;
     // The run the records being read belong to.
     QString m_runDate, m_runAssignment, m_lastTime;
     int m_daysPassed = 0;
@@ -556,8 +574,7 @@ QString Parser::shortTextOf(qsizetype begin, qsizetype end, bool trimmed) const
     auto make = [&] { return trimmed ? decode(begin, end).trimmed() : decode(begin, end); };
     if (end - begin > ShortTexts::longest)
         return make();
-    thread_local ShortTexts texts;
-    return texts.get(m_bytes.constData() + begin, std::max<qsizetype>(0, end - begin), unsigned(m_utf8) | unsigned(trimmed) << 1,
+    return m_caches.shortTexts.get(m_bytes.constData() + begin, std::max<qsizetype>(0, end - begin), unsigned(m_utf8) | unsigned(trimmed) << 1,
                      make);
 }
 
@@ -566,9 +583,8 @@ QString Parser::shortTextOf(qsizetype begin, qsizetype end, bool trimmed) const
 QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
 {
     constexpr qsizetype largestKept = 64 * 1024, cacheBytes = 8 * 1024 * 1024;
-    // The same bytes read as UTF-8 are other characters.
-    thread_local QHash<QByteArray, QString> caches[2];
-    thread_local qsizetype cached = 0;
+    QHash<QByteArray, QString> (&caches)[2] = m_caches.bankTexts;
+    qsizetype &cached = m_caches.bankBytes;
     QHash<QByteArray, QString> &cache = caches[m_utf8];
     if (end - begin > largestKept)
         return decode(begin, end);
@@ -762,7 +778,7 @@ void Parser::run()
 
 } // namespace
 
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path)
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches)
 {
     RecordFileContents out;
     out.bytes = bytes.size();
@@ -780,7 +796,10 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
     }
     // A record of the program's takes some hundreds of bytes at least.
     out.records.reserve(size_t(std::min<qsizetype>(bytes.size() / 512, 16384)));
-    Parser(bytes, from, utf8, path, out).run();
+    std::optional<ParseCaches> own;
+    if (!caches)
+        caches = &own.emplace();
+    Parser(bytes, from, utf8, path, out, caches->data()).run();
     if (out.records.empty())
         out.warnings.push_back({path, 0, QStringLiteral("no records found")});
     return out;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 /// One record read back from an output file (masterFile.txt, send_MMDD.txt,
@@ -52,5 +53,27 @@ inline constexpr qint64 largestRecordFile = qint64(64) << 20;
 /// warning naming the file and line, and the rest is still read.
 RecordFileContents readRecordFile(const QString &path);
 
+/// What the parser keeps from one file to the next on one thread: short
+/// fields and bank texts decoded once, since a class answers the same few
+/// hundred texts again and again. One per parsing thread, held by the code
+/// that runs the thread (not thread_local: MinGW-w64 runs a thread_local's
+/// destructor after freeing its storage, and the program crashed at a
+/// reading thread's end on Windows).
+class ParseCaches
+{
+public:
+    ParseCaches();
+    ~ParseCaches();
+    ParseCaches(const ParseCaches &) = delete;
+    ParseCaches &operator=(const ParseCaches &) = delete;
+
+    struct Data;
+    Data &data() { return *m_data; }
+
+private:
+    std::unique_ptr<Data> m_data;
+};
+
 /// The same for bytes already in memory; `path` only names them in warnings.
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path);
+/// Texts are decoded once through `caches` when given (one per thread).
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches = nullptr);

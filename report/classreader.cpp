@@ -286,6 +286,7 @@ struct Worker
     explicit Worker(const CourseIndex &course) : texts(course) {}
 
     BankTexts texts;
+    ParseCaches parsing;
     std::vector<CopyGroup> groups;
     /// By content hash (open addressing): the latest group with it, or -1.
     std::vector<int> table;
@@ -357,7 +358,7 @@ StudentRecords readStudent(const Student &student, int studentIndex, qint64 byte
         const inputfiles::FileBytes read = inputfiles::readRegularFile(file.path, largestRecordFile);
         const QString shown = file.path.shown();
         if (read.ok)
-            contents = parseRecordBytes(read.bytes, shown);
+            contents = parseRecordBytes(read.bytes, shown, &worker.parsing);
         else
             contents.warnings.push_back({shown, 0, read.reason});
         for (ReadWarning &w : contents.warnings)
