@@ -319,8 +319,9 @@ bool LineWindow::makeLine()
 class Parser
 {
 public:
-    Parser(const QByteArray &bytes, qsizetype from, bool utf8, const QString &path, RecordFileContents &out)
-        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out)
+    Parser(const QByteArray &bytes, qsizetype from, bool utf8, const QString &path, RecordFileContents &out,
+           BankTextCache *cache)
+        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out), m_cache(cache)
     {
     }
 
@@ -349,6 +350,7 @@ private:
     LineWindow m_lines;
     QString m_path;
     RecordFileContents &m_out;
+    BankTextCache *m_cache;
     // The run the records being read belong to.
     QString m_runDate, m_runAssignment, m_lastTime;
     int m_daysPassed = 0;
@@ -426,26 +428,16 @@ QString Parser::decode(qsizetype begin, qsizetype end) const
     return out;
 }
 
-/// A class answers the same few hundred bank texts again and again: each
-/// is decoded once per thread and shared by every record that holds it.
 QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
 {
-    constexpr qsizetype largestKept = 64 * 1024, cacheBytes = 8 * 1024 * 1024;
-    thread_local QHash<QByteArray, QString> cache;
-    thread_local qsizetype cached = 0;
-    if (end - begin > largestKept)
+    constexpr qsizetype largestKept = 64 * 1024;
+    if (!m_cache || end - begin > largestKept)
         return decode(begin, end);
     const QByteArray key = QByteArray::fromRawData(m_bytes.constData() + begin, end - begin);
-    const auto it = cache.constFind(key);
-    if (it != cache.cend())
-        return *it;
-    if (cached > cacheBytes) {
-        cache.clear();
-        cached = 0;
-    }
+    if (const QString *known = m_cache->find(key))
+        return *known;
     const QString text = decode(begin, end);
-    cache.insert(QByteArray(key.constData(), key.size()), text);
-    cached += key.size() * 3;
+    m_cache->keep(QByteArray(key.constData(), key.size()), text);
     return text;
 }
 
@@ -623,7 +615,24 @@ void Parser::run()
 
 } // namespace
 
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path)
+const QString *BankTextCache::find(const QByteArray &bytes) const
+{
+    const auto it = m_texts.constFind(bytes);
+    return it == m_texts.cend() ? nullptr : &*it;
+}
+
+void BankTextCache::keep(const QByteArray &bytes, const QString &text)
+{
+    constexpr qsizetype cacheBytes = 8 * 1024 * 1024;
+    if (m_bytes > cacheBytes) {
+        m_texts.clear();
+        m_bytes = 0;
+    }
+    m_texts.insert(bytes, text);
+    m_bytes += bytes.size() * 3;
+}
+
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, BankTextCache *cache)
 {
     RecordFileContents out;
     out.bytes = bytes.size();
@@ -639,7 +648,7 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
             from = 3;
         out.warnings.push_back({path, 1, QStringLiteral("UTF-8 text, not Windows-1252; read as UTF-8")});
     }
-    Parser(bytes, from, utf8, path, out).run();
+    Parser(bytes, from, utf8, path, out, cache).run();
     if (out.records.empty())
         out.warnings.push_back({path, 0, QStringLiteral("no records found")});
     return out;

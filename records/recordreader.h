@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -52,5 +53,23 @@ inline constexpr qint64 largestRecordFile = qint64(64) << 20;
 /// warning naming the file and line, and the rest is still read.
 RecordFileContents readRecordFile(const QString &path);
 
+/// Bank texts decoded once and shared by the records of every file parsed
+/// with it: a class answers the same few hundred texts again and again. One
+/// per parsing thread, held on its stack (not locked; and not thread_local,
+/// whose destructors MinGW-w64 runs after freeing their storage).
+class BankTextCache
+{
+public:
+    /// The text decoded from `bytes` before, or null.
+    const QString *find(const QByteArray &bytes) const;
+    /// Keeps `text`, decoded from `bytes`; forgets everything first when full.
+    void keep(const QByteArray &bytes, const QString &text);
+
+private:
+    QHash<QByteArray, QString> m_texts;
+    qsizetype m_bytes = 0;
+};
+
 /// The same for bytes already in memory; `path` only names them in warnings.
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path);
+/// Bank texts are shared through `cache` when one is given.
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, BankTextCache *cache = nullptr);

@@ -90,21 +90,28 @@ qint64 sortStamp(const FileRecord &r)
     return day * 1000000 + std::max(0, seconds(r.time));
 }
 
-/// The hash of a bank text. Records share the one string of each text the
-/// parser decoded, so it is hashed once per thread, not once per record;
-/// the cache holds the strings, so their addresses stay theirs.
-size_t bankHash(const QString &text)
+/// What one reading thread keeps between the files it parses: each bank
+/// text decoded once, and hashed once (records share the one string of each
+/// text, so its address finds its hash; the strings are held, so their
+/// addresses stay theirs). On the thread's stack, never thread_local:
+/// MinGW-w64 frees a thread_local's storage before running its destructor.
+struct ThreadCaches
 {
-    thread_local QHash<const QChar *, std::pair<QString, size_t>> cache;
-    const auto it = cache.constFind(text.constData());
-    if (it != cache.cend() && it->first.size() == text.size())
-        return it->second;
-    if (cache.size() > 8192)
-        cache.clear();
-    const size_t h = qHash(text);
-    cache.insert(text.constData(), {text, h});
-    return h;
-}
+    BankTextCache bankTexts;
+    QHash<const QChar *, std::pair<QString, size_t>> bankHashes;
+
+    size_t bankHash(const QString &text)
+    {
+        const auto it = bankHashes.constFind(text.constData());
+        if (it != bankHashes.cend() && it->first.size() == text.size())
+            return it->second;
+        if (bankHashes.size() > 8192)
+            bankHashes.clear();
+        const size_t h = qHash(text);
+        bankHashes.insert(text.constData(), {text, h});
+        return h;
+    }
+};
 
 /// A file's records with the hashes the class needs, worked out beside the parsing.
 struct ParsedFile
@@ -113,7 +120,7 @@ struct ParsedFile
     std::vector<size_t> bankHashes, contentHashes;
 };
 
-ParsedFile parseFile(const StudentFile &file)
+ParsedFile parseFile(const StudentFile &file, ThreadCaches &caches)
 {
     ParsedFile f;
     const inputfiles::FileBytes bytes = inputfiles::readRegularFile(file.path, largestRecordFile);
@@ -121,10 +128,10 @@ ParsedFile parseFile(const StudentFile &file)
         f.contents.warnings.push_back({file.path.shown(), 0, bytes.reason});
         return f;
     }
-    f.contents = parseRecordBytes(bytes.bytes, file.path.shown());
+    f.contents = parseRecordBytes(bytes.bytes, file.path.shown(), &caches.bankTexts);
     for (FileRecord &r : f.contents.records) {
         r.text = withReferencesResolved(r.text);
-        const size_t bank = bankHash(r.bankText);
+        const size_t bank = caches.bankHash(r.bankText);
         f.bankHashes.push_back(bank);
         // The time is left out: each file's time line is read from the
         // clock on its own, so two copies may be a second or two apart.
@@ -177,6 +184,7 @@ public:
 private:
     void work()
     {
+        ThreadCaches caches;
         for (;;) {
             size_t index;
             {
@@ -190,7 +198,7 @@ private:
                 index = m_next++;
                 m_held += m_files[index]->size;
             }
-            ParsedFile contents = parseFile(*m_files[index]);
+            ParsedFile contents = parseFile(*m_files[index], caches);
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
                 m_results[index] = std::move(contents);
