@@ -106,8 +106,9 @@ start_display() {
 # desktop and services start once, here, not inside a test.
 boot_prefix() {
     local prefix=$1
+    # Fails (status 2) when a server already runs for the prefix: that one is used.
+    WINEPREFIX=$prefix wineserver -p 2>/dev/null || echo "a Wine server already runs for $prefix"
     WINEPREFIX=$prefix wineboot --init >/dev/null 2>&1
-    WINEPREFIX=$prefix wineserver -p
 }
 
 # The tests' prefix, with what a Windows machine has and Wine lacks. Each
