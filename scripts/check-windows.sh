@@ -140,11 +140,20 @@ installed() {
     printf '%s/drive_c/Program Files/Calculus Study' "$install_prefix"
 }
 
+# Runs a command line in the install prefix exactly as typed at a Command
+# Prompt, and waits for it. Given as arguments, wine would quote each one
+# holding a space, and NSIS reads its /D= and _?= only unquoted.
+command_prompt() {
+    printf '@%s\r\n' "$1" >"$install_prefix/drive_c/check-windows.bat"
+    WINEPREFIX=$install_prefix timeout 300 wine cmd /c 'C:\check-windows.bat'
+}
+
 silent_install() {
     rm -rf "$install_prefix"
+    mkdir -p "$install_prefix"
     boot_prefix "$install_prefix"
-    # NSIS reads /S first and /D= last, unquoted, spaces and all.
-    WINEPREFIX=$install_prefix wine "$installer" /S "/D=$install_dir"
+    # /D= last, unquoted: NSIS takes the rest of the line, spaces and all.
+    command_prompt "\"Z:${installer//\//\\}\" /S /D=$install_dir"
     local root missing=0
     root=$(installed)
     for f in bin/calculus-study.exe bin/calculus-study-report.exe bin/Qt6Core.dll bin/Qt6Gui.dll \
@@ -155,16 +164,31 @@ silent_install() {
     local shortcut
     shortcut=$(find "$install_prefix/drive_c" -path '*Start Menu*' -name 'Calculus Study.lnk' | head -n 1)
     [ -n "$shortcut" ] || { echo "no Start-menu entry" >&2; missing=1; }
+    # The entry of Windows' list of installed programs, which starts the uninstaller.
+    local entry
+    entry=$(WINEPREFIX=$install_prefix wine reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Calculus Study' /v UninstallString 2>/dev/null |
+        tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+    [ "$entry" = "\"$install_dir\\Uninstall.exe\"" ] || { echo "no entry among the installed programs (\"$entry\")" >&2; missing=1; }
     [ "$missing" = 0 ] || return 1
-    echo "installed in $install_dir; Start-menu entry ${shortcut#"$install_prefix/drive_c/"}"
+    echo "installed in $install_dir; Start-menu entry ${shortcut#"$install_prefix/drive_c/"}; uninstaller $entry"
 }
 
 # The installed programs run with nothing but what the installer put beside
 # them: no Qt or MinGW folder on the path.
 first_input_box() {
-    local root log
+    local root log version
     root=$(installed)
-    WINEPREFIX=$install_prefix WINEPATH="" wine "$root/bin/calculus-study-report.exe" --version
+    # The report program is run from a Command Prompt, where its --version
+    # prints. (Started from a Unix shell, Wine gives it no console window,
+    # and Qt's command-line parser then shows the text in a message box.)
+    version=$install_prefix/drive_c/report-version.txt
+    printf '@"%s\\bin\\calculus-study-report.exe" --version >C:\\report-version.txt\r\n' "$install_dir" \
+        >"$install_prefix/drive_c/check-windows.bat"
+    WINEPREFIX=$install_prefix WINEPATH="" timeout 60 wine wineconsole cmd /c 'C:\check-windows.bat'
+    grep -q '^calculus-study-report [0-9]' "$version" || { echo "the installed report program did not run" >&2; return 1; }
+    tr -d '\r' <"$version"
+
     log=$(mktemp)
     WINEPREFIX=$install_prefix WINEPATH="" wine "$root/bin/calculus-study.exe" >"$log" 2>&1 &
     local program=$! window=""
@@ -190,7 +214,7 @@ silent_uninstall() {
     local root
     root=$(installed)
     # _?= keeps the uninstaller in place, so that it is waited for.
-    WINEPREFIX=$install_prefix wine "$root/Uninstall.exe" /S "_?=$install_dir"
+    command_prompt "\"$install_dir\\Uninstall.exe\" /S _?=$install_dir"
     local left
     left=$(cd "$root" && find . -type f ! -name Uninstall.exe)
     [ -z "$left" ] || { echo "left after uninstalling: $left" >&2; return 1; }
@@ -198,7 +222,12 @@ silent_uninstall() {
         echo "the Start-menu entry is left after uninstalling" >&2
         return 1
     fi
-    echo "uninstalled: the program's files and its Start-menu entry are gone"
+    if WINEPREFIX=$install_prefix wine reg query \
+        'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Calculus Study' >/dev/null 2>&1; then
+        echo "the entry among the installed programs is left after uninstalling" >&2
+        return 1
+    fi
+    echo "uninstalled: the program's files, its Start-menu entry and its entry among the installed programs are gone"
 }
 
 start=$SECONDS
