@@ -198,6 +198,8 @@ private:
     void cmdPendExpClick();
     void tmrPendExpTick();
 
+    /// The window's controls draw with Fusion, whatever the system's style.
+    void useFormStyle();
     void wireControls();
     /// The answer box no longer holds unrecorded text worth recovering.
     void answerRecorded();

@@ -12,6 +12,7 @@ packages=(
     python3                         # the course-text arithmetic checks
     xvfb                            # a real display for the recovery test to lose
     xdotool                         # holds keys down on a test's own display (XTEST), as a student does
+    qt6-image-formats-plugins       # Qt's .icns reader, to check the packed macOS icon
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check

@@ -7,6 +7,10 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 ScriptedPlatform::ScriptedPlatform()
 {
     setSyncObserver([this](const QString &path) {
@@ -84,6 +88,27 @@ QByteArray bytesOf(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString openFailureReason(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        file.remove();
+        return QStringLiteral("(%1 could be opened)").arg(path);
+    }
+    return file.errorString();
+}
+
+bool underWine()
+{
+#ifdef Q_OS_WIN
+    // Wine's ntdll tells its version; Windows' has no such function.
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

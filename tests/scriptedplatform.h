@@ -58,6 +58,20 @@ QString testLockFolder();
 QByteArray bytesOf(const QString &path);
 /// Writes `bytes` to `path`, making its folder first; false when it cannot.
 bool writeBytes(const QString &path, const QByteArray &bytes);
+/// The system's own words, in its own language, for why `path` cannot be
+/// opened for appending, had by making that failure happen with QFile.
+QString openFailureReason(const QString &path);
+
+/// True when the tests run under Wine rather than on Windows itself.
+bool underWine();
+
+/// The separator the program puts between a folder and a file name.
+#ifdef Q_OS_WIN
+inline const QString fileSeparator = QStringLiteral("\\");
+#else
+inline const QString fileSeparator = QStringLiteral("/");
+#endif
+
 /// Writes `bytes` to the file `name` in `dir` and returns its path.
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes);
 

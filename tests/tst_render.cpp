@@ -3,10 +3,13 @@
 
 #include "ui/wrapbutton.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 // Renders the window with a question and an answer showing, at the scale
@@ -17,21 +20,34 @@ class RenderTest : public QObject
     Q_OBJECT
 private slots:
     void windowIsWhole();
+    void sameUnderEverySystemStyle_data();
+    void sameUnderEverySystemStyle();
 };
 
-void RenderTest::windowIsWhole()
+namespace {
+
+/// The window as windowIsWhole() leaves it, rendered.
+QImage rendered(TestRun &run)
 {
-    TestRun run;
-    QVERIFY(run.start());
+    if (!run.start())
+        return QImage();
     run.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(run.form.get()));
+    if (!QTest::qWaitForWindowExposed(run.form.get()))
+        return QImage();
     inside(*run.form).cmdNextQuestionClick();
     inside(*run.form).cmdNextQuestionClick();
     run.form->graph2();
     run.typeAnswer(QStringLiteral("I multiplied by 6 as well, but forgot that the endpoint is not included."));
+    return run.form->grab().toImage();
+}
 
+} // namespace
+
+void RenderTest::windowIsWhole()
+{
+    TestRun run;
+    const QImage image = rendered(run);
     const QString factor = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    const QImage image = run.form->grab().toImage();
     QCOMPARE(image.size(), (QSizeF(725, 573) * factor.toDouble()).toSize());
     const QString path = QDir::current().filePath(QStringLiteral("window-scale-%1.png").arg(factor));
     QVERIFY(image.save(path));
@@ -52,6 +68,32 @@ void RenderTest::windowIsWhole()
         QVERIFY2(needed.height() <= label->height() + 2,
                  qPrintable(QStringLiteral("%1 clipped at %2: %3 in %4").arg(label->objectName(), factor).arg(needed.height()).arg(label->height())));
     }
+}
+
+void RenderTest::sameUnderEverySystemStyle_data()
+{
+    QTest::addColumn<QString>("style");
+    for (const QString &style : QStyleFactory::keys())
+        if (style.compare(QLatin1String("Fusion"), Qt::CaseInsensitive) != 0)
+            QTest::newRow(qPrintable(style)) << style;
+}
+
+void RenderTest::sameUnderEverySystemStyle()
+{
+    // The form is checked above with Fusion: under any style a system has,
+    // it must draw exactly as checked.
+    QFETCH(QString, style);
+    QApplication::setCursorFlashTime(0);
+    const QString before = QApplication::style()->name();
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    TestRun checked;
+    const QImage expected = rendered(checked);
+    QApplication::setStyle(style);
+    TestRun underStyle;
+    const QImage image = rendered(underStyle);
+    QApplication::setStyle(before);
+    QVERIFY(!expected.isNull());
+    QVERIFY(image == expected);
 }
 
 QTEST_MAIN(RenderTest)

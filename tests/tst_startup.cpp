@@ -70,14 +70,15 @@ void StartupTest::folderChoice_data()
     QTest::addColumn<QString>("choice");
     QTest::addColumn<bool>("pathAsked");
     QTest::addColumn<QString>("typedPath"); // "<out>" stands for the test's output folder
-    QTest::addColumn<QString>("expectedMaster"); // "<default>" and "<out>" as above
-    QTest::newRow("1 and a path") << "1" << true << "<out>" << "<out>/masterFile.txt";
-    QTest::newRow("1 and an empty path keeps the default") << "1" << true << "" << "<default>/masterFile.txt";
-    QTest::newRow("01 is not 1") << "01" << false << "" << "<default>/masterFile.txt";
-    QTest::newRow("1 with blanks is not 1") << " 1 " << false << "" << "<default>/masterFile.txt";
-    QTest::newRow("yes is not 1") << "yes" << false << "" << "<default>/masterFile.txt";
-    QTest::newRow("empty keeps the default") << "" << false << "" << "<default>/masterFile.txt";
-    QTest::newRow("trailing separator doubles") << "1" << true << "<out>/" << "<out>//masterFile.txt";
+    // "<default>" and "<out>" as above, "<sep>" the system's separator
+    QTest::addColumn<QString>("expectedMaster");
+    QTest::newRow("1 and a path") << "1" << true << "<out>" << "<out><sep>masterFile.txt";
+    QTest::newRow("1 and an empty path keeps the default") << "1" << true << "" << "<default><sep>masterFile.txt";
+    QTest::newRow("01 is not 1") << "01" << false << "" << "<default><sep>masterFile.txt";
+    QTest::newRow("1 with blanks is not 1") << " 1 " << false << "" << "<default><sep>masterFile.txt";
+    QTest::newRow("yes is not 1") << "yes" << false << "" << "<default><sep>masterFile.txt";
+    QTest::newRow("empty keeps the default") << "" << false << "" << "<default><sep>masterFile.txt";
+    QTest::newRow("trailing separator doubles") << "1" << true << "<out>/" << "<out>/<sep>masterFile.txt";
 }
 
 void StartupTest::folderChoice()
@@ -100,7 +101,10 @@ void StartupTest::folderChoice()
     prompts << assignmentPrompt;
     QCOMPARE(run.platform.prompts, prompts.replaceInStrings(QLatin1String("<default>"), def));
     QCOMPARE(inside(*run.form).masterFilePath,
-             QString(expectedMaster).replace(QLatin1String("<out>"), out).replace(QLatin1String("<default>"), def));
+             QString(expectedMaster)
+                 .replace(QLatin1String("<out>"), out)
+                 .replace(QLatin1String("<default>"), def)
+                 .replace(QLatin1String("<sep>"), fileSeparator));
     QVERIFY(inside(*run.form).sendFilePath.endsWith(QLatin1String("send_0306.txt")));
     QVERIFY(inside(*run.form).notesFilePath.endsWith(QLatin1String("notes_.txt")));
     // The default folder is created even when another one is chosen.
@@ -180,8 +184,9 @@ void StartupTest::missingFolderEndsStartup()
     const QString missing = run.dir.filePath(QStringLiteral("no/such/folder"));
     run.platform.answers = {QStringLiteral("n"), QStringLiteral("1"), missing, QStringLiteral("1")};
     QVERIFY(!run.start());
+    const QString master = missing + "/masterFile.txt";
     QCOMPARE(run.platform.messages,
-             QStringList{QDir::toNativeSeparators(missing + "/masterFile.txt") + ": No such file or directory"});
+             QStringList{QDir::toNativeSeparators(master) + ": " + openFailureReason(master)});
     QVERIFY(!QFileInfo::exists(run.dir.filePath(QStringLiteral("no"))));
     QCOMPARE(run.platform.exits, 1);
 }

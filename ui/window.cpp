@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QPlainTextEdit>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 
 #include <algorithm>
@@ -33,6 +35,7 @@ QueryForm::QueryForm(Platform &platformLayer, QWidget *parent)
     windowFont.setPixelSize(10);
     setFont(windowFont);
     ui->setupUi(this);
+    useFormStyle();
     txt_question = ui->txt_question;
     txt_answer = ui->txt_answer;
     Picture1 = ui->Picture1;
@@ -80,6 +83,22 @@ QueryForm::~QueryForm()
     if (!ended)
         releaseFolder();
     delete ui;
+}
+
+void QueryForm::useFormStyle()
+{
+    // The form is laid out in fixed pixels and checked with Fusion's
+    // metrics. macOS draws push buttons at its own fixed heights, and the
+    // themed Windows look cannot be seen under Wine: so the window's
+    // controls draw with Fusion on every system, where the checks hold. The
+    // dialogs keep the system's style (their layouts adapt).
+    if (style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) == 0)
+        return;
+    QStyle *fusion = QStyleFactory::create(QStringLiteral("Fusion"));
+    fusion->setParent(this);
+    setStyle(fusion);
+    for (QWidget *control : findChildren<QWidget *>())
+        control->setStyle(fusion);
 }
 
 void QueryForm::wireControls()

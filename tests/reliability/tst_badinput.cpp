@@ -159,27 +159,25 @@ void BadInputTest::folderAnswer_data()
     QTest::addColumn<bool>("pathAsked");
     QTest::addColumn<QString>("path");   // "<s>" stands for a scratch folder, "<long>" for a deep one in it
     QTest::addColumn<QString>("folder"); // where the files go, "<default>" for the default; empty when none
-    QTest::addColumn<QString>("reason"); // of the message when the run cannot start
+    QTest::addColumn<bool>("refused"); // the run cannot start: the system's reason is told
 
-    QTest::newRow("1 with blanks around it") << " 1 " << false << "" << "<default>" << "";
-    QTest::newRow("1 and a blank") << "1 " << false << "" << "<default>" << "";
-    QTest::newRow("01") << "01" << false << "" << "<default>" << "";
-    QTest::newRow("yes") << "yes" << false << "" << "<default>" << "";
-    QTest::newRow("1 then nothing keeps the default") << "1" << true << "" << "<default>" << "";
-    QTest::newRow("1 then a folder") << "1" << true << "<s>/out" << "<s>/out" << "";
-    QTest::newRow("1 then a trailing separator") << "1" << true << "<s>/out/" << "<s>/out" << "";
-    QTest::newRow("1 then a missing folder") << "1" << true << "<s>/missing" << ""
-                                             << systemReason(ENOENT);
-    QTest::newRow("1 then a missing folder inside a missing one")
-        << "1" << true << "<s>/missing/too" << "" << systemReason(ENOENT);
-    QTest::newRow("1 then a long path") << "1" << true << "<long>" << "<long>" << "";
-    QTest::newRow("1 then a path longer than the system takes")
-        << "1" << true << "<long><long>" << "" << systemReason(ENAMETOOLONG);
+    QTest::newRow("1 with blanks around it") << " 1 " << false << "" << "<default>" << false;
+    QTest::newRow("1 and a blank") << "1 " << false << "" << "<default>" << false;
+    QTest::newRow("01") << "01" << false << "" << "<default>" << false;
+    QTest::newRow("yes") << "yes" << false << "" << "<default>" << false;
+    QTest::newRow("1 then nothing keeps the default") << "1" << true << "" << "<default>" << false;
+    QTest::newRow("1 then a folder") << "1" << true << "<s>/out" << "<s>/out" << false;
+    QTest::newRow("1 then a trailing separator") << "1" << true << "<s>/out/" << "<s>/out" << false;
+    QTest::newRow("1 then a missing folder") << "1" << true << "<s>/missing" << "" << true;
+    QTest::newRow("1 then a missing folder inside a missing one") << "1" << true << "<s>/missing/too" << "" << true;
+    QTest::newRow("1 then a long path") << "1" << true << "<long>" << "<long>" << false;
+    QTest::newRow("1 then a path longer than the system takes") << "1" << true << "<too long>" << "" << true;
+    QTest::newRow("1 then a folder name longer than the system takes")
+        << "1" << true << "<s>/" + QString(300, QLatin1Char('n')) << "" << true;
     QTest::newRow("1 then non-ASCII characters") << "1" << true << "<s>/\u00dcbungen \u03c0 \u6570\u5b66"
-                                                 << "<s>/\u00dcbungen \u03c0 \u6570\u5b66" << "";
-    QTest::newRow("1 then a missing non-ASCII folder") << "1" << true << "<s>/Aufgaben \u00fc" << ""
-                                                       << systemReason(ENOENT);
-    QTest::newRow("1 then a path naming a file") << "1" << true << "<s>/a file" << "" << systemReason(ENOTDIR);
+                                                 << "<s>/\u00dcbungen \u03c0 \u6570\u5b66" << false;
+    QTest::newRow("1 then a missing non-ASCII folder") << "1" << true << "<s>/Aufgaben \u00fc" << "" << true;
+    QTest::newRow("1 then a path naming a file") << "1" << true << "<s>/a file" << "" << true;
 }
 
 void BadInputTest::folderAnswer()
@@ -188,13 +186,26 @@ void BadInputTest::folderAnswer()
     QFETCH(bool, pathAsked);
     QFETCH(QString, path);
     QFETCH(QString, folder);
-    QFETCH(QString, reason);
+    QFETCH(bool, refused);
 
-    QString deep = scratch->path();
-    while (deep.size() < 3000)
-        deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+    if (path == QLatin1String("<too long>") && underWine())
+        QSKIP("Wine cuts a path of over 32,767 characters short and opens that; Windows refuses it");
+    // Paths of up to 4,095 bytes on Linux, 1,023 on macOS, 32,767 characters on Windows.
+    const auto deepIn = [&](int length) {
+        QString deep = scratch->path();
+        while (deep.size() < length)
+            deep += QLatin1Char('/') + QString(200, QLatin1Char('d'));
+        return deep;
+    };
+#ifdef Q_OS_MACOS
+    const QString deep = deepIn(900);
+#else
+    const QString deep = deepIn(3000);
+#endif
     const auto expand = [&](QString text) {
-        return text.replace(QLatin1String("<long>"), deep).replace(QLatin1String("<s>"), scratch->path());
+        return text.replace(QLatin1String("<too long>"), deepIn(33000))
+            .replace(QLatin1String("<long>"), deep)
+            .replace(QLatin1String("<s>"), scratch->path());
     };
     QVERIFY(QDir().mkpath(deep));
     QVERIFY(QDir().mkpath(expand(QStringLiteral("<s>/\u00dcbungen \u03c0 \u6570\u5b66"))));
@@ -208,18 +219,20 @@ void BadInputTest::folderAnswer()
     run.platform.answers.append(QStringLiteral("1"));
     const bool started = run.start();
     QCOMPARE(run.platform.prompts.size(), pathAsked ? 4 : 3);
-    QCOMPARE(started, reason.isEmpty());
+    QCOMPARE(started, !refused);
     QCOMPARE(run.platform.exits, started ? 0 : 1);
     QCOMPARE(run.platform.exitStatus(), started ? 0 : 1);
     const QString used = pathAsked && !path.isEmpty() ? expand(path) : defaultFolder;
     QCOMPARE(inside(*run.form).outputFolder, used); // unchanged, separators and all
-    QCOMPARE(inside(*run.form).masterFilePath, used + QLatin1Char('/') + masterName);
+    QCOMPARE(inside(*run.form).masterFilePath, used + fileSeparator + masterName);
 
     if (!started) {
         QCOMPARE(run.platform.messages.size(), 1);
         const QString message = run.platform.messages.first();
-        QVERIFY2(message.contains(QDir::toNativeSeparators(inside(*run.form).masterFilePath)), qPrintable(message.left(300)));
-        QVERIFY2(message.contains(reason), qPrintable(message.left(300)));
+        const QString master = used + QLatin1Char('/') + masterName;
+        QVERIFY2(message.contains(QDir::toNativeSeparators(master)), qPrintable(message.left(300)));
+        const QString reason = openFailureReason(master);
+        QVERIFY2(message.endsWith(QStringLiteral(": ") + reason), qPrintable(message.right(300) + " / " + reason));
         if (path.contains(QLatin1String("missing")) || path.contains(QLatin1String("Aufgaben")))
             QVERIFY(!QFileInfo::exists(used)); // never created
         QCOMPARE(bytesOf(expand(QStringLiteral("<s>/a file"))), QByteArray("just a file"));

@@ -1,3 +1,4 @@
+#include "mounts.h"
 #include "reliability.h"
 #include "tests/formaccess.h"
 
