@@ -25,16 +25,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # no .NET or Gecko installers offered 
 export WINEPREFIX=$cache/wine64           # where the tests run
 install_prefix=$build/wine-install        # a fresh Windows for the installer, made anew each run
 
-times=()
-step() {
-    local name=$1 start=$SECONDS
-    shift
-    echo "== $name"
-    "$@"
-    local took=$((SECONDS - start))
-    times+=("$(printf '%-44s %3dm%02ds' "$name" $((took / 60)) $((took % 60)))")
-    printf '== %s: took %dm%02ds\n' "$name" $((took / 60)) $((took % 60))
-}
+. "$repo/scripts/windows/steps.sh"
 
 # Xvfb and every Wine process of both prefixes end with the script.
 xvfb_pid=""

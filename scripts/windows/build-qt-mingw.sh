@@ -25,15 +25,7 @@ if [ -f "$stamp" ]; then
     exit 0
 fi
 
-# Runs one step and says how long it took.
-step() {
-    local name=$1 start=$SECONDS
-    shift
-    echo "== $name"
-    "$@"
-    local took=$((SECONDS - start))
-    printf '== %s took %dm%02ds\n' "$name" $((took / 60)) $((took % 60))
-}
+. "$here/steps.sh"
 
 install_packages() {
     local packages=(
