@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 
 #include "platform/oscalls.h"
+#include "platform/typeahead.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 
 #include <cstdlib>
+#include <optional>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -33,6 +35,11 @@ QString QtPlatform::inputBox(const QString &prompt)
     for (QLabel *label : dialog.findChildren<QLabel *>())
         label->setWordWrap(true);
     dialog.resize(420, dialog.sizeHint().height());
+    // A rating typed straight after the command that asks for it goes into
+    // the box, not the window under it.
+    std::optional<TypeAhead> typeAhead;
+    if (m_parent && m_parent->isVisible())
+        typeAhead.emplace(m_parent, &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.textValue();
