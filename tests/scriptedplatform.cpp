@@ -51,20 +51,11 @@ void ScriptedPlatform::setClipboardImage(const QImage &image)
         clipboard = image;
 }
 
-QString testLockFolder()
-{
-    // The runs of one test process share their locks, as the windows of one
-    // home do, but never the home's own.
-    static QTemporaryDir locks;
-    return locks.filePath(QStringLiteral("locks"));
-}
-
 TestRun::TestRun(const QString &bankText, const QString &assignment)
 {
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     form = std::make_unique<QueryForm>(platform);
     form->setDefaultFolder(dir.filePath(QStringLiteral("default")));
-    form->setLockFolder(testLockFolder());
     if (!bankText.isNull()) {
         QFile bank(dir.filePath(QStringLiteral("bank.txt")));
         if (bank.open(QIODevice::WriteOnly))

@@ -51,9 +51,6 @@ inline const QString instructionsShown = QStringLiteral(
     "you can make use of the insight or how you now know how to avoid certain errors.  Also pose for the "
     "instructor any question or questions that you have related to the problem or series of problems.");
 
-/// Where the test runs of this process keep their folder locks and journals.
-QString testLockFolder();
-
 /// The bytes of a file, or a null array when it cannot be read.
 QByteArray bytesOf(const QString &path);
 /// Writes `bytes` to `path`, making its folder first; false when it cannot.
