@@ -81,6 +81,7 @@ private slots:
     void quitKeepsPendingTyping();
     void locksLeftBehind_data();
     void locksLeftBehind();
+    void lockIsRefreshed_data();
     void lockIsRefreshed();
     void noLockIsToldOnce();
     void restoreNamesTheQuestionShort_data();
@@ -804,6 +805,8 @@ void RecoveryTest::locksLeftBehind_data()
     QTest::newRow("... and its stale one goes, with its unfinished record") << "lab-pc-7" << "4242" << 180 << "device" << true;
     QTest::newRow("... but a master replaced since is left as it is, and the student told")
         << "lab-pc-7" << "4242" << 180 << "replaced" << true;
+    QTest::newRow("... and a master cut shorter since is left as it is, never padded to the noted length")
+        << "lab-pc-7" << "4242" << 180 << "cut" << true;
     QTest::newRow("... and when the cut fails, the student is told, and later records are never cut for it")
         << "lab-pc-7" << "4242" << 180 << "uncuttable" << true;
 }
@@ -850,6 +853,8 @@ void RecoveryTest::locksLeftBehind()
         RecordJournal notes(locks + QStringLiteral("/folder-elsewhere.journal"));
         QString reason;
         QVERIFY(notes.note({{master, seen, header.size()}}, reason));
+        if (journal == QLatin1String("cut")) // by someone else, after the window stopped
+            QVERIFY(QFile::resize(master, header.size() - 10));
         if (journal == QLatin1String("replaced")) {
             QVERIFY(writeBytes(master + QStringLiteral(".copy"), header + "half a record"));
             QVERIFY(QFile::remove(master) && QFile::rename(master + QStringLiteral(".copy"), master));
@@ -887,6 +892,10 @@ void RecoveryTest::locksLeftBehind()
                           : QStringList());
         QVERIFY(!QFileInfo::exists(locks + QStringLiteral("/folder-elsewhere.lock")));
         QCOMPARE(bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"), replaced || uncuttable);
+        if (journal == QLatin1String("cut")) {
+            const QByteArray now = bytesOf(out + QStringLiteral("/masterFile.txt"));
+            QVERIFY2(now.startsWith(header.left(header.size() - 10)) && !now.contains('\0'), now.toPercentEncoding().constData());
+        }
         if (uncuttable) // the window that could not cut wrote its header after the half record: it stays
             QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).startsWith(beforeNext));
     } else {
@@ -900,8 +909,16 @@ void RecoveryTest::locksLeftBehind()
     alive.waitForFinished();
 }
 
+void RecoveryTest::lockIsRefreshed_data()
+{
+    QTest::addColumn<bool>("refreshed");
+    QTest::newRow("refreshed in time: a second window is refused") << true;
+    QTest::newRow("not refreshed: another computer's window takes it over, and this window's end leaves that lock") << false;
+}
+
 void RecoveryTest::lockIsRefreshed()
 {
+    QFETCH(bool, refreshed);
     RecoveringRun first(folder(), childOut());
     QVERIFY(first.start());
     QVERIFY(inside(*first.form).lockRefreshing());
@@ -913,13 +930,23 @@ void RecoveryTest::lockIsRefreshed()
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-150), QFileDevice::FileModificationTime));
     file.close();
-    inside(*first.form).refreshLocks();
-    RecoveringRun second(folder(), childOut());
-    second.platform.answers[3] = QString();
-    QVERIFY(!second.start());
-    QCOMPARE(second.platform.messages.size(), 1);
-    QVERIFY2(second.platform.messages.first().startsWith(QStringLiteral("Another Calculus Study window is writing")),
-             qPrintable(second.platform.messages.first()));
+    if (!refreshed) {
+        // A window that stood still (a suspended laptop) lost its lock to a
+        // window on another computer; its own end must leave that one's lock.
+        const QString name = QDir::toNativeSeparators(QFileInfo(childOut()).canonicalFilePath());
+        QVERIFY(plantLock(lock, QStringLiteral("lab-pc-7"), 4242, name, 0));
+        const QByteArray taken = bytesOf(lock);
+        inside(*first.form).cmdQuitClick();
+        QCOMPARE(bytesOf(lock), taken);
+    } else {
+        inside(*first.form).refreshLocks();
+    }
+    RecoveringRun next(folder(), childOut());
+    next.platform.answers[3] = QString();
+    QVERIFY(!next.start());
+    QCOMPARE(next.platform.messages.size(), 1);
+    QVERIFY2(next.platform.messages.first().startsWith(QStringLiteral("Another Calculus Study window is writing")),
+             qPrintable(next.platform.messages.first()));
 }
 
 void RecoveryTest::noLockIsToldOnce()

@@ -189,6 +189,7 @@ void ReportTest::damagedFiles_data()
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("warnings");
     QTest::addColumn<QString>("lastText");
+    QTest::addColumn<QString>("lastAssignment");
 
     const QByteArray open = "......!!!!!!!!...................................\r\n";
     const QByteArray close = ".................................................\r\n";
@@ -197,30 +198,36 @@ void ReportTest::damagedFiles_data()
     const QByteArray whole = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\nconfidence assessment:  2\r\n" + close;
     const QByteArray cut = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nhalf an ans";
 
-    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine";
+    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine" << "001";
     QTest::newRow("record cut after its text at the end") << header + cut << 2
-                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans";
+                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans" << "001";
     QTest::newRow("cut record followed by the next run") << header + cut + "\r\n" + header + whole << 4
-                                                         << QStringList{"6: response cut short (no closing line)"} << "mine";
+                                                         << QStringList{"6: response cut short (no closing line)"} << "mine" << "001";
     QTest::newRow("cut before the text") << header + open + time + "`qQ?" << 2
-                                         << QStringList{"6: response cut short before its text"} << "";
-    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine";
+                                         << QStringList{"6: response cut short before its text"} << "" << "001";
+    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine" << "001";
     QTest::newRow("LF line endings, as an editor re-saves the file")
-        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine";
+        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine" << "001";
     QTest::newRow("mixed endings: a text's lines come back joined by CR LF")
         << header + open + time + "`qQ?\n" + open + "RESPONSE -->  \nline one\nline two\rline three\r\nconfidence assessment:  2\n"
                + close
-        << 2 << QStringList() << "line one\r\nline two\r\nline three";
+        << 2 << QStringList() << "line one\r\nline two\r\nline three" << "001";
     QTest::newRow("NUL bytes in a response") << header + open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\n" + QByteArray("bad\0byte\r\n", 10) + close
                                              << 2 << QStringList{"11: bytes that are not Windows-1252 text (1 line(s)); shown as read"}
-                                             << QString::fromLatin1("bad\0byte", 8);
+                                             << QString::fromLatin1("bad\0byte", 8) << "001";
     QTest::newRow("re-saved as UTF-8") << QByteArray("assignment #001\r\n").prepend("\xc3\xa9\xc2\xb1\r\n") + "001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + whole
-                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine";
+                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine" << "001";
     QTest::newRow("lines outside any record") << header + "stray\r\nlines\r\n" + whole << 2
-                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine";
-    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "";
+                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine" << "001";
+    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "" << "";
+    // Without its run's header a response takes its assignment from its question key.
+    const QByteArray keyed = open + time + "\r\n\r\n`questionNumber %1 \r\n`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\n" + close;
+    QTest::newRow("no header: question key 30000 is assignment 003")
+        << QByteArray(keyed).replace("%1", "30000") << 1 << QStringList() << "mine" << "003";
+    QTest::newRow("no header: question key 0 is assignment 000") << QByteArray(keyed).replace("%1", "0") << 1 << QStringList()
+                                                                  << "mine" << "000";
     QTest::newRow("not a record file") << QByteArray("just some text\r\n") << 0
-                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "";
+                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "" << "";
 }
 
 void ReportTest::damagedFiles()
@@ -229,14 +236,17 @@ void ReportTest::damagedFiles()
     QFETCH(int, records);
     QFETCH(QStringList, warnings);
     QFETCH(QString, lastText);
+    QFETCH(QString, lastAssignment);
 
     const RecordFileContents c = parseRecordBytes(bytes, QStringLiteral("send_0306.txt"));
     QCOMPARE(warningTexts(c), warnings);
     for (const ReadWarning &w : c.warnings)
         QCOMPARE(w.file, QStringLiteral("send_0306.txt"));
     QCOMPARE(int(c.records.size()), records);
-    if (records > 0)
+    if (records > 0) {
         QCOMPARE(c.records.back().text, lastText);
+        QCOMPARE(c.records.back().assignment, lastAssignment);
+    }
 }
 
 void ReportTest::sameBytesInEitherEncoding_data()
