@@ -480,13 +480,13 @@ struct Step
 };
 using Day = std::pair<QDate, std::vector<Step>>;
 
-/// The files of a student's days with the compiled-in course (assignment 1,
-/// then 2), written by the program's own commands.
-std::map<QString, QByteArray> writtenFiles(const QString &folder, const std::vector<Day> &days)
+/// The files of a student's days (assignment 1, then 2) with the
+/// compiled-in course or `bank`, written by the program's own commands.
+std::map<QString, QByteArray> writtenFiles(const QString &folder, const std::vector<Day> &days, const QString &bank = QString())
 {
     for (size_t d = 0; d < days.size(); ++d) {
         const auto &[day, steps] = days[d];
-        TestRun run(QString(), QString::number(d + 1));
+        TestRun run(bank, QString::number(d + 1));
         run.platform.answers[2] = folder;
         run.platform.clock = QDateTime(day, steps.front().at);
         if (!run.start())
@@ -529,7 +529,7 @@ std::vector<Day> twoDays()
           {0, QTime(23, 59, 58), lines.join(QStringLiteral("\r\n")), QStringLiteral("pretty good, maybe even three")},
           {1, QTime(0, 0, 4), QStringLiteral("why \u0394x and \u03c0 and \u20ac?"), QString()},
           {0, QTime(0, 0, 9), QStringLiteral("a note\r\nof two lines"), QString()},
-          {1, QTime(0, 1, 0), QStringLiteral("&#960; typed as it stands"), QStringLiteral("")}}},
+          {1, QTime(0, 1, 0), QStringLiteral("&#233; and &#960; typed as they stand"), QStringLiteral("")}}},
         {QDate(2026, 3, 7),
          {{1, QTime(9, 0, 0), QStringLiteral("the same twice"), QStringLiteral("1")},
           {0, QTime(9, 0, 1), QStringLiteral("the same twice"), QStringLiteral("1")},
@@ -539,7 +539,9 @@ std::vector<Day> twoDays()
 }
 
 /// A short sitting, small enough to change at every byte: a response, a
-/// note the next record's line continues, a text holding the separator.
+/// note the next record's line continues, a text holding the separator. Its
+/// question holds letters past ASCII, so that its bank text's bytes read as
+/// UTF-8 in some changes and as Windows-1252 in others.
 std::vector<Day> shortSitting()
 {
     return {{QDate(2026, 3, 6),
@@ -589,7 +591,8 @@ void PlainReadingTest::initTestCase()
     QCOMPARE(m_written.size(), size_t(4)); // master, two SEND files, notes
     const QString shortFolder = m_dir.filePath(QStringLiteral("short"));
     QVERIFY(QDir().mkpath(shortFolder));
-    m_short = writtenFiles(shortFolder, shortSitting());
+    m_short = writtenFiles(shortFolder, shortSitting(),
+                           bankOfAssignmentOne({QStringLiteral("`qIs caf\u00e9 \u00b1 x > 30 na\u00efve?"), QStringLiteral("`aYes.**")}));
     QCOMPARE(m_short.size(), size_t(3));
     std::map<QString, QByteArray> all = m_written;
     for (const auto &[name, bytes] : m_short)
