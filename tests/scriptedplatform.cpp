@@ -102,6 +102,31 @@ bool underWine()
 #endif
 }
 
+bool sendConsoleEvent(ConsoleEvent event)
+{
+#ifdef Q_OS_WIN
+    // The console host starts kernelbase's CtrlRoutine in the process with
+    // the event; it calls the handlers in turn until one takes it.
+    const HMODULE kernelbase = ::GetModuleHandleW(L"kernelbase.dll");
+    const FARPROC routine = kernelbase ? ::GetProcAddress(kernelbase, "CtrlRoutine") : nullptr;
+    if (!routine)
+        return false;
+    const DWORD type = event == ConsoleEvent::Close    ? CTRL_CLOSE_EVENT
+                       : event == ConsoleEvent::LogOff ? CTRL_LOGOFF_EVENT
+                                                       : CTRL_SHUTDOWN_EVENT;
+    const HANDLE thread = ::CreateThread(nullptr, 0,
+                                         reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(routine)),
+                                         reinterpret_cast<LPVOID>(DWORD_PTR(type)), 0, nullptr);
+    if (!thread)
+        return false;
+    ::CloseHandle(thread); // the handler keeps its thread a few seconds, as Windows lets it
+    return true;
+#else
+    Q_UNUSED(event);
+    return false;
+#endif
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -62,6 +62,12 @@ QString openFailureReason(const QString &path);
 /// True when the tests run under Wine rather than on Windows itself.
 bool underWine();
 
+/// The events a Windows console gives the processes attached to it as it ends.
+enum class ConsoleEvent { Close, LogOff, ShutDown };
+/// Hands `event` to this process's console handlers as Windows does, on a
+/// thread of their own; false where there is no such thing (not Windows).
+bool sendConsoleEvent(ConsoleEvent event);
+
 /// The separator the program puts between a folder and a file name.
 #ifdef Q_OS_WIN
 inline const QString fileSeparator = QStringLiteral("\\");

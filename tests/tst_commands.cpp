@@ -79,6 +79,8 @@ private slots:
     void displayNotesShowsLinesOnce();
     void clearAnswerOnlyClearsAnswer();
     void quitEndsAtOnce();
+    void consoleEndEndsTheRun_data();
+    void consoleEndEndsTheRun();
     void failedResponseKeepsTypedText();
     void failedNoteKeepsTypedText();
     void syncedBeforeReturn_data();
@@ -286,6 +288,34 @@ void CommandsTest::quitEndsAtOnce()
     inside(*run.form).cmdEnterResponseClick();
     QCOMPARE(run.masterAdded(), QByteArray());
     QCOMPARE(run.platform.prompts.size(), 4);
+}
+
+void CommandsTest::consoleEndEndsTheRun_data()
+{
+    QTest::addColumn<int>("event");
+#ifdef Q_OS_WIN
+    QTest::newRow("the console window closed") << int(ConsoleEvent::Close);
+    QTest::newRow("log-off") << int(ConsoleEvent::LogOff);
+    QTest::newRow("shut-down") << int(ConsoleEvent::ShutDown);
+#else
+    QSKIP("a console's end events are Windows' own; tst_recovery sends the POSIX end signals");
+#endif
+}
+
+void CommandsTest::consoleEndEndsTheRun()
+{
+    QFETCH(int, event);
+    Started run(1);
+    run.form->keepWorkAtEveryEnd();
+    run.typeAnswer(QStringLiteral("typed before the console closed"));
+    // A handler that does not take the event leaves it to the system's
+    // default one, which ends the process, and this test with it.
+    if (!sendConsoleEvent(ConsoleEvent(event)))
+        QSKIP("this system's kernelbase has no CtrlRoutine");
+    QTRY_VERIFY_WITH_TIMEOUT(run.form->runEnded(), 5000);
+    QCOMPARE(run.platform.exits, 1);
+    QCOMPARE(run.platform.exitStatus(), 0); // ended as the student's quit ends it
+    QCOMPARE(run.masterAdded(), QByteArray());
 }
 
 void CommandsTest::failedResponseKeepsTypedText()
