@@ -37,8 +37,9 @@ private:
     QString m_path;
 };
 
-/// Opens `path` into `file` for reading or for appending (created when
-/// missing), only when it is a regular file, and without ever waiting on it
+/// Opens `path` into `file` for reading, for appending (created when
+/// missing) or, with WriteOnly alone, for writing in place (created when
+/// missing, neither appended to nor cut), only when it is a regular file, and without ever waiting on it
 /// (a FIFO nobody reads); symbolic links are refused unless `followLinks`.
 /// False with the system's reason (or "it is not a regular file") otherwise.
 bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,

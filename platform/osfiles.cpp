@@ -48,6 +48,8 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
                      QString &reason)
 {
     const bool append = mode & QIODevice::Append;
+    // Written in place (a journal over its own bytes): neither appended nor cut.
+    const bool inPlace = !append && (mode & QIODevice::WriteOnly);
     if (injectedFault(Io::Open, path, reason))
         return false;
 #ifdef Q_OS_WIN
@@ -58,8 +60,9 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
         return false;
     }
     file.setFileName(path);
-    if (!file.open(append ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
-                          : QIODevice::ReadOnly)) {
+    if (!file.open(append    ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
+                   : inPlace ? QIODevice::ReadWrite | QIODevice::Unbuffered
+                             : QIODevice::ReadOnly)) {
         reason = file.errorString();
         return false;
     }
@@ -75,7 +78,8 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
     // Non-blocking, so that something put in the file's place after the
     // check (a FIFO) cannot stop the program; the check after opening
     // looks at what was really opened.
-    int flags = O_CLOEXEC | O_NONBLOCK | (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY);
+    int flags = O_CLOEXEC | O_NONBLOCK
+                | (append ? O_WRONLY | O_APPEND | O_CREAT : inPlace ? O_RDWR | O_CREAT : O_RDONLY);
     if (!followLinks)
         flags |= O_NOFOLLOW;
     const int fd = ::open(name.constData(), flags, 0666);
@@ -92,8 +96,9 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     file.setPath(path);
-    const QIODevice::OpenMode qtMode = append ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
-                                              : QIODevice::ReadOnly;
+    const QIODevice::OpenMode qtMode = append    ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
+                                       : inPlace ? QIODevice::ReadWrite | QIODevice::Unbuffered
+                                                 : QIODevice::ReadOnly;
     if (!file.open(fd, qtMode, QFileDevice::AutoCloseHandle)) {
         reason = file.errorString();
         ::close(fd);

@@ -206,7 +206,8 @@ OwnerLock::Hold OwnerLock::hold() const
     if (!m_locked)
         return Hold::Taken;
     // By what it says, not by its file number: a stick plugged in again may
-    // give the same file another number.
+    // give the same file another number, and a new file may be given the
+    // number of one just removed.
     oscalls::PathFile file;
     QString reason;
     if (!oscalls::openRegularFile(file, m_path, QIODevice::ReadOnly, false, reason)) {
@@ -218,7 +219,10 @@ OwnerLock::Hold OwnerLock::hold() const
     const QByteArray bytes = file.read(m_contents.size() + 1);
     if (file.error() != QFile::NoError)
         return Hold::Unknown;
-    return bytes == m_contents ? Hold::Ours : Hold::Taken;
+    if (bytes != m_contents)
+        return Hold::Taken;
+    m_identity = oscalls::identityOf(file);
+    return Hold::Ours;
 }
 
 bool OwnerLock::remake()
@@ -230,6 +234,7 @@ bool OwnerLock::remake()
     if (oscalls::injectedFault(oscalls::Io::Open, m_path, reason) || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return false;
     const bool written = oscalls::writeAll(file, m_contents, reason) && file.flush();
+    m_identity = oscalls::identityOf(file);
     file.close();
     oscalls::hideFile(m_path);
     return written && isHeld();

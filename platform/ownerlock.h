@@ -89,7 +89,7 @@ private:
     QString m_path;
     QString m_guards;
     QByteArray m_contents;
-    oscalls::Identity m_identity; // of the file this lock made
+    mutable oscalls::Identity m_identity; // of the file this lock made, or found holding its words
     bool m_locked = false;
     Owner m_owner;
     QString m_error;

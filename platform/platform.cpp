@@ -114,7 +114,9 @@ bool syncToDisk(QFile &file)
     return syncToDisk(file, reason);
 }
 
-bool syncToDisk(QFile &file, QString &reason)
+namespace {
+
+bool sync(QFile &file, QString &reason, bool dataOnly)
 {
     if (oscalls::injectedFault(oscalls::Io::Sync, file.fileName(), reason))
         return false;
@@ -123,12 +125,17 @@ bool syncToDisk(QFile &file, QString &reason)
         return false;
     }
 #if defined(Q_OS_WIN)
+    Q_UNUSED(dataOnly);
     const bool synced = _commit(file.handle()) == 0;
 #elif defined(Q_OS_MACOS)
+    Q_UNUSED(dataOnly);
     // fsync on macOS leaves the data in the drive's cache; F_FULLFSYNC asks
     // the drive to write it out. File systems without it take fsync.
     const bool synced = ::fcntl(file.handle(), F_FULLFSYNC) == 0 || ::fsync(file.handle()) == 0;
+#elif defined(Q_OS_LINUX)
+    const bool synced = (dataOnly ? ::fdatasync(file.handle()) : ::fsync(file.handle())) == 0;
 #else
+    Q_UNUSED(dataOnly);
     const bool synced = ::fsync(file.handle()) == 0;
 #endif
     if (!synced) {
@@ -138,6 +145,18 @@ bool syncToDisk(QFile &file, QString &reason)
     if (syncObserver())
         syncObserver()(file.fileName());
     return true;
+}
+
+} // namespace
+
+bool syncToDisk(QFile &file, QString &reason)
+{
+    return sync(file, reason, false);
+}
+
+bool syncDataToDisk(QFile &file, QString &reason)
+{
+    return sync(file, reason, true);
 }
 
 bool syncFolderToDisk(const QString &path)

@@ -14,6 +14,10 @@ class QWidget;
 bool syncToDisk(QFile &file);
 /// The same, giving the reason when it fails (the system's, or a plain one).
 bool syncToDisk(QFile &file, QString &reason);
+/// The same for a file written in place, whose length and name did not
+/// change: its bytes go to the disk without its times (fdatasync where
+/// there is one), which spares the file system a journal entry.
+bool syncDataToDisk(QFile &file, QString &reason);
 /// Makes sure the names in a folder (a file made, renamed or removed) are
 /// on the disk; false when the system says it could not.
 bool syncFolderToDisk(const QString &path);

@@ -39,6 +39,19 @@ public:
         m_box = box;
         m_boxFocused = false;
         m_handedOver = false;
+        m_handingBack = false;
+    }
+    /// The box is about to close on the key being read: the focus goes
+    /// back to the window before the box goes, or the keys typed between
+    /// would go to no window of the program's at all, and the ones the
+    /// window gets while the box still blocks it wait for the box's end.
+    void handBack()
+    {
+        if (!m_box || m_handingBack)
+            return;
+        m_handingBack = true;
+        xcb_set_input_focus(m_connection, XCB_INPUT_FOCUS_PARENT, m_window, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
     }
     /// The keys taken in by the toolkit are in the box: these may follow.
     void handedOver()
@@ -80,7 +93,7 @@ public:
             send();
             return true;
         }
-        const bool early = m_box && !m_boxFocused && isWithin(key->event, m_window);
+        const bool early = m_box && (!m_boxFocused || m_handingBack) && isWithin(key->event, m_window);
         if (!early && m_echoes == 0 && m_held.empty())
             return false;
         // Behind the ones held before it, whichever window it came to.
@@ -118,6 +131,8 @@ private:
     {
         if (!m_box)
             return m_window;
+        if (m_handingBack)
+            return XCB_WINDOW_NONE; // the window's, once the box has gone
         return m_boxFocused && m_handedOver ? m_box : xcb_window_t(XCB_WINDOW_NONE);
     }
 
@@ -143,6 +158,7 @@ private:
     xcb_window_t m_box = XCB_WINDOW_NONE;
     bool m_boxFocused = false;
     bool m_handedOver = false;
+    bool m_handingBack = false;
     std::deque<QByteArray> m_held;
     int m_echoes = 0;
 };
@@ -198,6 +214,7 @@ TypeAhead::~TypeAhead()
 {
     if (m_taking)
         handOver(); // the box was never shown: the keys are the window's again
+    qApp->removeEventFilter(this);
 #if QT_CONFIG(xcb)
     if (m_x11)
         X11Relay::instance()->end();
@@ -206,8 +223,10 @@ TypeAhead::~TypeAhead()
 
 bool TypeAhead::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_taking || !m_window)
+    if (!m_window)
         return false;
+    if (!m_taking)
+        return keyAfterTheBox(watched, event);
     // Each key comes to the window's QWindow first: taken there, no control
     // of the window sees it.
     auto *surface = qobject_cast<QWindow *>(watched);
@@ -229,12 +248,45 @@ bool TypeAhead::eventFilter(QObject *watched, QEvent *event)
     return isPointerInput(type);
 }
 
+bool TypeAhead::keyAfterTheBox(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride) || !m_box)
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    auto *surface = qobject_cast<QWindow *>(watched);
+    const bool forBox = (widget && widget->window() == m_box) || (surface && surface == m_box->windowHandle());
+    if (!forBox)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    // The keys that come for the box once a key has closed it were typed
+    // for the window: they go there, in order, when the box is gone.
+    if (m_closed && !m_box->isVisible()) {
+        if (type != QEvent::ShortcutOverride && m_window) {
+            QWidget *to = m_window->focusWidget() ? m_window->focusWidget() : m_window.data();
+            QCoreApplication::postEvent(to, copyOf(key).release());
+        }
+        event->accept();
+        return true;
+    }
+    // Return, Enter and Escape close a box as a dialog takes them.
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if (type == QEvent::KeyPress && widget && modifiers == Qt::NoModifier
+        && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Escape)) {
+        m_closed = true;
+#if QT_CONFIG(xcb)
+        if (m_x11)
+            X11Relay::instance()->handBack();
+#endif
+    }
+    return false;
+}
+
 void TypeAhead::handOver()
 {
     if (!m_taking)
         return;
     m_taking = false;
-    qApp->removeEventFilter(this);
     for (std::unique_ptr<QKeyEvent> &key : m_taken) {
         if (m_box && m_box->isVisible()) {
             // A Return among them may close the box: each goes where the focus is now.

@@ -40,10 +40,14 @@ protected:
 private:
     /// Hands the keys taken from the window to the box, once it is shown.
     void handOver();
+    /// After the hand-over: a key that closes the box hands the focus back
+    /// (X11), and the keys that come for the box once it is gone are the window's.
+    bool keyAfterTheBox(QObject *watched, QEvent *event);
 
     QPointer<QWidget> m_window;
     QPointer<QWidget> m_box;
     bool m_taking = true;  // the window's keys are taken, not yet handed over
+    bool m_closed = false; // a key closed the box
     std::vector<std::unique_ptr<QKeyEvent>> m_taken;
 
     bool m_x11 = false; // the X server's keys go through the relay (typeahead.cpp)

@@ -116,7 +116,6 @@ void RecordFolder::Append::fail(const QString &path, const QString &reason)
 bool RecordFolder::Append::open(Target &target)
 {
     QString reason;
-    target.created = !QFileInfo::exists(target.path) && !QFileInfo(target.path).isSymLink();
     // A link in a file's place is not followed: the record would go
     // wherever it leads.
     if (!oscalls::openRegularFile(target.handle, target.path, QIODevice::WriteOnly | QIODevice::Append, false,
@@ -125,6 +124,9 @@ bool RecordFolder::Append::open(Target &target)
         return false;
     }
     target.identity = oscalls::identityOf(target.handle, &target.start);
+    // Made now, or empty: either way its name is synced with the folder
+    // after the record (an empty file is rare; a name lost, a record lost).
+    target.created = target.start == 0;
     const auto left = m_folder.m_left.find(target.path);
     if (left != m_folder.m_left.end()) {
         if (left->second.identity != target.identity || left->second.length != target.start) {
@@ -542,6 +544,8 @@ void RecordFolder::release()
     abandonResponse();
     // The journal is empty at a normal end; one that still notes a file (a
     // take-back that failed) stays for the next start to finish.
+    if (m_journal)
+        m_journal->close();
     if (m_journal && !m_journal->pending() && m_lock && m_lock->hold() == OwnerLock::Hold::Ours) {
         QString ignored;
         oscalls::remove(m_journal->path(), ignored);

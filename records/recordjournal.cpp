@@ -108,8 +108,9 @@ public:
             const qsizetype lineStart = m_at;
             const QList<QByteArray> w = words();
             if (w.size() == 3 && w[0] == "end")
+                // What follows is what was there before (a longer note,
+                // written over in place): the sum says where this one ends.
                 return w[1].toLongLong() == qsizetype(note.entries.size()) && w[2] == digest(m_bytes.left(lineStart))
-                               && m_at == m_bytes.size()
                            ? std::optional<RecordJournal::Note>(note)
                            : std::nullopt;
             bool okStart = false;
@@ -185,6 +186,9 @@ FileState stateOf(const QString &path, const RecordJournal::Entry &e, const Reco
     return recordformat::isResponseClosing(note.rating, rest, true) ? FileState::Cut : FileState::Foreign;
 }
 
+/// What ends the head where no note follows: no note begins with it.
+const QByteArray noNote = "-\n";
+
 /// Cuts `path` back to `length`, synced; false with the reason.
 bool cutBack(const QString &path, qint64 length, QString &reason)
 {
@@ -235,11 +239,8 @@ bool RecordJournal::create(const QList<QByteArray> &recorded, const std::optiona
     // Only the newest name is needed: a window keeps one typing at a time.
     if (!recorded.isEmpty())
         m_kept = recordedMark + recorded.last() + '\n';
-    oscalls::PathFile file;
-    if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
-        return false;
     // Not synced: the first note, synced, follows before any record's byte.
-    if ((file.size() > 0 && !oscalls::truncate(file, 0, reason)) || !oscalls::writeAll(file, m_left + m_kept, reason))
+    if (!writeAt(0, m_left + m_kept + noNote, reason, false))
         return false;
     if (made)
         oscalls::hideFile(m_path);
@@ -255,28 +256,43 @@ bool RecordJournal::create(const QList<QByteArray> &recorded, const std::optiona
 bool RecordJournal::note(const Note &note, QString &reason)
 {
     m_ownName = note.typing.session.isEmpty() ? QByteArray() : recordedMark + note.typing.session + '\n';
-    const QByteArray bytes = m_left + m_kept + m_ownName + bodyOf(note);
-    oscalls::PathFile file;
-    if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
-        return false;
-    if ((file.size() > 0 && !oscalls::truncate(file, 0, reason)) || !oscalls::writeAll(file, bytes, reason)
-        || !syncToDisk(file, reason))
+    if (!writeAt(0, m_left + m_kept + m_ownName + bodyOf(note), reason, true))
         return false;
     m_pending = true;
     return true;
 }
 
-bool RecordJournal::cutTo(qint64 length, QString &reason)
+bool RecordJournal::writeAt(qint64 offset, const QByteArray &bytes, QString &reason, bool sync)
 {
-    oscalls::PathFile file;
-    if (!oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason))
+    // Kept open from note to note while it is still the file at its path.
+    if (!m_file.isOpen() || oscalls::identityOf(m_file) != oscalls::identityAt(m_path)) {
+        m_file.close();
+        if (!oscalls::openRegularFile(m_file, m_path, QIODevice::WriteOnly, false, reason))
+            return false;
+    }
+    if (!m_file.seek(offset)) {
+        reason = m_file.errorString();
+        m_file.close();
         return false;
-    return file.size() == length || oscalls::truncate(file, length, reason);
+    }
+    // In place, its blocks kept: a note costs the sync of its bytes (and of
+    // its length when it grows), not a file made again.
+    if (!oscalls::writeAll(m_file, bytes, reason) || (sync && !syncDataToDisk(m_file, reason))) {
+        m_file.close(); // tried afresh next time (a stick plugged in again)
+        return false;
+    }
+    return true;
+}
+
+bool RecordJournal::endHeadAt(qint64 offset, QString &reason)
+{
+    // One byte where the note began: what follows is no note any more.
+    return writeAt(offset, noNote.left(1), reason, false);
 }
 
 bool RecordJournal::clearWhole(QString &reason)
 {
-    if (!cutTo(m_left.size() + m_kept.size() + m_ownName.size(), reason))
+    if (!endHeadAt(m_left.size() + m_kept.size() + m_ownName.size(), reason))
         return false;
     // Only the newest name is needed: a window keeps one typing at a time.
     if (!m_ownName.isEmpty())
@@ -288,7 +304,7 @@ bool RecordJournal::clearWhole(QString &reason)
 
 bool RecordJournal::clearTakenBack(QString &reason)
 {
-    if (!cutTo(m_left.size() + m_kept.size(), reason))
+    if (!endHeadAt(m_left.size() + m_kept.size(), reason))
         return false;
     m_ownName.clear();
     m_pending = false;
@@ -301,9 +317,7 @@ bool RecordJournal::dropLeftTyping(QString &reason)
         return true;
     m_left.clear();
     // Between records the journal holds its head alone.
-    oscalls::PathFile file;
-    return oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason)
-           && oscalls::truncate(file, 0, reason) && oscalls::writeAll(file, m_kept, reason);
+    return writeAt(0, m_kept + noNote, reason, false);
 }
 
 RecordJournal::RolledBack RecordJournal::rollBack()
@@ -355,10 +369,7 @@ RecordJournal::RolledBack RecordJournal::rollBack()
     for (const QByteArray &name : result.recorded)
         names += recordedMark + name + '\n';
     QString reason;
-    oscalls::PathFile file;
-    if (oscalls::openRegularFile(file, m_path, QIODevice::WriteOnly | QIODevice::Append, false, reason)
-        && oscalls::truncate(file, 0, reason))
-        oscalls::writeAll(file, names, reason);
+    writeAt(0, names + noNote, reason, false);
     m_pending = false;
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/oscalls.h"
 #include "records/recordformat.h"
 
 #include <QByteArray>
@@ -35,7 +36,9 @@ struct RecordTyping
 /// Between records the journal holds only names of typing whose records are
 /// whole, so that a recovery file left with such typing is known to hold
 /// nothing unrecorded. A note puts its own typing's name last at its head:
-/// clearing a whole record is cutting the note off after it, one step.
+/// clearing a whole record is ending the head after it, one byte written in
+/// place. The journal is written in place and never cut, so that its note
+/// costs one sync of its bytes.
 class RecordJournal
 {
 public:
@@ -87,6 +90,9 @@ public:
     bool dropLeftTyping(QString &reason);
     /// True while a note waits to be cleared (a take-back that failed).
     bool pending() const { return m_pending; }
+    /// Closes the journal's file (kept open from note to note), so that it
+    /// can be removed (Windows removes no open file).
+    void close() { m_file.close(); }
 
     /// Finds what a window that is gone (or a take-back that failed) left
     /// noted, cuts off a record that is not whole, and clears the note.
@@ -100,9 +106,13 @@ private:
         std::optional<Note> note;
     };
     Contents read() const;
-    bool cutTo(qint64 length, QString &reason);
+    /// Writes `bytes` at `offset`, in place, synced with `sync`.
+    bool writeAt(qint64 offset, const QByteArray &bytes, QString &reason, bool sync);
+    /// Ends the journal's head at `offset`: a note after it is no more.
+    bool endHeadAt(qint64 offset, QString &reason);
 
     QString m_path;
+    oscalls::PathFile m_file; // open from the first write to the window's end
     bool m_pending = false;
     QByteArray m_left;      // the typing given back at the start, at the head until kept elsewhere
     QByteArray m_kept;      // the name of the last whole record's typing

@@ -4,7 +4,7 @@
 # Prints one table and, last, the same as one JSON line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-missing.sh build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
+scripts/install-missing.sh build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev fonts-liberation
 build="${BENCH_BUILD_DIR:-build-bench}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCHMARKS=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --target querybench --parallel "$(nproc)" >/dev/null

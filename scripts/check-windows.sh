@@ -45,6 +45,7 @@ install_packages() {
     local packages=(
         cmake ninja-build python3            # the build and the icon packer
         qt6-base-dev qt6-base-dev-tools      # the course compiler built for this machine; moc, uic, rcc
+        libxcb1-dev                          # which the configure of this machine's build asks for
         librsvg2-bin                         # rsvg-convert draws the icon's sides from its SVG
         wine wine64                          # runs the Windows programs
         xvfb xauth x11-utils                 # a display for them; xwininfo finds the input box

@@ -12,7 +12,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_content fuzz_filelines fuzz_recordreader)
 
-scripts/install-missing.sh build-essential cmake qt6-base-dev clang libclang-rt-14-dev
+scripts/install-missing.sh build-essential cmake qt6-base-dev libxcb1-dev clang libclang-rt-14-dev
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DBUILD_FUZZERS=ON -DBUILD_TESTING=OFF \

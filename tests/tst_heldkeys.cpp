@@ -441,6 +441,10 @@ void HeldKeysTest::typedQuickly_data()
         << QByteArray("NOTES -------> my answer\r\n.................................................\r\n") << 0 << 0 << 0;
     QTest::newRow("Ctrl+N twice, 10 ms apart")
         << QStringList{"key", "--delay", "10", "ctrl+n", "ctrl+n"} << "cmdNextQuestion=2" << QByteArray() << 0 << 0 << 0;
+    QTest::newRow("Ctrl+Return, rating, then Ctrl+S, 1 ms apart")
+        << QStringList{"key", "--delay", "1", "ctrl+Return", "2", "Return", "ctrl+s"}
+        << "cmd_enter_response=1 cmd_save_as_notes=1"
+        << QByteArray("NOTES -------> \r\n.................................................\r\n") << 0 << 0 << 0;
     QTest::newRow("Ctrl+Return, rating, then Ctrl+S, 10 ms apart")
         << QStringList{"key", "--delay", "10", "ctrl+Return", "2", "Return", "ctrl+s"}
         << "cmd_enter_response=1 cmd_save_as_notes=1"
