@@ -1,6 +1,7 @@
 #include "scriptedplatform.h"
 #include "tests/formaccess.h"
 
+#include "records/calibration.h"
 #include "records/cp1252.h"
 #include "records/recordfiles.h"
 
@@ -39,6 +40,9 @@ private slots:
     void fileLines_data();
     void fileLines();
     void codeFileConvertsQueryFile();
+    void ratingPairs_data();
+    void ratingPairs();
+    void calibrationCard();
 };
 
 void RecordsTest::headerRecordBytes()
@@ -237,6 +241,60 @@ void RecordsTest::codeFileConvertsQueryFile()
     QCOMPARE(run.file(QStringLiteral("queri.txt")),
              QByteArray("Assignment 7 queries\r\nquery what is x\r\nquery2 rest\r\nplain line\r\n"));
     QVERIFY(run.platform.messages.isEmpty());
+}
+
+void RecordsTest::ratingPairs_data()
+{
+    QTest::addColumn<QString>("confidence"); // as typed
+    QTest::addColumn<QString>("critique");
+    QTest::addColumn<int>("kind");
+    using calibration::Kind;
+    QTest::newRow("certain, then critique needed and mostly adequate: a confident error")
+        << "3" << "2" << int(Kind::ConfidentError);
+    QTest::newRow("pretty confident, then critique needed but not given") << "2" << "0" << int(Kind::ConfidentError);
+    QTest::newRow("certain and right: sound") << "3" << "3" << int(Kind::Sound);
+    QTest::newRow("pretty confident and right: sound") << "2" << "3" << int(Kind::Sound);
+    QTest::newRow("some confidence, then right: unsure") << "1" << "3" << int(Kind::Unsure);
+    QTest::newRow("no confidence, then wrong: unsure") << "0" << "1" << int(Kind::Unsure);
+    QTest::newRow("no confidence and no critique yet: unsure") << " 0 " << "" << int(Kind::Unsure);
+    QTest::newRow("confidence a word, critique 1: a weak critique") << "sure" << "1" << int(Kind::WeakCritique);
+    QTest::newRow("confidence a word, critique 2: nothing to go on") << "yes" << "2" << int(Kind::Sound);
+    QTest::newRow("confidence 2.5 is no rating") << "2.5" << "0" << int(Kind::WeakCritique);
+    QTest::newRow("certain, critique typed as a word") << "3" << "three" << int(Kind::Sound);
+}
+
+void RecordsTest::ratingPairs()
+{
+    QFETCH(QString, confidence);
+    QFETCH(QString, critique);
+    QFETCH(int, kind);
+    QCOMPARE(int(calibration::classify(calibration::ratingValue(confidence), calibration::ratingValue(critique))), kind);
+}
+
+void RecordsTest::calibrationCard()
+{
+    // Ten answers given as certain, four of which needed correcting; one
+    // with some confidence that was right; two pairs with a rating that is no rating.
+    calibration::Grid grid;
+    for (int s : {3, 3, 3, 3, 3, 3, 2, 2, 1, 0})
+        grid.add(3, s);
+    grid.add(1, 3);
+    grid.add(-1, 2);
+    grid.add(2, -1);
+    QCOMPARE(grid.total(), 11);
+    QCOMPARE(grid.apart, 2);
+    QCOMPARE(grid.confidentErrors(), 4);
+    QCOMPARE(grid.unsureButRight(), 1);
+    QCOMPARE(grid.overconfidence(), 0.4);
+    QCOMPARE(grid.underconfidence(), 1.0);
+    QCOMPARE(calibration::cardLine(3, grid),
+             QStringLiteral("When you were certain, your self-critique said you needed to correct yourself 4 times in 10."));
+    QCOMPARE(calibration::cardLine(1, grid),
+             QStringLiteral("When you had some confidence, your self-critique said you needed to correct yourself 0 "
+                            "times in 1."));
+    QCOMPARE(calibration::cardLine(2, grid),
+             QStringLiteral("When you were pretty confident: no answers yet with a self-critique after them."));
+    QCOMPARE(calibration::Grid().overconfidence(), -1.0);
 }
 
 QTEST_MAIN(RecordsTest)

@@ -1,0 +1,71 @@
+#pragma once
+
+// How a confidence rating and the self-critique after it read together: one
+// definition for the student's review walk and calibration card and for the
+// instructor's report. The self-critique prompt the student answers defines
+// 3 as "either self-critique was not necessary or ... everything was
+// completely obvious", and 0, 1 and 2 as self-critique that was necessary;
+// the confidence prompt defines 0 and 1 as no or some confidence, 2 and 3 as
+// pretty confident and certain. Qt Core only.
+
+#include <QString>
+
+namespace calibration {
+
+/// The 0 to 3 value of a rating as typed (blanks around it ignored), or -1
+/// for anything else (a word, a blank, "2.5", "%2").
+int ratingValue(const QString &typed);
+
+/// What a question's pair of ratings says, the first that applies.
+enum class Kind {
+    ConfidentError, ///< confidence 2 or 3, then self-critique 0 to 2: sure, and needed correcting
+    Unsure,         ///< confidence 0 or 1
+    WeakCritique,   ///< self-critique 0 or 1 (the confidence not a rating)
+    Sound,          ///< anything else: sure and right, or nothing to go on
+};
+
+/// The pair confidence `confidence` then self-critique `critique`, each 0 to 3 or -1.
+Kind classify(int confidence, int critique);
+
+/// True for a pair that leaves the review: sure (2 or 3) and no critique needed (3).
+inline bool settled(int confidence, int critique)
+{
+    return confidence >= 2 && critique == 3;
+}
+
+/// The pairs of one student (or a class, or some attempts): pairs[c][s]
+/// for a confidence c followed by a self-critique s, and those where either
+/// rating is not 0 to 3 apart.
+struct Grid
+{
+    int pairs[4][4] = {};
+    int apart = 0;
+
+    void add(int confidence, int critique);
+    void add(const Grid &other);
+    /// Pairs with both ratings 0 to 3.
+    int total() const;
+    /// Pairs whose confidence was `confidence`.
+    int at(int confidence) const;
+    /// Of those, how many needed no critique (self-critique 3).
+    int noCritiqueAt(int confidence) const { return pairs[confidence][3]; }
+    /// Confident errors: confidence 2 or 3 with self-critique 0 to 2.
+    int confidentErrors() const;
+    /// Unsure but right: confidence 0 or 1 with self-critique 3.
+    int unsureButRight() const;
+    /// Confident errors among the pairs of confidence 2 or 3; -1 when there are none.
+    double overconfidence() const;
+    /// Unsure but right among the pairs of confidence 0 or 1; -1 when there are none.
+    double underconfidence() const;
+};
+
+/// How the confidence levels are called in the prompt's own words:
+/// "no confidence", "some confidence", "pretty confident", "certain".
+QString levelName(int confidence);
+
+/// One line of a calibration card in plain words, e.g. "When you were
+/// certain, your self-critique said you needed to correct yourself 4 times
+/// in 10."; a level with no pairs says so.
+QString cardLine(int confidence, const Grid &grid);
+
+} // namespace calibration
