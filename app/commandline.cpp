@@ -30,6 +30,26 @@ void reachConsole()
 #endif
 }
 
+QByteArray reviewHelpText()
+{
+    return QStringLiteral(
+               "Usage: calculus-study-review [--help | --version]\n"
+               "\n"
+               "Reviews your own weak questions of the course Applied Calculus I: it asks for\n"
+               "your name and the folder of your files (as calculus-study does), reads %1\n"
+               "there and offers, oldest first, the questions whose last answer you were sure\n"
+               "of and then needed to correct, those you were unsure of, and those with a weak\n"
+               "self-critique. Each new answer is recorded as calculus-study records it, after\n"
+               "its assignment's header record. It ends with your calibration card.\n"
+               "\n"
+               "  --help     print this text and exit\n"
+               "  --version  print the version and exit\n"
+               "\n"
+               "Any other argument is ignored. The manual page is calculus-study-review(1).\n")
+        .arg(recordformat::masterFileName)
+        .toLocal8Bit();
+}
+
 QByteArray helpText()
 {
     const QString folder = QDir::toNativeSeparators(QueryForm::systemDefaultFolder());
@@ -61,16 +81,18 @@ void print(const QByteArray &text)
 
 } // namespace
 
-bool answerCommandLine(int argc, char *argv[])
+bool answerCommandLine(int argc, char *argv[], Program program)
 {
+    const bool review = program == Program::Review;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            print(helpText());
+            print(review ? reviewHelpText() : helpText());
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            print(QByteArrayLiteral("calculus-study " CALCULUS_STUDY_VERSION "\n"
-                                    "Copyright 2026 Calculus Study maintainers; MIT licence.\n"));
+            print(QByteArray(review ? "calculus-study-review " : "calculus-study ")
+                  + QByteArrayLiteral(CALCULUS_STUDY_VERSION "\n"
+                                      "Copyright 2026 Calculus Study maintainers; MIT licence.\n"));
             return true;
         }
     }

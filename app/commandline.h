@@ -3,4 +3,6 @@
 /// Answers --help and --version on standard output. True when one of them was
 /// given: the process should then end with status 0, before any window, folder
 /// or display connection is made. Any other argument is left alone.
-bool answerCommandLine(int argc, char *argv[]);
+/// The study program or the review walk, each with its own words.
+enum class Program { Study, Review };
+bool answerCommandLine(int argc, char *argv[], Program program);

@@ -59,6 +59,7 @@ class QTimer;
 class AnswerRecovery;
 class BusyCursor;
 class RecordFolder;
+class WalkSource;
 
 namespace Ui {
 class QueryForm;
@@ -78,6 +79,10 @@ public:
     /// The load handler: start-up dialogue, bank, heading search and header
     /// record. Returns false when the run ended during start-up.
     bool startRun();
+    /// Starts a walk of `source` instead of the bank: the same name and
+    /// folder questions, then the walk's offer; false when the run ended.
+    /// `source` must outlive the window.
+    bool startWalk(WalkSource &source);
 
     /// Content files the bank is loaded from; the compiled-in course by default.
     void setBankFiles(const QStringList &files) { bankFiles = files; }
@@ -98,6 +103,9 @@ public:
 
     // Start-up (flow/startup.cpp).
     void runStartDialogue();
+    /// The name and folder questions, the folder taken; false when the run ended.
+    bool askNameAndFolder();
+    void setInstructionText();
     void openAssignment();
     /// Zero-pads a typed assignment number of one or two characters.
     static QString padAssignmentNumber(const QString &typed);
@@ -131,6 +139,8 @@ public:
 
     // Stepping (flow/stepping.cpp).
     void readNextQuestion();
+    /// Next of a walk: its next entry, or the end of the run.
+    void readNextWalkEntry();
     /// True when `answer` is the student's own typing (not empty, blanks or the instructions).
     bool holdsUnrecordedTyping(const QString &answer) const;
     /// Each "{}", taken from the left, becomes CR LF.
@@ -201,6 +211,11 @@ private:
     void wireControls();
     /// The answer box no longer holds unrecorded text worth recovering.
     void answerRecorded();
+    /// The header record of a walk's assignment before its first record there;
+    /// false (told, with `notSaved`) when it could not be written.
+    bool headWalkRecord(const QString &notSaved);
+    /// The header record of the assignment `heading` begins; false with the reason.
+    bool writeHeader(const QString &heading, QString &error);
     /// Tells the student `notSaved` and why (`error`); the typing stays, kept.
     void recordNotSaved(const QString &notSaved, const QString &error);
     /// Empties both text boxes after the answer box's text was dealt with.
@@ -266,6 +281,9 @@ private:
     bool runStarted = false; // the start-up questions are answered
     bool ended = false;
     AnswerRecovery *recovery = nullptr;
+    WalkSource *walk = nullptr; // a walk instead of the bank (review/)
+    bool walkHeaderDue = false; // the walk's current assignment has no header record yet
+    QString walkHeading;
 
     // The controls, under the names the rest of the program uses.
     QPlainTextEdit *txt_question;

@@ -2,6 +2,7 @@
 
 #include "platform/oscalls.h"
 #include "platform/platform.h"
+#include "flow/walksource.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -104,7 +105,7 @@ bool QueryForm::startRun()
     return runStarted;
 }
 
-void QueryForm::runStartDialogue()
+bool QueryForm::askNameAndFolder()
 {
     const QDateTime started = platform.now();
     platform.seedRandom(quint32(started.time().msecsSinceStartOfDay() / 1000));
@@ -134,13 +135,14 @@ void QueryForm::runStartDialogue()
     }
     if (!lockOutputFolder()) {
         endRun(1);
-        return;
+        return false;
     }
-
     setOutputFilePaths();
+    return true;
+}
 
-    assignmentNumber = platform.inputBox(QStringLiteral("Assignment Number:  "));
-
+void QueryForm::setInstructionText()
+{
     instructionText = QStringLiteral(
         "Enter, as appropriate, an answer to the question, a critique of your answer in response to a "
         "given answer, your insights regarding the situation at this point, notes to yourself, or just "
@@ -148,7 +150,41 @@ void QueryForm::runStartDialogue()
         "makde, and by explaining how you can make use of the insight or how you now know how to avoid "
         "certain errors.  Also pose for the instructor any question or questions that you have related "
         "to the problem or series of problems.");
+}
 
+bool QueryForm::startWalk(WalkSource &source)
+{
+    walk = &source;
+    courseTitle = QStringLiteral("Applied Calculus I");
+    if (!askNameAndFolder())
+        return false;
+    setInstructionText();
+    QString nothing;
+    const QString offered = source.offer(masterFilePath, nothing);
+    if (offered.isEmpty()) {
+        platform.message(nothing);
+        endRun(0);
+        return false;
+    }
+    for (;;) {
+        QString again;
+        if (source.choose(platform.inputBox(offered), again))
+            break;
+        platform.message(again);
+    }
+    // Shown with the first entry, as the study program shows its heading.
+    cmdNextQuestionClick();
+    runStarted = !ended;
+    return runStarted;
+}
+
+void QueryForm::runStartDialogue()
+{
+    if (!askNameAndFolder())
+        return;
+
+    assignmentNumber = platform.inputBox(QStringLiteral("Assignment Number:  "));
+    setInstructionText();
     assignmentNumber = padAssignmentNumber(assignmentNumber);
     nextAssignmentNumber = nextNumberAfter(assignmentNumber);
 

@@ -1,5 +1,7 @@
 #include "flow/queryform.h"
 
+#include "flow/walksource.h"
+
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -40,6 +42,10 @@ void QueryForm::readNextQuestion()
     if (resetAnswerBox && !holdsUnrecordedTyping(boxText(txt_answer)))
         setBoxText(txt_answer, instructionText);
     resetAnswerBox = false;
+    if (walk) {
+        readNextWalkEntry();
+        return;
+    }
 
     QString current;
     while (current.isEmpty()) {
@@ -63,6 +69,29 @@ void QueryForm::readNextQuestion()
     pendingLine = current;
     if (beginsAssignment(current, nextAssignmentNumber))
         endRun();
+}
+
+void QueryForm::readNextWalkEntry()
+{
+    WalkSource::Entry entry;
+    if (!walk->next(entry)) {
+        endRun();
+        return;
+    }
+    if (!entry.kind.isEmpty())
+        lastLineKind = entry.kind;
+    if (!entry.bankText.isEmpty())
+        lastLine = entry.bankText;
+    // A record under another assignment than the last is a later run of
+    // that one: its header first.
+    if (!entry.assignment.isEmpty() && (entry.assignment != assignmentNumber || walkHeading.isEmpty())) {
+        assignmentNumber = entry.assignment;
+        nextAssignmentNumber = nextNumberAfter(assignmentNumber);
+        walkHeading = entry.heading;
+        walkHeaderDue = true;
+    }
+    resetAnswerBox = true;
+    pendingLine = entry.text;
 }
 
 void QueryForm::cmdNextQuestionClick()

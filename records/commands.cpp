@@ -1,5 +1,6 @@
 #include "flow/queryform.h"
 
+#include "flow/walksource.h"
 #include "records/recordfiles.h"
 #include "records/recordfolder.h"
 #include "records/recordformat.h"
@@ -69,6 +70,8 @@ void QueryForm::cmdEnterResponseClick()
         const Rating rating = lastLineKind == QLatin1String("question") ? Rating::Confidence
                               : lastLineKind == QLatin1String("answer") ? Rating::SelfCritique
                                                                           : Rating::None;
+        if (!headWalkRecord(QStringLiteral("Your response was not saved.")))
+            return;
         // The typing goes into the journal's note with the record's first
         // lines: whatever end comes while they are written (or while the box
         // waits), the record is taken back or cut off, and the text returns.
@@ -102,8 +105,30 @@ void QueryForm::cmdEnterResponseClick()
             recordNotSaved(QStringLiteral("Your response was not saved."), error);
             return;
         }
+        if (walk && rating != Rating::None) {
+            clearAfterRecord();
+            const QString said = walk->rated(typed);
+            if (!said.isEmpty())
+                setBoxText(txt_question, said);
+            return;
+        }
     }
     clearAfterRecord();
+}
+
+bool QueryForm::headWalkRecord(const QString &notSaved)
+{
+    // A walk's record is a later run of its assignment: the header comes
+    // first, once a walk for each assignment it reaches.
+    if (!walk || !walkHeaderDue)
+        return true;
+    QString error;
+    if (!writeHeader(walkHeading, error)) {
+        recordNotSaved(notSaved, error);
+        return false;
+    }
+    walkHeaderDue = false;
+    return true;
 }
 
 void QueryForm::assessSelfCritique()
@@ -123,6 +148,8 @@ void QueryForm::cmdSaveAsNotesClick()
     if (answer != instructionText) {
         resetAnswerBox = false;
         questionText = notesLabel + answer;
+        if (!headWalkRecord(QStringLiteral("Your note was not saved.")))
+            return;
         QString error;
         if (!records->writeNote({timeLine(), dateTimeLine(), code(lastLine, codeKey), code(answer, codeKey)},
                                 typingNow(answer), error)) {

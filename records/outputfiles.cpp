@@ -119,15 +119,20 @@ void QueryForm::setOutputFilePaths()
 
 bool QueryForm::writeHeaderRecord(const QString &heading)
 {
+    QString error;
+    if (!writeHeader(heading, error)) {
+        platform.message(error);
+        return false;
+    }
+    return true;
+}
+
+bool QueryForm::writeHeader(const QString &heading, QString &error)
+{
     Header header;
     header.codeLine = makeCodeLine(codeKey);
     header.assignment = code(assignmentLabel + assignmentNumber, codeKey);
     header.heading = code(heading, codeKey);
     header.date = platform.now().toString(dateFormat);
-    QString error;
-    if (!records->writeHeader(header, error)) {
-        platform.message(error);
-        return false;
-    }
-    return true;
+    return records->writeHeader(header, error);
 }

@@ -36,9 +36,11 @@ QProcessEnvironment noDisplay(const QString &home, const QString &platform)
 
 void CommandLineTest::answersWithoutDisplayOrFolder_data()
 {
+    QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("expected"); // a pattern the whole output must match
 
+    const QString study = QStringLiteral(CALCULUS_STUDY_PROGRAM), review = QStringLiteral(CALCULUS_STUDY_REVIEW);
     const QString help = QStringLiteral(
         "Usage: calculus-study \\[--help \\| --version\\]\n\nA study program for the course Applied Calculus I\\."
         ".*masterFile\\.txt, send_MMDD\\.txt and notes_\\.txt in that folder\n\\(Windows-1252, CR LF line "
@@ -46,34 +48,42 @@ void CommandLineTest::answersWithoutDisplayOrFolder_data()
         "--version  print the version and exit\n.*calculus-study\\(1\\)\\.\n");
     const QString version = QStringLiteral("calculus-study \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n");
 
-    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << help;
-    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << version;
+    QTest::newRow("help") << study << QStringList{QStringLiteral("--help")} << help;
+    QTest::newRow("version") << study << QStringList{QStringLiteral("--version")} << version;
     QTest::newRow("help after an ignored argument")
-        << QStringList{QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--help")} << help;
+        << study << QStringList{QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--help")} << help;
     QTest::newRow("the first of the two wins")
-        << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << version;
+        << study << QStringList{QStringLiteral("--version"), QStringLiteral("--help")} << version;
+    QTest::newRow("the review's help")
+        << review << QStringList{QStringLiteral("--help")}
+        << "Usage: calculus-study-review \\[--help \\| --version\\]\n\nReviews your own weak questions of the "
+           "course Applied Calculus I.*masterFile\\.txt\n.*calculus-study-review\\(1\\)\\.\n";
+    QTest::newRow("the review's version")
+        << review << QStringList{QStringLiteral("--version")}
+        << "calculus-study-review \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n";
 }
 
 void CommandLineTest::answersWithoutDisplayOrFolder()
 {
+    QFETCH(QString, program);
     QFETCH(QStringList, arguments);
     QFETCH(QString, expected);
 
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    QProcess program;
+    QProcess run;
     // The X11 platform with no display fails if a QApplication is made.
-    program.setProcessEnvironment(noDisplay(home.path(), QStringLiteral("xcb")));
-    program.setWorkingDirectory(home.path());
-    program.start(QStringLiteral(CALCULUS_STUDY_PROGRAM), arguments);
-    QVERIFY(program.waitForFinished(30000));
+    run.setProcessEnvironment(noDisplay(home.path(), QStringLiteral("xcb")));
+    run.setWorkingDirectory(home.path());
+    run.start(program, arguments);
+    QVERIFY(run.waitForFinished(30000));
 
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(program.readAllStandardError()), QString());
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(run.readAllStandardError()), QString());
     // Standard output is text: Windows ends its lines with CR LF.
-    const QString output = QString::fromLocal8Bit(program.readAllStandardOutput()).replace(QLatin1String("\r\n"),
-                                                                                           QLatin1String("\n"));
+    const QString output = QString::fromLocal8Bit(run.readAllStandardOutput()).replace(QLatin1String("\r\n"),
+                                                                                       QLatin1String("\n"));
     QRegularExpression pattern(QRegularExpression::anchoredPattern(expected),
                                QRegularExpression::DotMatchesEverythingOption);
     QVERIFY2(pattern.match(output).hasMatch(), qPrintable(output));

@@ -99,7 +99,7 @@ QStringList circles(const FolderGraph &graph)
     return found;
 }
 
-const QStringList productFolders = {"app", "bank", "figures", "flow", "platform", "records", "report", "ui"};
+const QStringList productFolders = {"app", "bank", "figures", "flow", "platform", "records", "report", "review", "ui"};
 
 /// Every "file includes header" of the product folders in the source tree.
 QList<QPair<QString, QString>> productIncludes()

@@ -227,10 +227,11 @@ void QueryForm::showEvent(QShowEvent *event)
     bool numeric = false;
     const int number = assignmentNumber.toInt(&numeric);
     const QString assignment = numeric ? QString::number(number) : assignmentNumber;
-    QString name = QStringLiteral("Calculus Study");
+    // A walk of weak questions says so: its assignment changes with each question.
+    QString name = walk ? QStringLiteral("Calculus Study review of your weak questions") : QStringLiteral("Calculus Study");
     if (!courseTitle.isEmpty())
         name += QStringLiteral(", ") + courseTitle;
-    if (!assignment.isEmpty())
+    if (!assignment.isEmpty() && !walk)
         name += QStringLiteral(", assignment ") + assignment;
     setAccessibleName(name);
     QWidget::showEvent(event);

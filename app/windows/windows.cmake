@@ -26,6 +26,7 @@ endfunction()
 
 add_windows_resources(calculus-study "Calculus Study, a study program for Applied Calculus I")
 add_windows_resources(calculus-study-report "Calculus Study report, the instructor's report of students' files")
+add_windows_resources(calculus-study-review "Calculus Study review, a walk through your own weak questions")
 
 # Found beside the program: Qt looks for plugins in the program's folder.
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
@@ -70,7 +71,9 @@ set(CPACK_GENERATOR NSIS64)
 # A 64-bit installer for the 64-bit programs; NSIS makes 32-bit ones unless told.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Calculus Study")
-set(CPACK_PACKAGE_EXECUTABLES calculus-study "Calculus Study")
+# A Start-menu name holds no colon (it is a file name): a dash stands for it.
+set(CPACK_PACKAGE_EXECUTABLES calculus-study "Calculus Study"
+                              calculus-study-review "Calculus Study - review my weak questions")
 set(CPACK_NSIS_DISPLAY_NAME "Calculus Study ${PROJECT_VERSION}")
 set(CPACK_NSIS_PACKAGE_NAME "Calculus Study")
 set(CPACK_NSIS_MUI_ICON ${WINDOWS_ICON})
