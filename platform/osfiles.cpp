@@ -47,7 +47,14 @@ QString kindReason(mode_t mode)
 bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
                      QString &reason)
 {
+    return openRegularFile(file, NativePath::fromText(path), mode, followLinks, reason);
+}
+
+bool openRegularFile(PathFile &file, const NativePath &native, QIODevice::OpenMode mode, bool followLinks,
+                     QString &reason)
+{
     const bool append = mode & QIODevice::Append;
+    const QString path = native.shown();
     if (injectedFault(Io::Open, path, reason))
         return false;
 #ifdef Q_OS_WIN
@@ -65,7 +72,7 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
     }
     return true;
 #else
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray &name = native.bytes();
     struct stat before;
     const int statted = followLinks ? ::stat(name.constData(), &before) : ::lstat(name.constData(), &before);
     if (statted == 0 && !S_ISREG(before.st_mode)) {

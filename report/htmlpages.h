@@ -46,6 +46,15 @@ QString recordBlock(const ClassRecord &record, const QString &who, const QString
 QString studentBody(const ClassData &data, const ClassSummary &summary, size_t student,
                     const std::function<QString(const ClassRecord &)> &bankOf);
 
+/// Every question of the course the class answered, a table per assignment.
+QString everyQuestion(const ClassSummary &summary, const QuestionLink &link);
+
+/// " (shares files with …)" after a student's name, or nothing.
+QString sharedMark(const Student &student);
+
+/// How many of a student's responses and notes are under assignments the course lacks.
+QString madeUpRecords(const StudentSummary &student, const ClassSummary &summary);
+
 /// The list of what could not be read.
 QString warningList(const ClassData &data);
 
