@@ -165,10 +165,13 @@ struct FileBytes
     QString reason; ///< why nothing was read
 };
 
-/// Reads a regular file whole (after links) through openRegularFile, so
-/// that a FIFO or a device in its place is refused instead of hanging or
-/// filling memory; a file over `limit` bytes is refused too.
-FileBytes readRegularFile(const NativePath &path, qint64 limit);
+/// Reads a regular file whole (after links), opened as openRegularFile
+/// opens, so that a FIFO or a device in its place is refused instead of
+/// hanging or filling memory; a file over `limit` bytes is refused too.
+/// When `found` is known (the file was inspected before), only that very
+/// file is read: anything put in its place since is refused unopened or,
+/// on POSIX, once opened and looked at.
+FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &found = Identity());
 
 /// What stands at an output's path, links not followed.
 enum class OutputPlace { Missing, Regular, Link, Folder, CharacterDevice, Fifo, Other };

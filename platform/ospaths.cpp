@@ -23,11 +23,6 @@ namespace {
 const QString folderReason = QStringLiteral("a folder, not a file");
 const QString missingReason = QStringLiteral("no such file or folder");
 
-QString tooLarge(qint64 limit)
-{
-    return QStringLiteral("larger than %1 MiB, far more than the program writes; not read").arg(limit >> 20);
-}
-
 #ifndef Q_OS_WIN
 QString systemReason(int error)
 {
@@ -144,8 +139,10 @@ PathInfo inspect(const NativePath &path)
 {
     PathInfo info;
     struct stat st;
-    info.link = ::lstat(path.bytes().constData(), &st) == 0 && S_ISLNK(st.st_mode);
-    if (::stat(path.bytes().constData(), &st) != 0) {
+    // Most names are no link: what lstat says of them is what stat would.
+    const bool named = ::lstat(path.bytes().constData(), &st) == 0;
+    info.link = named && S_ISLNK(st.st_mode);
+    if (!named || (info.link && ::stat(path.bytes().constData(), &st) != 0)) {
         const int error = errno;
         info.kind = error == ENOENT || error == ENOTDIR ? Kind::Missing : Kind::Unreadable;
         info.reason = info.kind == Kind::Missing ? missingReason : systemReason(error);
@@ -280,59 +277,5 @@ bool listFolder(const NativePath &folder, std::vector<NativePath> &names, QStrin
 }
 
 #endif
-
-FileBytes readRegularFile(const NativePath &path, qint64 limit)
-{
-    FileBytes out;
-    PathFile file;
-    if (!openRegularFile(file, path, QIODevice::ReadOnly, true, out.reason)) {
-        // The open never waits; what stands there is worded as a reader of
-        // handed-in files names it.
-        const PathInfo info = inspect(path);
-        if (info.kind == Kind::Folder)
-            out.reason = folderReason;
-        else if (info.kind == Kind::Other || info.kind == Kind::Missing)
-            out.reason = info.reason;
-        return out;
-    }
-    qint64 size = 0;
-    out.id = identityOf(file, &size);
-    if (size > limit) {
-        out.reason = tooLarge(limit);
-        return out;
-    }
-    // The file may grow while it is read (a student still working): what is
-    // there up to the limit is read.
-    out.bytes.resize(qsizetype(size) + 1);
-    qsizetype got = 0;
-    for (;;) {
-        if (got == out.bytes.size()) {
-            if (got > limit) {
-                out.reason = tooLarge(limit);
-                out.bytes.clear();
-                return out;
-            }
-            out.bytes.resize(std::min<qsizetype>(limit + 1, got * 2));
-        }
-        const qint64 n = file.read(out.bytes.data() + got, out.bytes.size() - got);
-        if (n < 0) {
-            out.reason = file.errorString();
-            out.bytes.clear();
-            return out;
-        }
-        if (n == 0)
-            break;
-        got += qsizetype(n);
-        // A read that stops short of the room given, past the size the
-        // file had, found its end: asking again would only be told so. A
-        // size of 0 says nothing (files the kernel makes up as they are
-        // read), so those are read until a read gives nothing.
-        if (size > 0 && got < out.bytes.size() && got >= size)
-            break;
-    }
-    out.bytes.truncate(got);
-    out.ok = true;
-    return out;
-}
 
 } // namespace oscalls

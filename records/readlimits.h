@@ -14,8 +14,9 @@ namespace readlimits {
 
 /// A larger file is refused unread.
 inline constexpr qint64 largestFile = qint64(64) << 20;
-/// Records kept of one student, every file together (and read of one file).
-inline constexpr int recordsPerStudent = 50000;
+/// Records read of one file, and kept of one student, every file together.
+inline constexpr int recordsPerFile = 100000;
+inline constexpr int recordsPerStudent = 100000;
 /// Different texts the course lacks that one student's records may answer.
 inline constexpr int unknownTextsPerStudent = 100;
 /// Assignments the course lacks that one student's records may name.

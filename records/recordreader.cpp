@@ -656,7 +656,9 @@ int secondsOfDay(const QString &time)
 
 QString Parser::checkedDate(int line, const QString &date)
 {
-    if (QDate::fromString(date, dateFormat).isValid())
+    // isDateAt has seen the digits and hyphens.
+    const int year = twoDigits(date, 6) * 100 + twoDigits(date, 8);
+    if (QDate(year, twoDigits(date, 0), twoDigits(date, 3)).isValid())
         return date;
     warn(line, QStringLiteral("the date %1 is on no calendar; the record is kept without it").arg(date));
     return QString();

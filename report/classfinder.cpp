@@ -252,12 +252,27 @@ private:
 void Finder::nameShared()
 {
     // Every file that more than one student reaches, by the set of students.
-    std::map<oscalls::Identity, std::vector<std::pair<int, size_t>>> byFile;
+    struct Reach
+    {
+        oscalls::Identity id;
+        int student;
+        size_t file;
+        bool operator<(const Reach &o) const { return id != o.id ? id < o.id : student < o.student; }
+    };
+    std::vector<Reach> all;
     for (size_t si = 0; si < m_data.students.size(); ++si)
         for (size_t fi = 0; fi < m_data.students[si].files.size(); ++fi)
-            byFile[m_data.students[si].files[fi].id].emplace_back(int(si), fi);
+            all.push_back({m_data.students[si].files[fi].id, int(si), fi});
+    std::sort(all.begin(), all.end());
     std::map<std::vector<int>, std::vector<std::pair<int, size_t>>> byStudents;
-    for (const auto &[id, reached] : byFile) {
+    for (size_t i = 0, j = 0; i < all.size(); i = j) {
+        for (j = i + 1; j < all.size() && all[j].id == all[i].id;)
+            ++j;
+        if (j - i < 2)
+            continue;
+        std::vector<std::pair<int, size_t>> reached;
+        for (size_t k = i; k < j; ++k)
+            reached.emplace_back(all[k].student, all[k].file);
         // Links of several students to one file outside them all are
         // nobody's work: those stay links out, left unread.
         const bool inSomeFolder = std::any_of(reached.begin(), reached.end(), [&](const auto &r) {

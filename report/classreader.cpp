@@ -401,13 +401,80 @@ void addWarnings(std::vector<ReadWarning> &to, std::vector<ReadWarning> &from, i
 }
 
 /// The record file `file` read and parsed within the caps of one file.
-RecordFileContents readFile(const StudentFile &file, Worker &worker)
+/// A student's files read one after the other on a thread of their own,
+/// a few ahead of the worker that parses them: a student of thousands of
+/// small files waits on the system for each, and the worker need not.
+class FilesAhead
+{
+public:
+    explicit FilesAhead(const std::vector<StudentFile> &files) : m_files(files), m_read(files.size())
+    {
+        if (files.size() >= manyFiles)
+            m_thread = std::thread([this] { run(); });
+    }
+    ~FilesAhead()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    /// File `index`'s bytes; files are taken in order.
+    oscalls::FileBytes take(size_t index)
+    {
+        if (!m_thread.joinable())
+            return oscalls::readRegularFile(m_files[index].path, largestRecordFile, m_files[index].id);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return index < m_done; });
+        oscalls::FileBytes bytes = std::move(m_read[index]);
+        m_held -= bytes.bytes.size();
+        m_taken = index + 1;
+        m_changed.notify_all();
+        return bytes;
+    }
+
+private:
+    void run()
+    {
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || (i < m_taken + ahead && m_held < byteWindow); });
+                if (m_stop)
+                    return;
+            }
+            oscalls::FileBytes bytes = oscalls::readRegularFile(m_files[i].path, largestRecordFile, m_files[i].id);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_held += bytes.bytes.size();
+                m_read[i] = std::move(bytes);
+                m_done = i + 1;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    static constexpr size_t manyFiles = 32, ahead = 64;
+    static constexpr qint64 byteWindow = qint64(8) << 20;
+    const std::vector<StudentFile> &m_files;
+    std::vector<oscalls::FileBytes> m_read;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_done = 0, m_taken = 0;
+    qint64 m_held = 0;
+    bool m_stop = false;
+};
+
+RecordFileContents readFile(const StudentFile &file, const oscalls::FileBytes &read, Worker &worker)
 {
     RecordFileContents contents;
-    const oscalls::FileBytes read = oscalls::readRegularFile(file.path, largestRecordFile);
     const QString shown = file.path.shown();
     ReadLimits limits;
-    limits.records = readlimits::recordsPerStudent;
+    limits.records = readlimits::recordsPerFile;
     limits.warnings = readlimits::warningsPerFile;
     if (read.ok)
         contents = parseRecordBytes(read.bytes, shown, &worker.parsing, limits);
@@ -428,9 +495,10 @@ StudentRecords readStudent(const Student &student, int studentIndex, qint64 byte
     BankTexts &texts = worker.texts;
     StudentCaps caps(course);
     int unlisted = 0;
+    FilesAhead ahead(student.files);
     for (const StudentFile &file : student.files) {
         const int fileIndex = int(&file - student.files.data());
-        RecordFileContents contents = readFile(file, worker);
+        RecordFileContents contents = readFile(file, ahead.take(size_t(fileIndex)), worker);
         addWarnings(out.warnings, contents.warnings, unlisted);
         out.fileBytes.push_back(contents.bytes);
         const QString fileName = file.path.name();

@@ -75,28 +75,49 @@ QStringList rowOf(const ClassData &data, const ClassRecord &c)
             c.sharedWith};
 }
 
-/// True when a spreadsheet could take `field` for a formula: its first
-/// character after blanks (which an import may trim) starts one, or ends
-/// the cell (tab, CR), or is a NUL that an import may drop.
-bool looksLikeFormula(const QString &field)
+bool isFormulaStart(QChar c)
 {
-    static const QString formulaStarts = QStringLiteral("=+-@\t\r").append(QChar(0));
-    for (const QChar ch : field)
-        if (ch.category() != QChar::Separator_Space)
-            return formulaStarts.contains(ch);
-    return false;
+    return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('@') || c.isNull();
+}
+
+/// True where a spreadsheet may begin a cell: after a semicolon or a tab
+/// (the separators an import may be told to split at, where our quotes
+/// then mean nothing) or a line end.
+bool beginsCell(QChar c)
+{
+    return c == QLatin1Char(';') || c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+/// `field` with an apostrophe before every cell a spreadsheet could run:
+/// the field itself and, for an import told to split at a semicolon or a
+/// tab (where our quotes then mean nothing), each part after one, and each
+/// line. What decides is the first character after blanks (which an import
+/// may trim); at the field's start a tab or CR, which end a cell, is
+/// guarded too.
+QString guarded(const QString &field)
+{
+    QString out;
+    out.reserve(field.size() + 1);
+    qsizetype cellStart = 0; // in `out`; -1 once the cell's first character is past
+    for (const QChar ch : field) {
+        if (cellStart >= 0 && ch.category() != QChar::Separator_Space) {
+            if (isFormulaStart(ch) || (cellStart == 0 && (ch == QLatin1Char('\t') || ch == QLatin1Char('\r'))))
+                out.insert(cellStart, QLatin1Char('\''));
+            cellStart = -1;
+        }
+        out += ch;
+        if (beginsCell(ch))
+            cellStart = out.size();
+    }
+    return out;
 }
 
 void appendCsvField(QString &out, const QString &field)
 {
-    // Students type the texts: one that a spreadsheet would run is shown as
-    // text, after an apostrophe. Every field is quoted, so that a separator
-    // in it (a semicolon, a tab, whichever the spreadsheet is told to split
-    // at) never starts a cell of its own.
+    // Students type the texts: what a spreadsheet would run is shown as
+    // text. Every field is quoted, so that a comma in it stays inside.
     out += QLatin1Char('"');
-    if (looksLikeFormula(field))
-        out += QLatin1Char('\'');
-    for (const QChar ch : field) {
+    for (const QChar ch : guarded(field)) {
         if (ch == QLatin1Char('"'))
             out += QLatin1Char('"');
         out += ch;

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -107,6 +108,8 @@ private slots:
     void flaggedMostStudentsFirst();
     void csvGuards_data();
     void csvGuards();
+    void csvInASpreadsheet_data();
+    void csvInASpreadsheet();
     void copiesMatched_data();
     void copiesMatched();
     void charts_data();
@@ -212,8 +215,10 @@ void ReportClassTest::csvGuards_data()
     QTest::newRow("blanks before a formula, which an import may trim") << "  =1+1" << "'  =1+1";
     QTest::newRow("a no-break space before a formula") << "\u00a0=1+1" << "'\u00a0=1+1";
     QTest::newRow("a NUL first, which an import may drop") << QString(QChar(0)) + "=1+1" << "'" + QString(QChar(0)) + "=1+1";
-    QTest::newRow("a semicolon before a formula: one quoted field") << "a;=2+2" << "a;=2+2";
-    QTest::newRow("a tab before a formula: one quoted field") << "x\t=5+5" << "x\t=5+5";
+    QTest::newRow("a formula after a semicolon, where a spreadsheet may split") << "a;=2+2" << "a;'=2+2";
+    QTest::newRow("a formula after a tab and blanks") << "x\t =5+5" << "x\t' =5+5";
+    QTest::newRow("a line that starts like a formula") << "first\r\n-3 is it" << "first\r\n'-3 is it";
+    QTest::newRow("a comma inside, which the quotes keep in the field") << "a,=2+2" << "a,=2+2";
     QTest::newRow("a formula sign inside is left alone") << "x=1" << "x=1";
     QTest::newRow("an apostrophe is left alone") << "'quoted" << "'quoted";
     QTest::newRow("a digit is left alone") << "1-2" << "1-2";
@@ -237,6 +242,49 @@ void ReportClassTest::csvGuards()
     // The JSON keeps the text as typed.
     const QJsonArray json = QJsonDocument::fromJson(jsonTable(data)).array();
     QCOMPARE(json.at(1).toObject().value(QLatin1String("text")).toString(), typed);
+}
+
+void ReportClassTest::csvInASpreadsheet_data()
+{
+    // LibreOffice's CSV import as an instructor opens the file: the
+    // separator ticked, blanks trimmed, quoted fields not forced to text.
+    QTest::addColumn<int>("separator"); // the character, as LibreOffice's filter names it
+    QTest::newRow("comma") << int(',');
+    QTest::newRow("semicolon") << int(';');
+    QTest::newRow("tab") << int('\t');
+}
+
+void ReportClassTest::csvInASpreadsheet()
+{
+    QFETCH(int, separator);
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty())
+        QSKIP("LibreOffice is not installed (Debian: libreoffice-calc-nogui)");
+    // Each formula a student might type, and the text that must come out of
+    // the spreadsheet unrun (a run formula leaves its value, or Err:).
+    const QStringList typed{"=1+1", "  =1+2", "a;=1+3", "x\t=1+4", "+1+5", "-1+6", QString(QChar(0)) + "=1+8", "=HYPERLINK(\"x\")"};
+    const QStringList kept{"=1+1", "=1+2", "=1+3", "=1+4", "+1+5", "-1+6", "=1+8", "=HYPERLINK("};
+    QByteArray bytes = header();
+    for (int i = 0; i < typed.size(); ++i)
+        bytes += response(i, question1, typed[i], "confidence assessment:  ", QStringLiteral("2"));
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")), bytes));
+    const CourseIndex course(courseEntries());
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("class.csv")), csvTable(ClassReader(course).read({dir.filePath(QStringLiteral("ann"))}))));
+
+    QProcess p;
+    const QString filter = QStringLiteral("CSV:%1,34,76,1,,0,false,true,false,false,true").arg(separator);
+    p.start(office, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")), QStringLiteral("--headless"),
+                     QStringLiteral("--infilter=") + filter, QStringLiteral("--convert-to"),
+                     QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"), QStringLiteral("--outdir"),
+                     dir.filePath(QStringLiteral("out")), dir.filePath(QStringLiteral("class.csv"))});
+    QVERIFY2(p.waitForFinished(180000), "LibreOffice did not end");
+    QFile out(dir.filePath(QStringLiteral("out/class.csv")));
+    QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(QString::fromLocal8Bit(p.readAllStandardError())));
+    const QString cells = QString::fromUtf8(out.readAll());
+    QVERIFY2(!cells.contains(QLatin1String("Err:")), qPrintable(cells));
+    for (const QString &text : kept)
+        QVERIFY2(cells.contains(text), qPrintable(text + QLatin1String(" was run in: ") + cells.left(2000)));
 }
 
 void ReportClassTest::copiesMatched_data()
