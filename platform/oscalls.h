@@ -207,8 +207,6 @@ public:
     bool replace(QString &reason);
     /// Removes the new file unless it has replaced the old one.
     void discard();
-    /// True when the output goes straight into a device or standard output.
-    bool isStraight() const { return m_straight; }
     const QString &path() const { return m_path; }
 
 private:

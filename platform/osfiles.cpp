@@ -173,25 +173,25 @@ bool readUpTo(FileBytes &out, qint64 size, qint64 limit, Read readSome)
     return true;
 }
 
-} // namespace
+/// How a reader of handed-in files names what stood in a file's place.
+QString refusedReason(const NativePath &path, const QString &reason)
+{
+    // The open never waits; what stands there is worded from a look at it.
+    const PathInfo info = inspect(path);
+    if (info.kind == Kind::Folder)
+        return QStringLiteral("a folder, not a file");
+    return info.kind == Kind::Other || info.kind == Kind::Missing ? info.reason : reason;
+}
 
-FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &found)
+#ifdef Q_OS_WIN
+FileBytes readOpened(const NativePath &path, qint64 limit, const Identity &found)
 {
     FileBytes out;
-    const auto refused = [&] {
-        // The open never waits; what stands there is worded as a reader of
-        // handed-in files names it.
-        const PathInfo info = inspect(path);
-        if (info.kind == Kind::Folder)
-            out.reason = QStringLiteral("a folder, not a file");
-        else if (info.kind == Kind::Other || info.kind == Kind::Missing)
-            out.reason = info.reason;
-        return out;
-    };
-#ifdef Q_OS_WIN
     PathFile file;
-    if (!openRegularFile(file, path, QIODevice::ReadOnly, true, out.reason))
-        return refused();
+    if (!openRegularFile(file, path, QIODevice::ReadOnly, true, out.reason)) {
+        out.reason = refusedReason(path, out.reason);
+        return out;
+    }
     qint64 size = 0;
     out.id = identityOf(file, &size);
     if (found.known && out.id != found) {
@@ -208,20 +208,25 @@ FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &
             out.reason = file.errorString();
         return n;
     });
+    return out;
+}
 #else
-    // Straight on the descriptor: a class is thousands of small files, and
-    // each system call a file costs shows.
+FileBytes readOpened(const NativePath &path, qint64 limit, const Identity &found)
+{
+    FileBytes out;
     if (faultInjector() && injectedFault(Io::Open, path.shown(), out.reason))
         return out;
-    // A file inspected a moment ago needs no look before it is opened: what
-    // is opened is looked at, and must be that file.
+    // Straight on the descriptor: a class is thousands of small files, and
+    // each system call a file costs shows. A file inspected a moment ago
+    // needs no look before it is opened: what is opened is looked at, and
+    // must be that file.
     struct stat st;
     const int fd = found.known ? ::open(path.bytes().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
                                : openRegularDescriptor(path.bytes(), false, true, st, out.reason);
-    if (fd < 0 && found.known)
-        out.reason = systemReason(errno);
-    if (fd < 0)
-        return refused();
+    if (fd < 0) {
+        out.reason = refusedReason(path, found.known ? systemReason(errno) : out.reason);
+        return out;
+    }
     if (found.known && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || quint64(st.st_dev) != found.device
                         || quint64(st.st_ino) != found.file)) {
         ::close(fd);
@@ -231,24 +236,29 @@ FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &
     out.id.device = quint64(st.st_dev);
     out.id.file = quint64(st.st_ino);
     out.id.known = true;
-    if (qint64(st.st_size) > limit) {
+    if (qint64(st.st_size) > limit)
         out.reason = tooLarge(limit);
-        ::close(fd);
-        return out;
-    }
-    out.ok = readUpTo(out, qint64(st.st_size), limit, [&](char *to, qint64 room) {
-        for (;;) {
-            const ssize_t n = ::read(fd, to, size_t(room));
-            if (n >= 0 || errno != EINTR) {
-                if (n < 0)
-                    out.reason = systemReason(errno);
-                return qint64(n);
+    else
+        out.ok = readUpTo(out, qint64(st.st_size), limit, [&](char *to, qint64 room) {
+            for (;;) {
+                const ssize_t n = ::read(fd, to, size_t(room));
+                if (n >= 0 || errno != EINTR) {
+                    if (n < 0)
+                        out.reason = systemReason(errno);
+                    return qint64(n);
+                }
             }
-        }
-    });
+        });
     ::close(fd);
-#endif
     return out;
+}
+#endif
+
+} // namespace
+
+FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &found)
+{
+    return readOpened(path, limit, found);
 }
 
 bool makeFolders(const QString &path, QString &reason)

@@ -483,6 +483,78 @@ RecordFileContents readFile(const StudentFile &file, const oscalls::FileBytes &r
     return contents;
 }
 
+/// The hash of a record's content, for matching copies. The time is left
+/// out: each file's time line is read from the clock on its own, so two
+/// copies may be a second or two apart.
+size_t contentHash(const FileRecord &r, int bank)
+{
+    ContentHash h;
+    h.add(quint64(r.kind) | quint64(r.ratingKind) << 8 | quint64(unsigned(bank)) << 32);
+    h.add(r.date);
+    h.add(r.codeLine);
+    h.add(r.text);
+    h.add(r.rating);
+    if (r.kind == FileRecord::Header) {
+        h.add(r.assignment);
+        h.add(r.heading);
+    }
+    return h.value();
+}
+
+/// One student's records being put together on a worker: each record of
+/// each file, in the files' order, kept once, its copies matched.
+struct StudentReading
+{
+    StudentRecords &out;
+    Worker &worker;
+    StudentCaps &caps;
+    int studentIndex;
+    bool keepCopies;
+
+    /// Record `r` of file `fileIndex`: a first copy kept, or a copy of one.
+    void take(FileRecord &&r, const StudentFile &file, int fileIndex, const QString &fileName)
+    {
+        r.text = withReferencesResolved(r.text);
+        // Bank texts are kept once, so the same text is the same string.
+        int bank = -1;
+        const CoursePlace *place = nullptr;
+        if (r.kind != FileRecord::Header) {
+            bank = worker.texts.keep(r.bankText);
+            place = worker.texts.place(bank, r.assignment);
+        }
+        const size_t hash = contentHash(r, bank);
+        std::vector<CopyGroup> &groups = worker.groups;
+        int g = worker.entry(hash);
+        while (g >= 0) {
+            const FileRecord &first = out.records[size_t(groups[size_t(g)].first)].record;
+            if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
+                break;
+            g = groups[size_t(g)].sameHash;
+        }
+        const int time = seconds(r.time);
+        const int copyOf = g < 0 ? -1 : worker.takeCopy(g, time, fileIndex);
+        if (copyOf >= 0) {
+            if (keepCopies && caps.admit(r, place)) {
+                const QString repeats = out.records[size_t(copyOf)].file; // before the records grow
+                worker.fileOf.push_back(fileIndex);
+                addRecord(out, std::move(r), studentIndex, file, fileName, place).repeats = repeats;
+            }
+            return;
+        }
+        if (!caps.admit(r, place))
+            return;
+        const int index = int(out.records.size());
+        if (g < 0) {
+            g = worker.addGroup(hash);
+            groups[size_t(g)].first = index;
+        }
+        worker.addFirst(g, time, index);
+        worker.fileOf.push_back(fileIndex);
+        worker.order.emplace_back(sortStamp(r), index);
+        addRecord(out, std::move(r), studentIndex, file, fileName, place);
+    }
+};
+
 /// One student's files read and put together: the records, each kept
 /// once, the copies matched, oldest first.
 StudentRecords readStudent(const Student &student, int studentIndex, qint64 bytes, Worker &worker, bool keepCopies,
@@ -491,9 +563,8 @@ StudentRecords readStudent(const Student &student, int studentIndex, qint64 byte
     StudentRecords out;
     out.records.reserve(size_t(std::min<qint64>(bytes / 1024, 1 << 16)));
     worker.clear(bytes);
-    std::vector<CopyGroup> &groups = worker.groups;
-    BankTexts &texts = worker.texts;
     StudentCaps caps(course);
+    StudentReading reading{out, worker, caps, studentIndex, keepCopies};
     int unlisted = 0;
     FilesAhead ahead(student.files);
     for (const StudentFile &file : student.files) {
@@ -502,57 +573,8 @@ StudentRecords readStudent(const Student &student, int studentIndex, qint64 byte
         addWarnings(out.warnings, contents.warnings, unlisted);
         out.fileBytes.push_back(contents.bytes);
         const QString fileName = file.path.name();
-        for (FileRecord &r : contents.records) {
-            r.text = withReferencesResolved(r.text);
-            // Bank texts are kept once, so the same text is the same string.
-            int bank = -1;
-            const CoursePlace *place = nullptr;
-            if (r.kind != FileRecord::Header) {
-                bank = texts.keep(r.bankText);
-                place = texts.place(bank, r.assignment);
-            }
-            // The time is left out: each file's time line is read from the
-            // clock on its own, so two copies may be a second or two apart.
-            ContentHash h;
-            h.add(quint64(r.kind) | quint64(r.ratingKind) << 8 | quint64(unsigned(bank)) << 32);
-            h.add(r.date);
-            h.add(r.codeLine);
-            h.add(r.text);
-            h.add(r.rating);
-            if (r.kind == FileRecord::Header) {
-                h.add(r.assignment);
-                h.add(r.heading);
-            }
-            const size_t hash = h.value();
-            int g = worker.entry(hash);
-            while (g >= 0) {
-                const FileRecord &first = out.records[size_t(groups[size_t(g)].first)].record;
-                if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
-                    break;
-                g = groups[size_t(g)].sameHash;
-            }
-            const int time = seconds(r.time);
-            const int copyOf = g < 0 ? -1 : worker.takeCopy(g, time, fileIndex);
-            if (copyOf >= 0) {
-                if (keepCopies && caps.admit(r, place)) {
-                    const QString repeats = out.records[size_t(copyOf)].file; // before the records grow
-                    worker.fileOf.push_back(fileIndex);
-                    addRecord(out, std::move(r), studentIndex, file, fileName, place).repeats = repeats;
-                }
-                continue;
-            }
-            if (!caps.admit(r, place))
-                continue;
-            const int index = int(out.records.size());
-            if (g < 0) {
-                g = worker.addGroup(hash);
-                groups[size_t(g)].first = index;
-            }
-            worker.addFirst(g, time, index);
-            worker.fileOf.push_back(fileIndex);
-            worker.order.emplace_back(sortStamp(r), index);
-            addRecord(out, std::move(r), studentIndex, file, fileName, place);
-        }
+        for (FileRecord &r : contents.records)
+            reading.take(std::move(r), file, fileIndex, fileName);
     }
     caps.warn(student, out.warnings);
     if (unlisted > 0)

@@ -88,8 +88,20 @@ QString SiteWriter::indexPage() const
         h += QStringLiteral("<p>Most students who rated them 0 or 1 first.</p>\n")
              + Html::questionTable(m_sum, m_sum.flagged, true, questionLink);
 
-    // The roster: where each student stands in each assignment.
-    h += QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
+    h += rosterTable();
+    h += QStringLiteral("<h2 id=\"questions\">Every question</h2>\n");
+    h += Html::everyQuestion(m_sum, questionLink);
+    if (anyNotInCourse())
+        h += QStringLiteral("<p><a href=\"%1\">Texts the course does not have</a>: what students answered that is not in "
+                            "this course text, on one page.</p>\n")
+                 .arg(notInCourse);
+    return h + Html::pageEnd();
+}
+
+QString SiteWriter::rosterTable() const
+{
+    // Where each student stands in each assignment.
+    QString h = QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
                         "question), \u25d0 partly, \u25cb missing.</p>\n<table class=\"roster\"><thead><tr><th>student</th>");
     // The course's assignments: what a file makes up has one column for all.
     std::vector<QString> columns;
@@ -123,13 +135,7 @@ QString SiteWriter::indexPage() const
                       st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date),
                       QString::number(st.overconfident()));
     }
-    h += QStringLiteral("</tbody></table>\n<h2 id=\"questions\">Every question</h2>\n");
-    h += Html::everyQuestion(m_sum, questionLink);
-    if (anyNotInCourse())
-        h += QStringLiteral("<p><a href=\"%1\">Texts the course does not have</a>: what students answered that is not in "
-                            "this course text, on one page.</p>\n")
-                 .arg(notInCourse);
-    return h + Html::pageEnd();
+    return h + QStringLiteral("</tbody></table>\n");
 }
 
 QString SiteWriter::studentPageText(size_t si) const

@@ -34,6 +34,7 @@ public:
 
 private:
     QString indexPage() const;
+    QString rosterTable() const;
     QString studentPageText(size_t student) const;
     QString questionPageText(size_t question) const;
     QString notesPage() const;
