@@ -176,8 +176,8 @@ QString recordBlock(const ClassRecord &c, const QString &who, const QString &ban
     return h + QStringLiteral("<pre>%1</pre></div>\n").arg(escapeXml(r.text));
 }
 
-QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
-                    const std::function<QString(const ClassRecord &)> &bankOf)
+void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
+                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page)
 {
     const Student &student = data.students[si];
     const StudentSummary &st = sum.perStudent[si];
@@ -212,12 +212,12 @@ QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
                  .arg(escapeXml(assignmentName(name)), QString::number(counts.responses), QString::number(counts.notes))
              + spreadCell(counts.confidence) + spreadCell(counts.selfCritique) + QStringLiteral("</tr>\n");
     h += QStringLiteral("</tbody></table>\n<h3>Responses and notes</h3>\n");
+    page += h;
     for (int ri : student.records) {
         const ClassRecord &c = data.records[size_t(ri)];
         if (c.record.kind != FileRecord::Header)
-            h += recordBlock(c, QString(), bankOf(c));
+            page += recordBlock(c, QString(), bankOf(c));
     }
-    return h;
 }
 
 QString warningList(const ClassData &data)

@@ -62,10 +62,15 @@ void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &
         return QStringLiteral("<p class=\"bank\">%1 <a href=\"#text-%2\">(whole text)</a></p>\n")
             .arg(escapeXml(firstLine(c.record.bankText)), QString::number(id));
     };
-    for (size_t si = 0; si < data.students.size(); ++si)
-        put(QStringLiteral("<section class=\"student\" id=\"student-%1\"><h2>%2</h2>\n")
-                .arg(QString::number(si + 1), escapeXml(data.students[si].name))
-            + Html::studentBody(data, sum, si, bankOf) + QStringLiteral("</section>\n"));
+    const Html::Put putText = put;
+    for (size_t si = 0; si < data.students.size(); ++si) {
+        Html::Page page(putText);
+        page += QStringLiteral("<section class=\"student\" id=\"student-%1\"><h2>%2</h2>\n")
+                    .arg(QString::number(si + 1), escapeXml(data.students[si].name));
+        Html::studentBody(data, sum, si, bankOf, page);
+        page += QStringLiteral("</section>\n");
+        page.flush();
+    }
 
     if (!texts.empty()) {
         put(QStringLiteral("<section id=\"course-text\"><h2>Course text answered</h2>\n"));

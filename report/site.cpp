@@ -52,19 +52,24 @@ bool SiteWriter::write(const QString &folder, OutputSet &outputs, QString &reaso
     if (!makeSiteFolder(folder, reason))
         return false;
     const QDir dir(folder);
-    auto page = [&](const QString &name, const QString &text) {
-        return outputs.write(dir.filePath(name), false, [&](QIODevice &out) { out.write(text.toUtf8()); }, reason);
+    // Each page is handed to its file a block at a time as it is made.
+    auto page = [&](const QString &name, const std::function<void(const Html::Put &)> &make) {
+        return outputs.write(dir.filePath(name), false, [&](QIODevice &out) {
+            make([&out](const QString &text) { out.write(text.toUtf8()); });
+        }, reason);
     };
-    if (!page(QStringLiteral("style.css"), Html::stylesheet()) || !page(QStringLiteral("index.html"), indexPage())
-        || !page(QStringLiteral("notes.html"), notesPage()))
+    const auto text = [](const QString &whole) { return [whole](const Html::Put &put) { put(whole); }; };
+    if (!page(QStringLiteral("style.css"), text(Html::stylesheet())) || !page(QStringLiteral("index.html"), text(indexPage()))
+        || !page(QStringLiteral("notes.html"), [this](const Html::Put &put) { notesPage(put); }))
         return false;
     for (size_t si = 0; si < m_data.students.size(); ++si)
-        if (!page(studentPage(si), studentPageText(si)))
+        if (!page(studentPage(si), [this, si](const Html::Put &put) { studentPage(si, put); }))
             return false;
     for (size_t qi = 0; qi < m_sum.questions.size(); ++qi)
-        if (m_sum.questions[qi].inCourse && !page(questionPage(m_sum.questions[qi], qi), questionPageText(qi)))
+        if (m_sum.questions[qi].inCourse
+            && !page(questionPage(m_sum.questions[qi], qi), [this, qi](const Html::Put &put) { questionPage(qi, put); }))
             return false;
-    return !anyNotInCourse() || page(notInCourse, notInCoursePage());
+    return !anyNotInCourse() || page(notInCourse, [this](const Html::Put &put) { notInCoursePage(put); });
 }
 
 QString SiteWriter::indexPage() const
@@ -138,24 +143,27 @@ QString SiteWriter::rosterTable() const
     return h + QStringLiteral("</tbody></table>\n");
 }
 
-QString SiteWriter::studentPageText(size_t si) const
+void SiteWriter::studentPage(size_t si, const Html::Put &put) const
 {
     // Self-contained and about this student alone: it can be sent as it is.
     const QString name = m_data.students[si].name;
-    QString h = Html::pageStart(title + QStringLiteral(": ") + name);
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": ") + name);
     h += QStringLiteral("<h1>%1</h1>\n<p>%2 \u00b7 made %3</p>\n")
              .arg(escapeXml(name), title, m_made.toString(QStringLiteral("yyyy-MM-dd")));
-    h += Html::studentBody(m_data, m_sum, si, [](const ClassRecord &c) {
+    Html::studentBody(m_data, m_sum, si, [](const ClassRecord &c) {
         return QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText)));
-    });
-    return h + Html::pageEnd();
+    }, h);
+    h += Html::pageEnd();
+    h.flush();
 }
 
-QString SiteWriter::questionPageText(size_t qi) const
+void SiteWriter::questionPage(size_t qi, const Html::Put &put) const
 {
     const QuestionSummary &q = m_sum.questions[qi];
     const QString heading = Html::assignmentName(q.assignment) + QStringLiteral(", ") + Html::itemName(q);
-    QString h = Html::pageStart(title + QStringLiteral(": ") + heading, QStringLiteral("style.css"));
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": ") + heading, QStringLiteral("style.css"));
     h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>%1</h1>\n").arg(escapeXml(heading));
     h += QStringLiteral("<pre class=\"course\">%1</pre>\n").arg(escapeXml(q.bankText));
     if (q.inCourse && !q.prompt) {
@@ -173,12 +181,14 @@ QString SiteWriter::questionPageText(size_t qi) const
         h += Html::recordBlock(c, link(studentPage(size_t(c.student)), escapeXml(m_data.students[size_t(c.student)].name)),
                                QString());
     }
-    return h + Html::pageEnd();
+    h += Html::pageEnd();
+    h.flush();
 }
 
-QString SiteWriter::notInCoursePage() const
+void SiteWriter::notInCoursePage(const Html::Put &put) const
 {
-    QString h = Html::pageStart(title + QStringLiteral(": texts the course does not have"), QStringLiteral("style.css"));
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": texts the course does not have"), QStringLiteral("style.css"));
     h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>Texts the course does not have</h1>\n"
                         "<p>Answered in the students' files but not in this course text (another course's, or changed by hand).</p>\n");
     for (size_t qi = 0; qi < m_sum.questions.size(); ++qi) {
@@ -194,12 +204,14 @@ QString SiteWriter::notInCoursePage() const
         }
         h += QStringLiteral("</section>\n");
     }
-    return h + Html::pageEnd();
+    h += Html::pageEnd();
+    h.flush();
 }
 
-QString SiteWriter::notesPage() const
+void SiteWriter::notesPage(const Html::Put &put) const
 {
-    QString h = Html::pageStart(title + QStringLiteral(": notes"), QStringLiteral("style.css"));
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": notes"), QStringLiteral("style.css"));
     h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>Notes of the class</h1>\n");
     std::map<QString, std::vector<int>> byAssignment;
     for (size_t si = 0; si < m_data.students.size(); ++si)
@@ -218,5 +230,6 @@ QString SiteWriter::notesPage() const
                                    QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText))));
         }
     }
-    return h + Html::pageEnd();
+    h += Html::pageEnd();
+    h.flush();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "report/classmodel.h"
+#include "report/htmlpages.h"
 #include "report/reportfiles.h"
 
 #include <QDateTime>
@@ -35,10 +36,11 @@ public:
 private:
     QString indexPage() const;
     QString rosterTable() const;
-    QString studentPageText(size_t student) const;
-    QString questionPageText(size_t question) const;
-    QString notesPage() const;
-    QString notInCoursePage() const;
+    // The pages written a block at a time through `put`.
+    void studentPage(size_t student, const Html::Put &put) const;
+    void questionPage(size_t question, const Html::Put &put) const;
+    void notesPage(const Html::Put &put) const;
+    void notInCoursePage(const Html::Put &put) const;
     bool anyNotInCourse() const;
 
     const ClassData &m_data;
