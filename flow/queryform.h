@@ -48,6 +48,8 @@
 #include <memory>
 #include <vector>
 
+struct RecordTyping;
+
 class Platform;
 class PictureArea;
 class QLabel;
@@ -56,9 +58,7 @@ class QPlainTextEdit;
 class QTimer;
 class AnswerRecovery;
 class BusyCursor;
-class OwnerLock;
-class RecordFiles;
-struct RecordLedger;
+class RecordFolder;
 
 namespace Ui {
 class QueryForm;
@@ -93,8 +93,6 @@ public:
     /// Keeps the work of this window whenever the process ends without the
     /// run ending it: SIGTERM, SIGHUP, and exit() when the display is lost.
     void keepWorkAtEveryEnd();
-    /// Where the locks of output folders are kept; ~/.local/share/calculus-study/locks by default.
-    void setLockFolder(const QString &folder) { lockFolder = folder; }
     /// True once the run has ended; no command does anything after that.
     bool runEnded() const { return ended; }
 
@@ -203,9 +201,8 @@ private:
     void wireControls();
     /// The answer box no longer holds unrecorded text worth recovering.
     void answerRecorded();
-    /// Closes a record's files; when it is on the disk whole both boxes are
-    /// emptied, otherwise `notSaved` is told with the reason and the typing stays.
-    void finishRecord(RecordFiles &files, const QString &notSaved);
+    /// Tells the student `notSaved` and why (`error`); the typing stays, kept.
+    void recordNotSaved(const QString &notSaved, const QString &error);
     /// Empties both text boxes after the answer box's text was dealt with.
     void clearAfterRecord();
     /// Reads an output file to show it; false (told, and the ledger forgets
@@ -219,28 +216,15 @@ private:
     int randomComponent();
     /// Builds the paths of the three output files in outputFolder.
     void setOutputFilePaths();
-    /// The header record into the file at `index` of `files`.
-    void writeHeaderLines(RecordFiles &files, int index);
-    /// Heads the master and SEND files of `files` that are missing or empty.
-    void headNewFiles(RecordFiles &files);
-    /// False (after the student gave up) when no output folder is free for this window.
+    /// False (after the student gave up) when no output folder is free for
+    /// this window; otherwise `records` holds the folder.
     bool lockOutputFolder();
-    /// Where the folder locks and their journals are kept.
-    QString lockFolderPath() const;
-    /// Tells the student, once a run, that the folder could not be locked and why.
-    void warnNoLock(const QString &reason);
-    /// Starts the ledger of the output files with its journal at `journalPath`
-    /// (none when empty), after cutting back what unfinished records left in
-    /// that journal and in `orphanJournals`.
-    void openRecordLedger(const QString &journalPath, const QStringList &orphanJournals);
-    /// Tells the student of files a roll-back left as they were, being replaced since.
-    void tellLeftUncut(const QStringList &paths);
-    /// Ends the ledger at the end of the run; its journal goes when it notes nothing.
-    void closeRecordLedger();
+    /// Tells the student what taking the folder found that was left unfinished.
+    void tellRecovered();
     /// The answer box's typing goes to the recovery file at once.
     void keepTypingNow();
-    /// The name of the typing kept now, which a record holding it leaves in the journal.
-    QByteArray keptTypingName() const;
+    /// `text` as the typing a record holds, for its journal.
+    RecordTyping typingNow(const QString &text);
     void reportRecoveryProblem();
     /// Marks the folder's and the recovery file's locks fresh (every 30 s).
     void refreshLocks();
@@ -275,18 +259,12 @@ private:
     QStringList bankFiles;
     QString defaultFolder;
     QString sendMonthDay;
-    QString headingEntry; // the header record's heading and code line, for a file that lost it
-    QString headerCodeLine;
-    QString lockFolder;
-    std::unique_ptr<OwnerLock> folderLock;
+    std::unique_ptr<RecordFolder> records; // the output folder: its files, lock and journal
     QTimer *lockRefresh; // keeps the locks fresh while the window lives
-    bool noLockWarned = false;
-    QString outputFolderKey;  // the output folder's identity, as its lock is named
-    QString outputFolderName; // its canonical path, as locks and recovery files name it
-    std::unique_ptr<RecordLedger> recordLedger;
+    QString outputFolderKey;  // the output folder's identity, as recovery files name it
+    QString outputFolderName; // its canonical path, the same
     bool runStarted = false; // the start-up questions are answered
     bool ended = false;
-    RecordFiles *openRecordFiles = nullptr; // while a response record waits for its rating
     AnswerRecovery *recovery = nullptr;
 
     // The controls, under the names the rest of the program uses.

@@ -1,14 +1,10 @@
 #include "flow/queryform.h"
 
 #include "platform/oscalls.h"
-#include "platform/ownerlock.h"
 #include "platform/platform.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
-#include <QTimer>
-#include <QStandardPaths>
 
 #include <cmath>
 
@@ -99,7 +95,7 @@ QString QueryForm::nextNumberAfter(const QString &padded)
 
 bool QueryForm::startRun()
 {
-    courseTitle = QStringLiteral("Applied Calculus I");
+    courseTitle = QStringLiteral("Applied Calculus I"); // as records/recordformat.h names it for the readers
     runStartDialogue();
     if (ended)
         return false;
@@ -199,123 +195,4 @@ void QueryForm::openAssignment()
     }
     if (!writeHeaderRecord(QuestionBank[bankIndex]))
         endRun(1);
-}
-
-namespace {
-
-/// The folder's lock key: what it is (device and file number), not how it
-/// was spelled, so that a link, a bind mount or another spelling of one
-/// folder finds the same lock; its cleaned path while it does not exist.
-QString folderKeyOf(const QString &folder)
-{
-    const oscalls::Identity id = oscalls::identityAt(folder);
-    QString key = id.known ? QStringLiteral("id %1 %2").arg(id.device).arg(id.file)
-                           : QDir::cleanPath(QDir(folder).absolutePath());
-#ifdef Q_OS_WIN
-    key = key.toLower();
-#endif
-    return QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex());
-}
-
-/// The folder as locks and recovery files name it, whatever way it was typed.
-QString folderName(const QString &folder)
-{
-    const QString canonical = QFileInfo(folder).canonicalFilePath();
-    return QDir::toNativeSeparators(canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical);
-}
-
-} // namespace
-
-QString QueryForm::lockFolderPath() const
-{
-    return lockFolder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-                                      + QStringLiteral("/calculus-study/locks")
-                                : lockFolder;
-}
-
-bool QueryForm::lockOutputFolder()
-{
-    // Two windows writing one folder would interleave their records and
-    // glue one window's line onto the other's open SEND line. The lock lives
-    // outside the output folder, whose files are the instructor's alone.
-    const QString folder = lockFolderPath();
-    for (;;) {
-        folderLock.reset();
-        outputFolderKey = folderKeyOf(outputFolder);
-        outputFolderName = folderName(outputFolder);
-        QString reason;
-        if (!oscalls::makeFolders(folder, reason)) {
-            warnNoLock(reason);
-            openRecordLedger(QString(), {});
-            return true;
-        }
-        const QString base = folder + QStringLiteral("/folder-") + outputFolderKey;
-        auto lock = std::make_unique<OwnerLock>(base + QStringLiteral(".lock"), outputFolderName);
-        OwnerLock::Result result = lock->tryLock();
-        OwnerLock::Owner holder = lock->owner();
-        // A lock of another key may guard the same folder: another computer
-        // sees other device numbers on a shared home, and a folder replaced
-        // under a window has a new file number but the same name.
-        QStringList orphans;
-        if (result == OwnerLock::Locked) {
-            const QFileInfoList others =
-                QDir(folder).entryInfoList({QStringLiteral("folder-*.lock")}, QDir::Files | QDir::Hidden);
-            for (const QFileInfo &other : others) {
-                if (other.absoluteFilePath() == QFileInfo(lock->path()).absoluteFilePath())
-                    continue;
-                const std::optional<OwnerLock::Owner> owner = OwnerLock::read(other.absoluteFilePath());
-                if (!owner || owner->guards != outputFolderName)
-                    continue;
-                if (!OwnerLock::isStale(other.absoluteFilePath(), *owner)) {
-                    result = OwnerLock::Held;
-                    holder = *owner;
-                    break;
-                }
-                orphans.append(other.absoluteFilePath().chopped(5) + QStringLiteral(".journal"));
-            }
-        }
-        if (result == OwnerLock::Failed) {
-            warnNoLock(lock->error());
-            openRecordLedger(QString(), {});
-            return true;
-        }
-        if (result == OwnerLock::Locked) {
-            folderLock = std::move(lock);
-            lockRefresh->start();
-            // A window that ended without its end running (a kill, a power
-            // cut, a lost display) may have left a record unfinished here.
-            openRecordLedger(base + QStringLiteral(".journal"), orphans);
-            for (const QString &journal : orphans) {
-                QString ignored;
-                oscalls::remove(journal.chopped(8) + QStringLiteral(".lock"), ignored);
-            }
-            return true;
-        }
-        const QDateTime since = holder.since.toLocalTime();
-        platform.message(QStringLiteral("Another Calculus Study window is writing its files to %1%2. "
-                                        "Each window needs a folder of its own.")
-                             .arg(QDir::toNativeSeparators(outputFolder),
-                                  holder.readable ? QStringLiteral(" (on the computer %1, since %2 at %3)")
-                                                        .arg(holder.host, since.toString(QStringLiteral("MM-dd-yyyy")),
-                                                             since.toString(QStringLiteral("HH:mm")))
-                                                  : QString()));
-        const QString typed = platform.inputBox(QStringLiteral(
-            "Enter the path to another folder for your files, or just hit the Enter key to end the program."));
-        if (typed.isEmpty())
-            return false;
-        outputFolder = typed;
-    }
-}
-
-void QueryForm::warnNoLock(const QString &reason)
-{
-    // Said once a run: the run goes on, and the files are still never cut
-    // or written where they changed under this window.
-    if (noLockWarned)
-        return;
-    noLockWarned = true;
-    platform.message(QStringLiteral("This window cannot lock %1 against a second Calculus Study window (%2): "
-                                    "a second window on this folder cannot be refused. Your work is saved as "
-                                    "usual; keep to one window on this folder.")
-                         .arg(QDir::toNativeSeparators(outputFolder), reason));
 }

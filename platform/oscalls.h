@@ -221,6 +221,15 @@ private:
 bool isProcessRunning(qint64 pid);
 /// This computer's name, as a lock names the computer its owner runs on.
 QString hostName();
+/// What tells the process `pid` runs now apart from an earlier one that had
+/// the same id (its start, and on Linux which boot); empty when it runs not
+/// or the system does not say (platform/osprocess.cpp).
+QString processStartToken(qint64 pid);
+/// Renames `from` to `to` in one step only when no file is at `to`; false
+/// with the system's reason (an existing `to` among them).
+bool renameNoReplace(const QString &from, const QString &to, QString &reason);
+/// Marks a file hidden where a name's leading full stop does not (Windows).
+void hideFile(const QString &path);
 
 /// Calls `handler` from the event loop when the system asks the process to
 /// end (SIGTERM, SIGHUP, SIGINT or SIGQUIT; on Windows the console's close,

@@ -1,5 +1,7 @@
 #include "platform/platform.h"
 
+#include "platform/typeahead.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputDialog>
@@ -7,6 +9,7 @@
 #include <QMessageBox>
 
 #include <cstdlib>
+#include <optional>
 
 QString Platform::applicationTitle()
 {
@@ -23,6 +26,11 @@ QString QtPlatform::inputBox(const QString &prompt)
     for (QLabel *label : dialog.findChildren<QLabel *>())
         label->setWordWrap(true);
     dialog.resize(420, dialog.sizeHint().height());
+    // A rating typed straight after the command that asks for it goes into
+    // the box, not the window under it.
+    std::optional<TypeAhead> typeAhead;
+    if (m_parent && m_parent->isVisible())
+        typeAhead.emplace(m_parent, &dialog);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.textValue();

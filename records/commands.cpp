@@ -1,6 +1,7 @@
 #include "flow/queryform.h"
 
 #include "records/recordfiles.h"
+#include "records/recordfolder.h"
 #include "records/recordformat.h"
 #include "platform/busycursor.h"
 #include "platform/platform.h"
@@ -24,8 +25,6 @@ const QString selfCritiquePrompt = QStringLiteral(
     "given self-critique was not adequate, 2 indicates that self-critique was necessary and was mostly "
     "adequate, and 3 indicates that either self-critique was not necessary or that after reading the "
     "solution everything was completely obvious so you skipped the self-critique.");
-
-enum { masterFile, sendFile, notesFile };
 
 /// File text in the form a text box holds, in one pass and in place: each
 /// line of splitFileLines() ends in LF, the last one without its ending.
@@ -66,51 +65,43 @@ void QueryForm::cmdEnterResponseClick()
     const QString answer = boxText(txt_answer);
     if (answer != instructionText) {
         resetAnswerBox = false;
-        // The typing is safe in the recovery file before the record's first
-        // byte: whatever end comes while it is written (or while the box
-        // waits), the record is taken back or cut off, and the text returns.
-        keepTypingNow();
-        RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
-        files.setRecorded(keptTypingName());
         questionText = answer;
-        headNewFiles(files);
-        files.line(openingSeparator);
-        files.lineTo(masterFile, timeLine());
-        files.lineTo(sendFile, timeLine());
-        files.lineTo(masterFile, QString());
-        files.lineTo(masterFile, QString());
-        files.lineTo(masterFile, questionKeyLine());
-        files.line(code(lastLine, codeKey));
-        files.line(openingSeparator);
-        files.line(responseLabel);
-        files.line(code(questionText, codeKey));
-        // A record that could not be begun is not completed with a rating:
-        // the student keeps the typed text and can try again.
-        if (!files.failed()) {
-            // While the box waits an end of the process takes the unfinished record back.
-            openRecordFiles = &files;
-            if (lastLineKind == QLatin1String("question")) {
-                const QString confidence = platform.inputBox(confidencePrompt);
-                if (openRecordFiles)
-                    files.line(confidenceLabel + confidence);
-            } else if (lastLineKind == QLatin1String("answer")) {
-                assessSelfCritique();
-            }
-            // Taken back by an end of the session while the box waited: the
-            // typing is kept. A session end that was called off (a shut-down
-            // cancelled) leaves the student at work, who must hear of it.
-            if (!openRecordFiles) {
-                if (!ended)
-                    platform.message(QStringLiteral("Your response was not saved.\n\nThe computer began to end the "
-                                                    "session while the rating box waited, so the record was taken "
-                                                    "back.\n\nYour text is still in the answer box."));
-                return;
-            }
-            openRecordFiles = nullptr;
-            files.line(closingSeparator);
+        const Rating rating = lastLineKind == QLatin1String("question") ? Rating::Confidence
+                              : lastLineKind == QLatin1String("answer") ? Rating::SelfCritique
+                                                                          : Rating::None;
+        // The typing goes into the journal's note with the record's first
+        // lines: whatever end comes while they are written (or while the box
+        // waits), the record is taken back or cut off, and the text returns.
+        QString error;
+        if (!records->beginResponse({timeLine(), questionKeyLine(), code(lastLine, codeKey), code(questionText, codeKey)},
+                                    rating, typingNow(answer), error)) {
+            // A record that could not be begun is not completed with a rating:
+            // the student keeps the typed text and can try again.
+            recordNotSaved(QStringLiteral("Your response was not saved."), error);
+            return;
         }
-        finishRecord(files, QStringLiteral("Your response was not saved."));
-        return;
+        QString typed;
+        if (rating == Rating::Confidence)
+            typed = platform.inputBox(confidencePrompt);
+        else if (rating == Rating::SelfCritique) {
+            assessSelfCritique();
+            typed = selfCritiqueRating;
+        }
+        // Taken back by an end of the session while the box waited (the
+        // run may have ended, and given its folder up, meanwhile): the
+        // typing is kept. A session end that was called off (a shut-down
+        // cancelled) leaves the student at work, who must hear of it.
+        if (!records || !records->responseWaiting()) {
+            if (!ended)
+                platform.message(QStringLiteral("Your response was not saved.\n\nThe computer began to end the "
+                                                "session while the rating box waited, so the record was taken "
+                                                "back.\n\nYour text is still in the answer box."));
+            return;
+        }
+        if (!records->finishResponse(typed, error)) {
+            recordNotSaved(QStringLiteral("Your response was not saved."), error);
+            return;
+        }
     }
     clearAfterRecord();
 }
@@ -118,8 +109,6 @@ void QueryForm::cmdEnterResponseClick()
 void QueryForm::assessSelfCritique()
 {
     selfCritiqueRating = platform.inputBox(selfCritiquePrompt);
-    if (openRecordFiles)
-        openRecordFiles->line(selfCritiqueLabel + selfCritiqueRating);
 }
 
 void QueryForm::cmdClearAnswerClick()
@@ -134,37 +123,22 @@ void QueryForm::cmdSaveAsNotesClick()
     if (answer != instructionText) {
         resetAnswerBox = false;
         questionText = notesLabel + answer;
-        keepTypingNow(); // as for a response: safe before the record's first byte
-        RecordFiles files({masterFilePath, sendFilePath, notesFilePath}, recordLedger.get());
-        files.setRecorded(keptTypingName());
-        headNewFiles(files);
-        files.line(openingSeparator);
-        for (int i = masterFile; i <= notesFile; ++i)
-            files.lineTo(i, timeLine());
-        for (int i = masterFile; i <= notesFile; ++i)
-            files.lineTo(i, dateTimeLine());
-        files.line(code(lastLine, codeKey));
-        files.line(openingSeparator);
-        files.line(code(questionText, codeKey));
-        // The SEND and notes files leave the line open at the next print
-        // zone; the next record appended there continues it.
-        files.lineTo(masterFile, closingSeparator);
-        const QString openLine = closingSeparator + QString(noteTrailerBlanks, QLatin1Char(' '));
-        files.textTo(sendFile, openLine);
-        files.textTo(notesFile, openLine);
-        finishRecord(files, QStringLiteral("Your note was not saved."));
-        return;
+        QString error;
+        if (!records->writeNote({timeLine(), dateTimeLine(), code(lastLine, codeKey), code(answer, codeKey)},
+                                typingNow(answer), error)) {
+            recordNotSaved(QStringLiteral("Your note was not saved."), error);
+            return;
+        }
     }
     clearAfterRecord();
 }
 
-void QueryForm::finishRecord(RecordFiles &files, const QString &notSaved)
+void QueryForm::recordNotSaved(const QString &notSaved, const QString &error)
 {
-    if (!files.close()) {
-        platform.message(QStringLiteral("%1\n\n%2\n\nYour text is still in the answer box.").arg(notSaved, files.error()));
-        return;
-    }
-    clearAfterRecord();
+    platform.message(QStringLiteral("%1\n\n%2\n\nYour text is still in the answer box.").arg(notSaved, error));
+    // Kept now, so that nothing depends on the journal of a folder that
+    // failed (or was lost): the next start on any folder offers it back.
+    keepTypingNow();
 }
 
 void QueryForm::clearAfterRecord()
@@ -212,8 +186,8 @@ bool QueryForm::readForDisplay(const QString &path, const QString &cannotShow, Q
     platform.message(QStringLiteral("%1\n\n%2").arg(cannotShow, error));
     // The student now knows something is wrong with the file: the next
     // record takes it as it finds it, rather than refuse it again.
-    if (recordLedger)
-        recordLedger->left.erase(path);
+    if (records)
+        records->forget(path);
     return false;
 }
 

@@ -1,16 +1,43 @@
 #include "flow/queryform.h"
 
-#include "records/recordfiles.h"
-#include "records/recordjournal.h"
-#include "records/recordformat.h"
 #include "platform/oscalls.h"
 #include "platform/platform.h"
+#include "records/recordfolder.h"
+#include "records/recordformat.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cmath>
 
 using namespace recordformat;
+
+namespace {
+
+/// The folder's identity (device and file number), not how it was spelled,
+/// so that a link or another spelling of one folder finds the same typing
+/// to give back; its cleaned path while it does not exist.
+QString folderKeyOf(const QString &folder)
+{
+    const oscalls::Identity id = oscalls::identityAt(folder);
+    QString key = id.known ? QStringLiteral("id %1 %2").arg(id.device).arg(id.file)
+                           : QDir::cleanPath(QDir(folder).absolutePath());
+#ifdef Q_OS_WIN
+    key = key.toLower();
+#endif
+    return QString::fromLatin1(QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+/// The folder as recovery files name it, whatever way it was typed.
+QString folderName(const QString &folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return QDir::toNativeSeparators(canonical.isEmpty() ? QDir::cleanPath(QDir(folder).absolutePath()) : canonical);
+}
+
+} // namespace
 
 QString QueryForm::timeLine()
 {
@@ -25,60 +52,66 @@ QString QueryForm::dateTimeLine()
 
 QString QueryForm::questionKeyLine() const
 {
-    const double key = leadingValue(assignmentNumber) * 10000 + leadingValue(questionNumber);
-    // A number printed as an item: its sign position (a space or a minus),
-    // the digits, and one space after.
-    const QString digits = plainNumber(std::abs(key));
-    return questionKeyLabel + (key < 0 ? QStringLiteral("-") : QStringLiteral(" "))
-           + digits + QLatin1Char(' ');
+    return recordformat::questionKeyLine(leadingValue(assignmentNumber) * 10000 + leadingValue(questionNumber));
 }
 
-void QueryForm::openRecordLedger(const QString &journalPath, const QStringList &orphanJournals)
+bool QueryForm::lockOutputFolder()
 {
-    recordLedger = std::make_unique<RecordLedger>();
-    QStringList problems;
-    QStringList leftUncut;
-    for (const QString &orphan : orphanJournals) {
-        RecordJournal journal(orphan);
-        if (const QByteArray kept = journal.recorded(); !kept.isEmpty())
-            recordLedger->recorded.append(kept);
-        QString reason;
-        if (journal.rollBack(reason))
-            oscalls::remove(orphan, reason);
-        else
-            problems.append(reason);
-        leftUncut += journal.takeLeftUncut();
+    // Two windows writing one folder would interleave their records and
+    // glue one window's line onto the other's open SEND line: the folder's
+    // lock, in the folder itself, keeps them apart on any account or computer.
+    const QString date = platform.now().toString(dateFormat);
+    sendMonthDay = date.left(2) + date.mid(3, 2);
+    for (;;) {
+        records = std::make_unique<RecordFolder>(outputFolder, sendMonthDay);
+        outputFolderKey = folderKeyOf(outputFolder);
+        outputFolderName = folderName(outputFolder);
+        const RecordFolder::Opened opened = records->open();
+        if (opened == RecordFolder::Opened::Ready) {
+            lockRefresh->start();
+            tellRecovered();
+            return true;
+        }
+        // A folder that refuses its files is told of as the header record
+        // fails, after the assignment is asked, as ever.
+        if (opened == RecordFolder::Opened::Failed)
+            return true;
+        const OwnerLock::Owner holder = records->holder();
+        records.reset();
+        const QDateTime since = holder.since.toLocalTime();
+        platform.message(QStringLiteral("Another Calculus Study window is writing its files to %1%2. "
+                                        "Each window needs a folder of its own.")
+                             .arg(QDir::toNativeSeparators(outputFolder),
+                                  holder.readable ? QStringLiteral(" (on the computer %1, since %2 at %3)")
+                                                        .arg(holder.host, since.toString(QStringLiteral("MM-dd-yyyy")),
+                                                             since.toString(QStringLiteral("HH:mm")))
+                                                  : QString()));
+        const QString typed = platform.inputBox(QStringLiteral(
+            "Enter the path to another folder for your files, or just hit the Enter key to end the program."));
+        if (typed.isEmpty())
+            return false;
+        outputFolder = typed;
     }
-    tellLeftUncut(leftUncut);
-    // The folder's own journal is rolled back by the first record files
-    // opened (the header record), before anything is appended.
-    if (!journalPath.isEmpty()) {
-        recordLedger->journal = std::make_unique<RecordJournal>(journalPath);
-        if (const QByteArray kept = recordLedger->journal->recorded(); !kept.isEmpty())
-            recordLedger->recorded.append(kept);
-    }
-    if (!problems.isEmpty())
+}
+
+void QueryForm::tellRecovered()
+{
+    const RecordFolder::Recovered &found = records->recovered();
+    if (!found.problem.isEmpty())
         platform.message(QStringLiteral("A record that an earlier window left unfinished could not be cut off, "
                                         "so a file may hold part of a record:\n\n%1")
-                             .arg(problems.join(QLatin1Char('\n'))));
-}
-
-void QueryForm::closeRecordLedger()
-{
-    // The journal is empty at a normal end; one that still notes a file (a
-    // take-back that failed) stays for the next start to finish.
-    if (recordLedger && recordLedger->journal && !recordLedger->journal->pending()) {
-        QString ignored;
-        oscalls::remove(recordLedger->journal->path(), ignored);
-    }
-    recordLedger.reset();
+                             .arg(found.problem));
+    if (!found.leftUncut.isEmpty())
+        platform.message(QStringLiteral("A record that an earlier window left unfinished may be in these files, "
+                                        "which something else changed since, so they were left as they are:\n\n%1")
+                             .arg(found.leftUncut.join(QLatin1Char('\n'))));
 }
 
 void QueryForm::setOutputFilePaths()
 {
+    // As typed, a trailing separator doubled: the records themselves go
+    // through the folder's absolute paths.
     const QString sep = pathSeparator();
-    const QString date = platform.now().toString(dateFormat);
-    sendMonthDay = date.left(2) + date.mid(3, 2);
     masterFilePath = outputFolder + sep + masterFileName;
     sendFilePath = outputFolder + sep + sendFilePrefix + sendMonthDay + sendFileSuffix;
     notesFilePath = outputFolder + sep + notesFileName;
@@ -86,50 +119,15 @@ void QueryForm::setOutputFilePaths()
 
 bool QueryForm::writeHeaderRecord(const QString &heading)
 {
-    // Opening the master file first makes sure it exists, and a master file
-    // that cannot be opened stops the record before the SEND file is touched;
-    // a separate open and close before would only add one more sync to disk.
-    headingEntry = heading;
-    headerCodeLine = makeCodeLine(codeKey);
-    RecordFiles files({masterFilePath, sendFilePath}, recordLedger.get());
-    writeHeaderLines(files, 0);
-    writeHeaderLines(files, 1);
-    if (!files.close()) {
-        platform.message(files.error());
+    Header header;
+    header.codeLine = makeCodeLine(codeKey);
+    header.assignment = code(assignmentLabel + assignmentNumber, codeKey);
+    header.heading = code(heading, codeKey);
+    header.date = platform.now().toString(dateFormat);
+    QString error;
+    if (!records->writeHeader(header, error)) {
+        platform.message(error);
         return false;
     }
-    // The folder's own journal was rolled back as the header's files opened.
-    if (recordLedger->journal)
-        tellLeftUncut(recordLedger->journal->takeLeftUncut());
     return true;
-}
-
-void QueryForm::tellLeftUncut(const QStringList &paths)
-{
-    if (paths.isEmpty())
-        return;
-    QStringList shown;
-    for (const QString &path : paths)
-        shown.append(QDir::toNativeSeparators(path));
-    platform.message(QStringLiteral("A record that an earlier window left unfinished may be in these files, which "
-                                    "were replaced since, so they were left as they are:\n\n%1")
-                         .arg(shown.join(QLatin1Char('\n'))));
-}
-
-void QueryForm::writeHeaderLines(RecordFiles &files, int index)
-{
-    files.lineTo(index, headerCodeLine);
-    files.lineTo(index, code(assignmentLabel + assignmentNumber, codeKey));
-    files.lineTo(index, code(headingEntry, codeKey));
-    files.lineTo(index, courseTitle);
-    files.lineTo(index, platform.now().toString(dateFormat));
-}
-
-void QueryForm::headNewFiles(RecordFiles &files)
-{
-    // A master or SEND file deleted during the run would otherwise start in
-    // the middle of a record, with no assignment or date for the instructor.
-    for (int i = 0; i < 2; ++i)
-        if (files.startedEmpty(i))
-            writeHeaderLines(files, i);
 }

@@ -1,62 +1,110 @@
 #pragma once
 
-#include "platform/oscalls.h"
+#include "records/recordformat.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
-/// The lengths the output files had before a command began to append to
-/// them, kept on the disk (synced) for as long as the command runs, the way
-/// a database keeps its rollback journal: a crash, a kill or a power cut in
-/// the middle of a record leaves a note, and the next start cuts every noted
-/// file back to its length, so a file holds whole records only. The note is
-/// made before the first byte is appended and cleared once the record is
-/// whole on the disk or taken back.
+/// The typing a record holds, as the window kept it.
+struct RecordTyping
+{
+    QByteArray session; ///< names the typing (begun anew after each record)
+    QString typed;      ///< when it was begun, ISO 8601 with its offset
+    QString assignment;
+    QString under; ///< the first line of the question or answer it was typed under
+    QString text;
+};
+
+/// The output folder's rollback journal, a hidden file beside the files it
+/// protects, as a database keeps its journal: before a record's first byte
+/// it notes, per file, where the record starts and every byte it will
+/// append, with the typing the record holds, and syncs that one file. The
+/// files are then appended to and synced; the note's clear is never synced,
+/// because a start that finds the note can tell from the files themselves
+/// whether the record is whole (every file holds exactly the noted bytes
+/// where the note says, and a response its rating and closing line after
+/// them) or half (a beginning of them): a half record is cut off, its
+/// typing given back; a file that holds anything else is another writer's
+/// and is never cut, only named.
+///
+/// Between records the journal holds only names of typing whose records are
+/// whole, so that a recovery file left with such typing is known to hold
+/// nothing unrecorded. A note puts its own typing's name last at its head:
+/// clearing a whole record is cutting the note off after it, one step.
 class RecordJournal
 {
 public:
+    using Typing = RecordTyping;
     struct Entry
     {
-        QString path;
-        oscalls::Identity identity;
-        qint64 length = 0;
+        QString name;    ///< the file's name in the folder
+        qint64 start = 0;
+        QByteArray bytes; ///< what the record appends to it
+    };
+    struct Note
+    {
+        Typing typing; ///< no session when the record holds none (a header)
+        std::vector<Entry> entries;
+        /// A response's rating and closing line follow the noted bytes.
+        bool closingFollows = false;
+        recordformat::Rating rating = recordformat::Rating::None;
+    };
+    /// What a start found of a record a window left unfinished.
+    struct RolledBack
+    {
+        bool found = false;         ///< a note was there
+        bool whole = false;         ///< its record is in the files, whole
+        std::optional<Typing> typing; ///< the typing of a record that was cut off (now or before)
+        QList<QByteArray> recorded; ///< names of typing whose records are whole
+        QStringList leftUncut;      ///< files holding what no window of this folder wrote there
+        QString problem;            ///< a cut that failed, with the reason
     };
 
-    /// The journal kept in the file `path` (beside the output folder's lock).
+    /// The journal in the file `path`, beside the files it notes.
     explicit RecordJournal(const QString &path) : m_path(path) {}
     QString path() const { return m_path; }
 
-    /// Notes the files' lengths and syncs the note; false with the reason.
-    /// `recorded` names the kept typing the record will hold (empty for none).
-    bool note(const std::vector<Entry> &entries, QString &reason, const QByteArray &recorded = QByteArray());
-    /// The noted record is whole on the disk, or taken back: the note goes.
-    /// With `whole`, the name the note gave the kept typing stays, so that a
-    /// start after a kill that came before the typing was let go does not
-    /// give back as unrecorded what the files already hold.
-    bool clear(QString &reason, bool whole = false);
-    /// The name a whole record's clear left; empty when there is none.
-    QByteArray recorded() const;
-    /// The entries a note holds; none when there is no whole note (a note cut
-    /// short was never followed by an append).
-    std::vector<Entry> entries() const;
-    /// True when a note waits to be cleared or rolled back.
-    bool pending() const;
-    /// Cuts every noted file that is still the file noted (the same file
-    /// number), and longer, back to its length, synced, then clears the note;
-    /// false (the note kept) when a cut failed. A file replaced is never cut.
-    bool rollBack(QString &reason);
-    /// Files a roll-back left as they are because another file now stands at
-    /// the noted path, longer than noted: part of a record may be in them.
-    QStringList takeLeftUncut();
+    /// Makes the journal hold only `recorded` (names of typing whose records
+    /// are whole) and `left` (typing of a record cut off, not yet in the
+    /// window's keeping), and puts its name on the disk with its folder;
+    /// false with the reason.
+    bool create(const QList<QByteArray> &recorded, const std::optional<Typing> &left, QString &reason);
+    /// Notes a record before its first byte, and syncs the note.
+    bool note(const Note &note, QString &reason);
+    /// The noted record is whole on the disk: the note goes, its typing's
+    /// name stays. Not synced.
+    bool clearWhole(QString &reason);
+    /// The noted record was taken back, its cuts synced: the note and its
+    /// typing's name go. Not synced.
+    bool clearTakenBack(QString &reason);
+    /// The typing of a record cut off at the start, which the journal keeps
+    /// until the window has it safe elsewhere, is no longer the journal's.
+    bool dropLeftTyping(QString &reason);
+    /// True while a note waits to be cleared (a take-back that failed).
+    bool pending() const { return m_pending; }
+
+    /// Finds what a window that is gone (or a take-back that failed) left
+    /// noted, cuts off a record that is not whole, and clears the note.
+    RolledBack rollBack();
 
 private:
-    /// The name at the head of the file, with or without a note after it.
-    QByteArray leadingName() const;
+    struct Contents
+    {
+        std::optional<Typing> left; ///< typing given back at a start, not yet kept elsewhere
+        QList<QByteArray> names;    ///< at the head, the last one the note's own when a note follows
+        std::optional<Note> note;
+    };
+    Contents read() const;
+    bool cutTo(qint64 length, QString &reason);
 
     QString m_path;
-    mutable int m_pending = -1; // -1 until the file was read or written
-    qint64 m_nameLength = 0;    // of the name at the head of the last note
-    QStringList m_leftUncut;
+    bool m_pending = false;
+    QByteArray m_left;      // the typing given back at the start, at the head until kept elsewhere
+    QByteArray m_kept;      // the name of the last whole record's typing
+    QByteArray m_ownName;   // the pending note's own name line
 };

@@ -111,7 +111,13 @@ bool isUtf8WithNonAscii(const QByteArray &bytes)
             return false;
         if (end - p <= more)
             return false;
-        for (int k = 1; k <= more; ++k)
+        // The second byte's range rules out overlong forms, surrogates and
+        // code points past U+10FFFF, which no UTF-8 editor writes.
+        const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (p[1] < low || p[1] > high)
+            return false;
+        for (int k = 2; k <= more; ++k)
             if ((p[k] & 0xC0) != 0x80)
                 return false;
         p += more + 1;
@@ -819,6 +825,7 @@ size_t Parser::readEntry(size_t i)
         else
             warn(numberOf(t), QStringLiteral("response without the line \"%1\"").arg(responseLabel));
     }
+    const int textLine = numberOf(t); // the scan below drops the line
 
     // The text ends at the first closing separator that is followed by the
     // end of the file or by another record: a separator line the student
@@ -863,7 +870,7 @@ size_t Parser::readEntry(size_t i)
         if (r.text.startsWith(notesLabel))
             r.text.remove(0, notesLabel.size());
         else
-            warn(numberOf(t), QStringLiteral("note without \"%1\"").arg(notesLabel));
+            warn(textLine, QStringLiteral("note without \"%1\"").arg(notesLabel));
     }
     if (!closed) {
         r.complete = false;

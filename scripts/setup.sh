@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
     build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev # the build
+    libxcb1-dev                     # X11 key events, for type-ahead into the rating box
     fonts-liberation                # the window's font (a metric twin of Arial)
     python3                         # the course-text arithmetic checks
     xvfb                            # a real display for the recovery test to lose

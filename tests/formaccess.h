@@ -1,9 +1,7 @@
 #pragma once
 
 #include "flow/queryform.h"
-#include "platform/ownerlock.h"
-#include "records/recordfiles.h"
-#include "records/recordjournal.h"
+#include "records/recordfolder.h"
 
 #include <QTimer>
 
@@ -77,8 +75,9 @@ public:
     {
         m_form.ended = true;
         m_form.lockRefresh->stop();
-        m_form.recordLedger.reset();
-        m_form.folderLock.reset();
+        if (m_form.records)
+            m_form.records->abandon();
+        m_form.records.reset();
     }
 
 private:

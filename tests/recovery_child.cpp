@@ -42,7 +42,6 @@ int main(int argc, char *argv[])
     run.platform.answers[2] = outputFolder;
     run.form->enableAnswerRecovery(recoveryFolder);
     // std::exit leaves this window's folder lock behind: keep it in the test's folder.
-    run.form->setLockFolder(QFileInfo(recoveryFolder).absolutePath() + QStringLiteral("/locks"));
     run.form->keepWorkAtEveryEnd();
 
     // The scripted platform does not end the process; this does, with the

@@ -51,20 +51,11 @@ void ScriptedPlatform::setClipboardImage(const QImage &image)
         clipboard = image;
 }
 
-QString testLockFolder()
-{
-    // The runs of one test process share their locks, as the windows of one
-    // home do, but never the home's own.
-    static QTemporaryDir locks;
-    return locks.filePath(QStringLiteral("locks"));
-}
-
 TestRun::TestRun(const QString &bankText, const QString &assignment)
 {
     QDir(dir.path()).mkdir(QStringLiteral("out"));
     form = std::make_unique<QueryForm>(platform);
     form->setDefaultFolder(dir.filePath(QStringLiteral("default")));
-    form->setLockFolder(testLockFolder());
     if (!bankText.isNull()) {
         QFile bank(dir.filePath(QStringLiteral("bank.txt")));
         if (bank.open(QIODevice::WriteOnly))
@@ -107,6 +98,31 @@ bool underWine()
     const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 #else
+    return false;
+#endif
+}
+
+bool sendConsoleEvent(ConsoleEvent event)
+{
+#ifdef Q_OS_WIN
+    // The console host starts kernelbase's CtrlRoutine in the process with
+    // the event; it calls the handlers in turn until one takes it.
+    const HMODULE kernelbase = ::GetModuleHandleW(L"kernelbase.dll");
+    const FARPROC routine = kernelbase ? ::GetProcAddress(kernelbase, "CtrlRoutine") : nullptr;
+    if (!routine)
+        return false;
+    const DWORD type = event == ConsoleEvent::Close    ? CTRL_CLOSE_EVENT
+                       : event == ConsoleEvent::LogOff ? CTRL_LOGOFF_EVENT
+                                                       : CTRL_SHUTDOWN_EVENT;
+    const HANDLE thread = ::CreateThread(nullptr, 0,
+                                         reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(routine)),
+                                         reinterpret_cast<LPVOID>(DWORD_PTR(type)), 0, nullptr);
+    if (!thread)
+        return false;
+    ::CloseHandle(thread); // the handler keeps its thread a few seconds, as Windows lets it
+    return true;
+#else
+    Q_UNUSED(event);
     return false;
 #endif
 }

@@ -51,9 +51,6 @@ inline const QString instructionsShown = QStringLiteral(
     "you can make use of the insight or how you now know how to avoid certain errors.  Also pose for the "
     "instructor any question or questions that you have related to the problem or series of problems.");
 
-/// Where the test runs of this process keep their folder locks and journals.
-QString testLockFolder();
-
 /// The bytes of a file, or a null array when it cannot be read.
 QByteArray bytesOf(const QString &path);
 /// Writes `bytes` to `path`, making its folder first; false when it cannot.
@@ -64,6 +61,12 @@ QString openFailureReason(const QString &path);
 
 /// True when the tests run under Wine rather than on Windows itself.
 bool underWine();
+
+/// The events a Windows console gives the processes attached to it as it ends.
+enum class ConsoleEvent { Close, LogOff, ShutDown };
+/// Hands `event` to this process's console handlers as Windows does, on a
+/// thread of their own; false where there is no such thing (not Windows).
+bool sendConsoleEvent(ConsoleEvent event);
 
 /// The separator the program puts between a folder and a file name.
 #ifdef Q_OS_WIN

@@ -30,7 +30,6 @@ SessionRun::SessionRun(const QString &folder) : TestRun(course), base(folder)
 {
     QDir().mkpath(base + QStringLiteral("/out"));
     platform.answers[2] = base + QStringLiteral("/out");
-    form->setLockFolder(base + QStringLiteral("/locks"));
     form->enableAnswerRecovery(base + QStringLiteral("/recovery"));
     // The ratings whenever asked (a retried response asks again); the
     // start-up questions from the list.

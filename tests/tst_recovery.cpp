@@ -2,6 +2,7 @@
 #include "tests/formaccess.h"
 
 #include "platform/oscalls.h"
+#include "platform/ownerlock.h"
 #include "records/recordjournal.h"
 #include "ui/recovery.h"
 
@@ -39,7 +40,6 @@ struct RecoveringRun : TestRun
             platform.answers[2] = output;
         form->enableAnswerRecovery(folder);
         // The folder locks and journals beside the recovery folder, where the child keeps them.
-        form->setLockFolder(QFileInfo(folder).absolutePath() + QStringLiteral("/locks"));
     }
 };
 
@@ -82,7 +82,7 @@ private slots:
     void locksLeftBehind_data();
     void locksLeftBehind();
     void lockIsRefreshed();
-    void noLockIsToldOnce();
+    void lostFolderStopsRecording();
     void restoreNamesTheQuestionShort_data();
     void restoreNamesTheQuestionShort();
 
@@ -455,6 +455,11 @@ void RecoveryTest::outputFilesUnchangedByRecovery()
         inside(*run.form).cmdSaveAsNotesClick();
         for (const char *name : {"masterFile.txt", "send_0306.txt", "notes_.txt"})
             files[withRecovery] += run.file(QLatin1String(name)) + '|';
+        // Only the three files, and while the window lives its lock and journal, hidden beside them.
+        QCOMPARE(QDir(run.outputFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{".calculus-study.journal", ".calculus-study.lock", "masterFile.txt", "notes_.txt",
+                              "send_0306.txt"}));
+        run.form->close();
         QCOMPARE(QDir(run.outputFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 3);
     }
     QCOMPARE(files[1], files[0]);
@@ -595,7 +600,6 @@ void RecoveryTest::unwritableRecoveryWarnsAtNextCommand()
     const QString where = blocker == QLatin1String("above") ? data->filePath(QStringLiteral("above/recovery"))
                                                             : folder();
     RecoveringRun run(where);
-    run.form->setLockFolder(data->filePath(QStringLiteral("locks")));
     QVERIFY(run.start());
     run.form->restoreUnrecordedAnswer();
     const QStringList told = {QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n%1: %2\n\n"
@@ -758,14 +762,15 @@ void RecoveryTest::quitKeepsPendingTyping()
 
 namespace {
 
-/// A lock file as a window on `host` with process `pid` leaves it, for
-/// `folder`, last refreshed `age` seconds ago.
-bool plantLock(const QString &path, const QString &host, qint64 pid, const QString &folder, int age)
+/// A lock file in `folder` as a window on `host` with process `pid`
+/// (started as `started` says) leaves it, last refreshed `age` seconds ago.
+bool plantLock(const QString &folder, const QString &host, qint64 pid, const QString &started, int age)
 {
+    const QString path = folder + QStringLiteral("/.calculus-study.lock");
     const QDateTime since = QDateTime::currentDateTimeUtc().addSecs(-age - 60);
     if (!writeBytes(path, "calculus-study lock 1\nhost " + host.toUtf8() + "\npid " + QByteArray::number(pid)
-                              + "\nsince " + since.toString(Qt::ISODateWithMs).toUtf8() + "\nfor "
-                              + folder.toUtf8() + "\n"))
+                              + "\nstarted " + started.toUtf8() + "\nsince " + since.toString(Qt::ISODateWithMs).toUtf8()
+                              + "\nfor " + folder.toUtf8() + "\n"))
         return false;
     QFile file(path);
     return file.open(QIODevice::ReadWrite)
@@ -785,48 +790,31 @@ qint64 goneProcess()
 
 void RecoveryTest::locksLeftBehind_data()
 {
-    QTest::addColumn<QString>("host"); // "" for this computer
-    QTest::addColumn<QString>("pid");  // "gone", "own", "alive" or a number
-    QTest::addColumn<int>("age");      // seconds since the last refresh
-    // The folder's own lock (""), or another key naming it, whose window was
-    // writing a record when it stopped: its journal notes the master as that
-    // computer saw it ("device": another device number, the same file), or the
-    // master was replaced by a copy since ("replaced").
-    QTest::addColumn<QString>("journal");
+    QTest::addColumn<QString>("host");    // "" for this computer
+    QTest::addColumn<QString>("pid");     // "gone", "own", "alive" or a number
+    QTest::addColumn<QString>("started"); // "" as the process started, "earlier" for another process's start
+    QTest::addColumn<int>("age");         // seconds since the last refresh; -1: an empty lock
     QTest::addColumn<bool>("taken");
-    QTest::newRow("another computer's lock, refreshed just now, holds") << "lab-pc-7" << "4242" << 5 << "" << false;
-    QTest::newRow("another computer's lock, 3 minutes old, is taken over") << "lab-pc-7" << "4242" << 180 << "" << true;
-    QTest::newRow("a process gone from this computer") << "" << "gone" << 5 << "" << true;
-    QTest::newRow("this process's own id, left by an earlier one") << "" << "own" << 5 << "" << true;
-    QTest::newRow("a process alive on this computer holds") << "" << "alive" << 5 << "" << false;
-    QTest::newRow("another computer sees other device numbers: its fresh lock holds")
-        << "lab-pc-7" << "4242" << 5 << "device" << false;
-    QTest::newRow("... and its stale one goes, with its unfinished record") << "lab-pc-7" << "4242" << 180 << "device" << true;
-    QTest::newRow("... but a master replaced since is left as it is, and the student told")
-        << "lab-pc-7" << "4242" << 180 << "replaced" << true;
-    QTest::newRow("... and when the cut fails, the student is told, and later records are never cut for it")
-        << "lab-pc-7" << "4242" << 180 << "uncuttable" << true;
+    QTest::newRow("another computer's lock, refreshed just now, holds") << "lab-pc-7" << "4242" << "" << 5 << false;
+    QTest::newRow("another computer's lock, 3 minutes old, is taken over")
+        << "lab-pc-7" << "4242" << "" << 180 << true;
+    QTest::newRow("a process gone from this computer") << "" << "gone" << "" << 5 << true;
+    QTest::newRow("this process's own id, left by an earlier one") << "" << "own" << "" << 5 << true;
+    QTest::newRow("a process alive on this computer holds") << "" << "alive" << "" << 5 << false;
+    QTest::newRow("... however long it was stopped or asleep") << "" << "alive" << "" << 600 << false;
+    QTest::newRow("an id a later process was given (a restart since) is taken over")
+        << "" << "alive" << "earlier" << 5 << true;
+    QTest::newRow("an empty lock (a kill as it was made) is taken over at once") << "" << "alive" << "" << -1 << true;
 }
 
 void RecoveryTest::locksLeftBehind()
 {
     QFETCH(QString, host);
     QFETCH(QString, pid);
+    QFETCH(QString, started);
     QFETCH(int, age);
-    QFETCH(QString, journal);
     QFETCH(bool, taken);
-    const bool sameKey = journal.isEmpty();
-    const QString locks = data->filePath(QStringLiteral("locks"));
     const QString out = childOut();
-    // A window that starts and leaves its lock and journal as a killed one would.
-    RecoveringRun first(folder(), out);
-    QVERIFY(first.start());
-    const QStringList made = QDir(locks).entryList({QStringLiteral("folder-*.lock")});
-    QCOMPARE(made.size(), 1);
-    const QByteArray header = bytesOf(out + QStringLiteral("/masterFile.txt"));
-    inside(*first.form).dropWithoutEnd();
-    QVERIFY(!QFileInfo::exists(locks + QLatin1Char('/') + made.first()));
-
     QProcess alive;
     qint64 owner = pid.toLongLong();
     if (pid == QLatin1String("gone"))
@@ -838,63 +826,31 @@ void RecoveryTest::locksLeftBehind()
         QVERIFY(alive.waitForStarted());
         owner = alive.processId();
     }
-    const QString name = QDir::toNativeSeparators(QFileInfo(out).canonicalFilePath());
-    const QString lock = locks + (sameKey ? QLatin1Char('/') + made.first() : QStringLiteral("/folder-elsewhere.lock"));
-    QVERIFY(plantLock(lock, host.isEmpty() ? QSysInfo::machineHostName() : host, owner, name, age));
-    if (!sameKey) {
-        // That window was writing a record when it stopped: its journal notes the master's length before.
-        const QString master = out + QStringLiteral("/masterFile.txt");
-        QVERIFY(writeBytes(master, header + "half a record"));
-        oscalls::Identity seen = oscalls::identityAt(master);
-        seen.device += 1;
-        RecordJournal notes(locks + QStringLiteral("/folder-elsewhere.journal"));
-        QString reason;
-        QVERIFY(notes.note({{master, seen, header.size()}}, reason));
-        if (journal == QLatin1String("replaced")) {
-            QVERIFY(writeBytes(master + QStringLiteral(".copy"), header + "half a record"));
-            QVERIFY(QFile::remove(master) && QFile::rename(master + QStringLiteral(".copy"), master));
-        }
-    }
-
-    const bool uncuttable = journal == QLatin1String("uncuttable");
-    if (uncuttable) {
-        oscalls::setFaultInjector([](oscalls::Io operation, const QString &path) {
-            return operation == oscalls::Io::Truncate && path.endsWith(QLatin1String("masterFile.txt"));
-        });
-        RecoveringRun failing(folder(), out);
-        QVERIFY(failing.start());
-        oscalls::setFaultInjector(nullptr);
-        QCOMPARE(failing.platform.messages.size(), 1);
-        QVERIFY2(failing.platform.messages.first().startsWith(
-                     QStringLiteral("A record that an earlier window left unfinished could not be cut off")),
-                 qPrintable(failing.platform.messages.first()));
-        QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"));
-        failing.form->close();
-    }
-    const QByteArray beforeNext = bytesOf(out + QStringLiteral("/masterFile.txt"));
+    const QString token = started.isEmpty() ? oscalls::processStartToken(owner) : QStringLiteral("boot x start 1");
+    if (age < 0)
+        QVERIFY(writeBytes(out + QStringLiteral("/.calculus-study.lock"), QByteArray()));
+    else
+        QVERIFY(plantLock(out, host.isEmpty() ? QSysInfo::machineHostName() : host, owner, token, age));
 
     RecoveringRun next(folder(), out);
     if (!taken)
         next.platform.answers[3] = QString(); // refused: the student gives up
     QCOMPARE(next.start(), taken);
     if (taken) {
-        const bool replaced = journal == QLatin1String("replaced");
-        QCOMPARE(next.platform.messages,
-                 replaced ? QStringList{QStringLiteral("A record that an earlier window left unfinished may be in "
-                                                       "these files, which were replaced since, so they were left "
-                                                       "as they are:\n\n")
-                                        + QDir::toNativeSeparators(out + QStringLiteral("/masterFile.txt"))}
-                          : QStringList());
-        QVERIFY(!QFileInfo::exists(locks + QStringLiteral("/folder-elsewhere.lock")));
-        QCOMPARE(bytesOf(out + QStringLiteral("/masterFile.txt")).contains("half a record"), replaced || uncuttable);
-        if (uncuttable) // the window that could not cut wrote its header after the half record: it stays
-            QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).startsWith(beforeNext));
+        QCOMPARE(next.platform.messages, QStringList());
+        const std::optional<OwnerLock::Owner> now = OwnerLock::read(out + QStringLiteral("/.calculus-study.lock"));
+        QVERIFY(now && now->pid == QCoreApplication::applicationPid());
+        // Gone with the window's end.
+        next.form->close();
+        QVERIFY(!QFileInfo::exists(out + QStringLiteral("/.calculus-study.lock")));
+        QVERIFY(!QFileInfo::exists(out + QStringLiteral("/.calculus-study.journal")));
     } else {
         QCOMPARE(next.platform.messages.size(), 1);
         QVERIFY2(next.platform.messages.first().contains(
                      QStringLiteral("(on the computer %1, since ").arg(host.isEmpty() ? QSysInfo::machineHostName() : host)),
                  qPrintable(next.platform.messages.first()));
         QCOMPARE(next.platform.exitStatus(), 1);
+        QVERIFY(bytesOf(out + QStringLiteral("/masterFile.txt")).isEmpty()); // nothing written there
     }
     alive.kill();
     alive.waitForFinished();
@@ -905,15 +861,16 @@ void RecoveryTest::lockIsRefreshed()
     RecoveringRun first(folder(), childOut());
     QVERIFY(first.start());
     QVERIFY(inside(*first.form).lockRefreshing());
-    // As if two minutes had passed since the lock was made: another window
-    // may take it over, until the window refreshes it.
-    const QString locks = data->filePath(QStringLiteral("locks"));
-    const QString lock = locks + QLatin1Char('/') + QDir(locks).entryList({QStringLiteral("folder-*.lock")}).first();
+    // As if two minutes had passed since the lock was made: a window on
+    // another computer may take it over, until the window refreshes it,
+    // and the refresh is stamped by the file system, not by a clock that may be slow.
+    const QString lock = childOut() + QStringLiteral("/.calculus-study.lock");
     QFile file(lock);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-150), QFileDevice::FileModificationTime));
     file.close();
     inside(*first.form).refreshLocks();
+    QVERIFY(QFileInfo(lock).lastModified().secsTo(QDateTime::currentDateTime()) < 10);
     RecoveringRun second(folder(), childOut());
     second.platform.answers[3] = QString();
     QVERIFY(!second.start());
@@ -922,23 +879,34 @@ void RecoveryTest::lockIsRefreshed()
              qPrintable(second.platform.messages.first()));
 }
 
-void RecoveryTest::noLockIsToldOnce()
+void RecoveryTest::lostFolderStopsRecording()
 {
-    // The lock folder's place is taken by a file: no lock can be made.
-    QVERIFY(writeBytes(data->filePath(QStringLiteral("locks")), "a file"));
-    RecoveringRun run(folder(), childOut());
-    QVERIFY(run.start());
-    const QString told = QStringLiteral(
-        "This window cannot lock %1 against a second Calculus Study window (%2: it is a file, not a folder): a second "
-        "window on this folder cannot be refused. Your work is saved as usual; keep to one window on this folder.")
-                             .arg(childOut(), data->filePath(QStringLiteral("locks")));
-    QCOMPARE(run.platform.messages, QStringList{told});
-    inside(*run.form).cmdNextQuestionClick();
-    run.typeAnswer(QStringLiteral("an answer"));
-    run.platform.answers = {QStringLiteral("2")};
-    inside(*run.form).cmdEnterResponseClick();
-    QCOMPARE(run.platform.messages, QStringList{told});
-    QVERIFY(bytesOf(childOut() + QStringLiteral("/masterFile.txt")).contains("RESPONSE -->  \r\nan answer\r\n"));
+    // A window whose folder was taken over while it was stopped or asleep
+    // (a window on another computer judged its lock stale) writes nothing
+    // more there, keeps the typing and says why; the new owner's lock stays.
+    const QString out = childOut();
+    RecoveringRun first(folder(), out);
+    QVERIFY(first.start());
+    inside(*first.form).cmdNextQuestionClick();
+    const QString lock = out + QStringLiteral("/.calculus-study.lock");
+    QVERIFY(QFile::remove(lock));
+    QVERIFY(plantLock(out, QStringLiteral("lab-pc-7"), 4242, QString(), 0));
+    const QByteArray before = bytesOf(out + QStringLiteral("/masterFile.txt"));
+    first.typeAnswer(QStringLiteral("typed after the suspend"));
+    first.platform.answers = {QStringLiteral("2")};
+    inside(*first.form).refreshLocks();
+    inside(*first.form).cmdEnterResponseClick();
+    QCOMPARE(first.platform.messages.size(), 1);
+    QVERIFY2(first.platform.messages.first().startsWith(QStringLiteral(
+                 "Your response was not saved.\n\nThis window no longer holds the folder ")),
+             qPrintable(first.platform.messages.first()));
+    QVERIFY(first.platform.messages.first().contains(QStringLiteral("(on the computer lab-pc-7, since ")));
+    QCOMPARE(bytesOf(out + QStringLiteral("/masterFile.txt")), before);
+    QCOMPARE(first.boxAnswer(), QStringLiteral("typed after the suspend"));
+    QCOMPARE(keptFiles().size(), 1);
+    first.form->close();
+    const std::optional<OwnerLock::Owner> still = OwnerLock::read(lock);
+    QVERIFY(still && still->host == QLatin1String("lab-pc-7"));
 }
 
 void RecoveryTest::restoreNamesTheQuestionShort_data()

@@ -30,9 +30,13 @@ const QString firstQuestion = QStringLiteral("Section 0.1.28 solve x/2-x/3>5");
 /// the program's own commands.
 struct StudentRun : TestRun
 {
-    explicit StudentRun(QDate day = QDate(2026, 3, 6)) : TestRun(QString(), QStringLiteral("1"))
+    explicit StudentRun(QDate day = QDate(2026, 3, 6), QTime at = QTime(14, 5, 9), const QString &assignment = QStringLiteral("1"),
+                        const QString &folder = QString())
+        : TestRun(QString(), assignment)
     {
-        platform.clock = QDateTime(day, QTime(14, 5, 9));
+        if (!folder.isEmpty())
+            platform.answers[2] = folder;
+        platform.clock = QDateTime(day, at);
         start();
     }
     void at(int h, int m, int s) { platform.clock.setTime(QTime(h, m, s)); }
@@ -81,6 +85,11 @@ class ReportTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void everyTableOfAClass_data();
+    void everyTableOfAClass();
+    void everyChartAndLineOfAClass_data();
+    void everyChartAndLineOfAClass();
     void writtenRecordsReadBack_data();
     void writtenRecordsReadBack();
     void damagedFiles_data();
@@ -92,6 +101,10 @@ private slots:
     void csvAndJsonHoldEveryRecord();
     void exitStatus_data();
     void exitStatus();
+
+private:
+    QTemporaryDir m_class;
+    QMap<QString, QString> m_pages; // the class site's pages by name
 };
 
 void ReportTest::writtenRecordsReadBack_data()
@@ -178,6 +191,7 @@ void ReportTest::damagedFiles_data()
     QTest::addColumn<QString>("lastText");
     QTest::addColumn<QString>("lastRating"); // the last record's, as typed
     QTest::addColumn<QString>("lastDate");   // the last record's day
+    QTest::addColumn<QString>("lastAssignment");
 
     const QByteArray open = "......!!!!!!!!...................................\r\n";
     const QByteArray close = ".................................................\r\n";
@@ -190,54 +204,60 @@ void ReportTest::damagedFiles_data()
     };
     const QString day = QStringLiteral("03-06-2026");
 
-    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine" << "2" << day;
+    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("record cut after its text at the end") << header + cut << 2
-                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans" << "" << day;
+                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans" << "" << day << "001";
     QTest::newRow("cut record followed by the next run") << header + cut + "\r\n" + header + whole << 4
-                                                         << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day;
+                                                         << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
     QTest::newRow("cut before the text") << header + open + time + "`qQ?" << 2
-                                         << QStringList{"6: response cut short before its text"} << "" << "" << day;
+                                         << QStringList{"6: response cut short before its text"} << "" << "" << day << "001";
     QTest::newRow("cut inside the closing line: the rating is kept, not put in the text")
-        << header + whole.left(whole.size() - 30) << 2 << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day;
+        << header + whole.left(whole.size() - 30) << 2 << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
     QTest::newRow("cut after the closing line's first full stop") << header + whole.left(whole.size() - 50) << 2
-                                                                  << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day;
+                                                                  << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
     QTest::newRow("cut inside the closing line of a note: its text is whole")
         << header + open + time + QByteArray(36, ' ') + "03-06-202610:00:00\r\n`qQ?\r\n" + open + "NOTES -------> my note\r\n......" << 2
-        << QStringList{"6: note cut short (no closing line)"} << "my note" << "" << day;
-    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine" << "2" << day;
+        << QStringList{"6: note cut short (no closing line)"} << "my note" << "" << day << "001";
+    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("LF line endings, as an editor re-saves the file")
-        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine" << "2" << day;
+        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("mixed endings: a text's lines come back joined by CR LF")
         << header + open + time + "`qQ?\n" + open + "RESPONSE -->  \nline one\nline two\rline three\r\nconfidence assessment:  2\n"
                + close
-        << 2 << QStringList() << "line one\r\nline two\r\nline three" << "2" << day;
+        << 2 << QStringList() << "line one\r\nline two\r\nline three" << "2" << day << "001";
     QTest::newRow("NUL bytes in a response") << header + open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\n" + QByteArray("bad\0byte\r\n", 10) + close
                                              << 2 << QStringList{"11: bytes that are not Windows-1252 text (1 line(s)); shown as read"}
-                                             << QString::fromLatin1("bad\0byte", 8) << "" << day;
+                                             << QString::fromLatin1("bad\0byte", 8) << "" << day << "001";
     QTest::newRow("re-saved as UTF-8") << QByteArray("assignment #001\r\n").prepend("\xc3\xa9\xc2\xb1\r\n") + "001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + whole
-                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine" << "2" << day;
+                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine" << "2" << day << "001";
     QTest::newRow("lines outside any record") << header + "stray\r\nlines\r\n" + whole << 2
-                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine" << "2" << day;
-    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "" << "" << "";
+                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine" << "2" << day << "001";
+    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "" << "" << "" << "";
     QTest::newRow("not a record file") << QByteArray("just some text\r\n") << 0
-                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "" << "" << "";
+                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "" << "" << "" << "";
     QTest::newRow("a date no calendar has is a warning, and no date")
         << QByteArray(header).replace("03-06-2026", "13-45-2026") + whole << 2
-        << QStringList{"5: the date 13-45-2026 is on no calendar; the record is kept without it"} << "mine" << "2" << "";
+        << QStringList{"5: the date 13-45-2026 is on no calendar; the record is kept without it"} << "mine" << "2" << "" << "001";
     QTest::newRow("a time no clock shows is a warning") << header + at("25:61:00", "late") << 2
-                                                        << QStringList{"7: the time 25:61:00 is no time of day"} << "late" << "2" << day;
+                                                        << QStringList{"7: the time 25:61:00 is no time of day"} << "late" << "2" << day << "001";
     QTest::newRow("midnight passed during the run: the next day")
-        << header + at("23:59:58", "before") + at("00:00:05", "after") << 3 << QStringList() << "after" << "2" << "03-07-2026";
+        << header + at("23:59:58", "before") + at("00:00:05", "after") << 3 << QStringList() << "after" << "2" << "03-07-2026" << "001";
     QTest::newRow("a clock set back two seconds: the same day")
-        << header + at("10:00:02", "before") + at("10:00:00", "after") << 3 << QStringList() << "after" << "2" << day;
+        << header + at("10:00:02", "before") + at("10:00:00", "after") << 3 << QStringList() << "after" << "2" << day << "001";
     QTest::newRow("the clock's hour back at the end of summer time: the same day")
-        << header + at("02:59:00", "before") + at("02:01:00", "after") << 3 << QStringList() << "after" << "2" << day;
+        << header + at("02:59:00", "before") + at("02:01:00", "after") << 3 << QStringList() << "after" << "2" << day << "001";
     QTest::newRow("a note names its day: responses after it count from there")
         << header + open + QByteArray(36, ' ') + "10:00:00\r\n" + QByteArray(36, ' ') + "03-08-202610:00:00\r\n`qQ?\r\n" + open
                + "NOTES -------> two days on\r\n" + close + at("10:05:00", "after")
-        << 3 << QStringList() << "after" << "2" << "03-08-2026";
+        << 3 << QStringList() << "after" << "2" << "03-08-2026" << "001";
     QTest::newRow("a rating line typed as a format stays as typed") << header + QByteArray(whole).replace(":  2", ":  %2") << 2
-                                                                     << QStringList() << "mine" << "%2" << day;
+                                                                     << QStringList() << "mine" << "%2" << day << "001";
+    // Without its run's header a response takes its assignment from its question key.
+    const QByteArray keyed = open + time + "\r\n\r\n`questionNumber %1 \r\n`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\n" + close;
+    QTest::newRow("no header: question key 30000 is assignment 003")
+        << QByteArray(keyed).replace("%1", "30000") << 1 << QStringList() << "mine" << "" << "" << "003";
+    QTest::newRow("no header: question key 0 is assignment 000") << QByteArray(keyed).replace("%1", "0") << 1 << QStringList()
+                                                                  << "mine" << "" << "" << "000";
 }
 
 void ReportTest::damagedFiles()
@@ -248,6 +268,7 @@ void ReportTest::damagedFiles()
     QFETCH(QString, lastText);
     QFETCH(QString, lastRating);
     QFETCH(QString, lastDate);
+    QFETCH(QString, lastAssignment);
 
     const RecordFileContents c = parseRecordBytes(bytes, QStringLiteral("send_0306.txt"));
     QCOMPARE(warningTexts(c), warnings);
@@ -258,6 +279,7 @@ void ReportTest::damagedFiles()
         QCOMPARE(c.records.back().text, lastText);
         QCOMPARE(c.records.back().rating, lastRating);
         QCOMPARE(c.records.back().date, lastDate);
+        QCOMPARE(c.records.back().assignment, lastAssignment);
     }
 }
 
@@ -407,6 +429,306 @@ void ReportTest::htmlOfSmallClass()
     const ClassSummary sum = summarize(data, course);
     QCOMPARE(sum.perStudent[0].calibration[1][0], 1);
     QCOMPARE(sum.perStudent[1].calibrationApart, 1);
+}
+
+namespace {
+
+/// Each table of `page` whose class is `tableClass`, as rows of cell texts
+/// (header cells too; a cell's text is all the text inside it, a chart's
+/// title included).
+QList<QList<QStringList>> tablesOf(const QString &page, const QString &tableClass)
+{
+    QList<QList<QStringList>> tables;
+    QXmlStreamReader xml(page);
+    int inTable = 0, inCell = 0;
+    QString cell;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QStringView name = xml.name();
+        if (xml.isStartElement()) {
+            if (name == QLatin1String("table") && xml.attributes().value(QLatin1String("class")) == tableClass && !inTable++)
+                tables.append(QList<QStringList>());
+            else if (inTable && name == QLatin1String("tr"))
+                tables.last().append(QStringList());
+            else if (inTable && (name == QLatin1String("td") || name == QLatin1String("th")) && !inCell++)
+                cell.clear();
+        } else if (xml.isEndElement()) {
+            if (inTable && name == QLatin1String("table"))
+                --inTable;
+            else if (inCell && (name == QLatin1String("td") || name == QLatin1String("th")) && !--inCell)
+                tables.last().last().append(cell.trimmed());
+        } else if (xml.isCharacters() && inCell) {
+            cell += xml.text();
+        }
+    }
+    return xml.hasError() ? QList<QList<QStringList>>{{{QStringLiteral("not XML: ") + xml.errorString()}}} : tables;
+}
+
+/// The charts of `page` in order, each as its elements with the
+/// attributes that carry counts (a bar's height, a circle's radius, a
+/// segment's width and colour) and its texts: "rect fill=#e66101 height=63".
+QList<QStringList> chartsOf(const QString &page)
+{
+    QList<QStringList> charts;
+    QXmlStreamReader xml(page);
+    int inSvg = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && (inSvg || xml.name() == QLatin1String("svg"))) {
+            if (!inSvg++)
+                charts.append(QStringList());
+            QString part = xml.name().toString();
+            for (const char *a : {"fill", "width", "height", "r"})
+                if (xml.name() != QLatin1String("svg") && xml.attributes().hasAttribute(QLatin1String(a)))
+                    part += QLatin1Char(' ') + QLatin1String(a) + QLatin1Char('=') + xml.attributes().value(QLatin1String(a)).toString();
+            charts.last().append(part);
+        } else if (xml.isEndElement() && inSvg) {
+            --inSvg;
+        } else if (xml.isCharacters() && inSvg && !xml.isWhitespace()) {
+            charts.last().last() += QLatin1Char(':') + xml.text().toString();
+        }
+    }
+    return charts;
+}
+
+/// The lines above each record's text ("date time · where · kind · rating"), in order.
+QStringList recordLinesOf(const QString &page)
+{
+    QStringList lines;
+    QXmlStreamReader xml(page);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("p") && xml.attributes().value(QLatin1String("class")) == QLatin1String("meta"))
+            lines.append(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+    }
+    return lines;
+}
+
+} // namespace
+
+void ReportTest::initTestCase()
+{
+    // A class of six worked with the program's own commands, counted by hand
+    // below. Anna: assignment 1 on 03-06 (question 1 rated 1, its answer
+    // critiqued 0, question 2 rated 3, a note on question 2), assignment 2
+    // on 03-07 (its question 1 twice: 2, then "2 or 3"). Ben: assignment 1 on
+    // 03-07 (question 1 rated 3, its answer critiqued 1: sure, then wrong).
+    // Carl, Dora, Emil, Fay: question 1 of assignment 1 on 03-06, rated 0, 0, 1, 0.
+    QVERIFY(m_class.isValid());
+    const QString root = m_class.filePath(QStringLiteral("class"));
+    const auto folder = [&](const char *name) {
+        const QString f = root + QLatin1Char('/') + QLatin1String(name);
+        QDir().mkpath(f);
+        return f;
+    };
+    {
+        StudentRun a(QDate(2026, 3, 6), QTime(9, 0, 0), QStringLiteral("1"), folder("anna"));
+        a.at(9, 0, 10), a.next(), a.respond(QStringLiteral("x > 30"), QStringLiteral("1"));
+        a.at(9, 5, 0), a.next(), a.respond(QStringLiteral("I got it"), QStringLiteral("0"));
+        a.at(9, 10, 0), a.next(), a.respond(QStringLiteral("between 1/2 and 4"), QStringLiteral("3"));
+        a.at(9, 20, 0), a.note(QStringLiteral("ask about question 2"));
+        inside(*a.form).cmdQuitClick();
+    }
+    {
+        StudentRun a(QDate(2026, 3, 7), QTime(14, 0, 0), QStringLiteral("2"), folder("anna"));
+        a.at(14, 0, 30), a.next(), a.respond(QStringLiteral("first try"), QStringLiteral("2"));
+        a.at(14, 30, 0), a.respond(QStringLiteral("second try"), QStringLiteral("2 or 3"));
+        inside(*a.form).cmdQuitClick();
+    }
+    {
+        StudentRun b(QDate(2026, 3, 7), QTime(10, 0, 0), QStringLiteral("1"), folder("ben"));
+        b.at(10, 0, 5), b.next(), b.respond(QStringLiteral("30"), QStringLiteral("3"));
+        b.at(10, 10, 0), b.next(), b.respond(QStringLiteral("wrong sign"), QStringLiteral("1"));
+        inside(*b.form).cmdQuitClick();
+    }
+    for (const auto &[name, rating] : {std::pair{"carl", "0"}, {"dora", "0"}, {"emil", "1"}, {"fay", "0"}}) {
+        StudentRun s(QDate(2026, 3, 6), QTime(11, 0, 0), QStringLiteral("1"), folder(name));
+        s.at(11, 0, 5), s.next(), s.respond(QStringLiteral("?"), QLatin1String(rating));
+        inside(*s.form).cmdQuitClick();
+    }
+    const QString site = m_class.filePath(QStringLiteral("site"));
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, root});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    for (const QString &name : QDir(site).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        QFile f(site + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        m_pages[name] = QString::fromUtf8(f.readAll());
+    }
+}
+
+void ReportTest::everyTableOfAClass_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("table"); // its class
+    QTest::addColumn<int>("index");     // which of the page's tables of that class
+    QTest::addColumn<QList<QStringList>>("rows");
+
+    const QString q1 = QStringLiteral("Section 0.1.28 solve x/2-x/3>5"), q2 = QStringLiteral("Section 0.1 solve 2x^2+1<9x-3");
+    const QString tank = QStringLiteral("A cylindrical tank drains through a small hole in its bottom. The depth y of the water (i\u2026");
+    const QString none = QStringLiteral("\u2013");
+    // A spread cell: its bar's title, then the counts under it.
+    const auto spread = [](int r0, int r1, int r2, int r3, const QString &tail) {
+        return QStringLiteral("0: %1, 1: %2, 2: %3, 3: %4, other: %5").arg(r0).arg(r1).arg(r2).arg(r3).arg(tail.isEmpty() ? 0 : 1)
+               + QStringLiteral("0: %1 \u00b7 1: %2 \u00b7 2: %3 \u00b7 3: %4 (n = %5, 0 or 1: %6%)")
+                     .arg(r0).arg(r1).arg(r2).arg(r3).arg(r0 + r1 + r2 + r3).arg(qRound(100.0 * (r0 + r1) / (r0 + r1 + r2 + r3)))
+               + tail;
+    };
+    const QString other = QStringLiteral(" \u00b7 other 1: \u201c2 or 3\u201d \u00d71");
+    const QStringList questionHeader{"item", "first line", "students answered", "students who rated 0 or 1", "confidence", "self-critique"};
+    // Question 1 of assignment 1: confidence 1, 3, 0, 0, 1, 0 from six
+    // students; self-critiques 0 (Anna) and 1 (Ben); all six rated 0 or 1 somewhere.
+    const QStringList q1Row{"question 1", q1, "6", "6", spread(3, 2, 0, 1, QString()), spread(1, 1, 0, 0, QString())};
+    const QStringList q2Row{"question 2", q2, "1", "0", spread(0, 0, 0, 1, QString()), none};
+    const QStringList tankRow{"question 1", tank, "1", "0", spread(0, 0, 1, 0, other), none};
+
+    QTest::newRow("index: the class's figures")
+        << "index.html" << "figures" << 0
+        << QList<QStringList>{{"students", "6"}, {"days", "2"}, {"responses", "11"}, {"notes", "1"}};
+    QTest::newRow("index: look at first (5 of 6 rated question 1 low)")
+        << "index.html" << "questions" << 0
+        << QList<QStringList>{QStringList{"assignment"} + questionHeader, QStringList{"Assignment 1"} + q1Row};
+    QTest::newRow("index: assignment 1's questions") << "index.html" << "questions" << 1
+                                                     << QList<QStringList>{questionHeader, q1Row, q2Row};
+    QTest::newRow("index: assignment 2's questions") << "index.html" << "questions" << 2
+                                                     << QList<QStringList>{questionHeader, tankRow};
+    // Assignment 1 has two questions: Anna answered both, the others question 1 only.
+    const QString done = QStringLiteral("\u25cf"), partly = QStringLiteral("\u25d0"), missing = QStringLiteral("\u25cb");
+    QTest::newRow("index: the roster, each assignment's mark")
+        << "index.html" << "roster" << 0
+        << QList<QStringList>{{"student", "1", "2", "responses", "notes", "last day worked", "sure, then 0 or 1"},
+                              {"anna", done, partly, "5", "1", "03-07-2026", "0"},
+                              {"ben", partly, missing, "2", "0", "03-07-2026", "1"},
+                              {"carl", partly, missing, "1", "0", "03-06-2026", "0"},
+                              {"dora", partly, missing, "1", "0", "03-06-2026", "0"},
+                              {"emil", partly, missing, "1", "0", "03-06-2026", "0"},
+                              {"fay", partly, missing, "1", "0", "03-06-2026", "0"}};
+    QTest::newRow("Anna: days worked, first and last time")
+        << "student-001.html" << "days" << 0
+        << QList<QStringList>{{"date", "from", "to", "records"},
+                              {"03-06-2026", "09:00:10", "09:20:00", "4"},
+                              {"03-07-2026", "14:00:30", "14:30:00", "2"}};
+    QTest::newRow("Ben: one day") << "student-002.html" << "days" << 0
+                                  << QList<QStringList>{{"date", "from", "to", "records"}, {"03-07-2026", "10:00:05", "10:10:00", "2"}};
+    QTest::newRow("Anna: per assignment")
+        << "student-001.html" << "assignments" << 0
+        << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
+                              {"Assignment 1", "3", "1", spread(0, 1, 0, 1, QString()), spread(1, 0, 0, 0, QString())},
+                              {"Assignment 2", "2", "0", spread(0, 0, 1, 0, other), none}};
+    QTest::newRow("Ben: per assignment")
+        << "student-002.html" << "assignments" << 0
+        << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
+                              {"Assignment 1", "2", "0", spread(0, 0, 0, 1, QString()), spread(0, 1, 0, 0, QString())}};
+    QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
+                                                << QList<QStringList>{questionHeader, q1Row};
+}
+
+void ReportTest::everyTableOfAClass()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, table);
+    QFETCH(int, index);
+    QFETCH(QList<QStringList>, rows);
+    const QList<QList<QStringList>> tables = tablesOf(m_pages.value(page), table);
+    QVERIFY2(index < tables.size(), qPrintable(QStringLiteral("%1 table(s)").arg(tables.size())));
+    QCOMPARE(tables.at(index), rows);
+}
+
+void ReportTest::everyChartAndLineOfAClass_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QList<QStringList>>("charts"); // the page's first charts
+    QTest::addColumn<QString>("said");              // a paragraph the page holds
+    QTest::addColumn<QStringList>("records");       // the line above each record's text, in order
+
+    const QStringList axes{"line", "line"};
+    const QStringList key{"rect fill=#e66101 width=10 height=10", "text:0", "rect fill=#fdb863 width=10 height=10", "text:1",
+                          "rect fill=#92c5de width=10 height=10", "text:2", "rect fill=#0571b0 width=10 height=10", "text:3",
+                          "rect fill=#bbbbbb width=10 height=10", "text:other"};
+    // Bars per assignment: the most ratings any has stand 126 pixels high.
+    const auto bars = [&](bool confidence, const QString &most, const QStringList &columns) {
+        const QString title = confidence ? QStringLiteral("Confidence per assignment") : QStringLiteral("Self-critique per assignment");
+        return QStringList{"svg", "title:" + title, "text:" + title} + axes
+               + QStringList{"text:" + most, "text:0", "text:ratings", "text:assignment"} + columns + key;
+    };
+    // The grid of confidence against the self-critique after it: a circle where a pair is.
+    const auto grid = [](int confidence, int selfCritique) {
+        QStringList g{"svg", "title:Confidence against the self-critique that followed",
+                      "text:Confidence against the self-critique that followed"};
+        for (int c = 0; c < 4; ++c)
+            for (int s = 0; s < 4; ++s) {
+                g.append(QStringLiteral("rect fill=%1 width=40 height=40").arg(c == s ? "#f3f3f3" : "#ffffff"));
+                if (c == confidence && s == selfCritique)
+                    g += QStringList{"circle fill=#0571b0 r=17", "text:1"};
+            }
+        for (int i = 0; i < 4; ++i)
+            g += QStringList{QStringLiteral("text:%1").arg(i), QStringLiteral("text:%1").arg(i)};
+        return g + QStringList{"text:confidence", "text:self-critique"};
+    };
+    const QString dot = QStringLiteral(" \u00b7 ");
+    const auto line = [&](const QString &who, const QString &when, const QString &where, const QString &kind, const QString &rating) {
+        return (who.isEmpty() ? QString() : who + dot) + when + dot + where + dot + kind + (rating.isEmpty() ? QString() : dot + rating);
+    };
+    const QString q1 = QStringLiteral("Assignment 1 question 1"), toQuestion = QStringLiteral("response to the question"),
+                  toAnswer = QStringLiteral("response to the given answer");
+
+    // Anna: two ratings in each assignment, so each bar is half high; one pair, confidence 1 then 0.
+    QTest::newRow("Anna's page")
+        << "student-001.html"
+        << QList<QStringList>{bars(true, "2", {"rect fill=#fdb863 width=16 height=63", "rect fill=#0571b0 width=16 height=63",
+                                               "text:1", "rect fill=#92c5de width=16 height=63",
+                                               "rect fill=#bbbbbb width=16 height=63", "text:2"}),
+                              bars(false, "1", {"rect fill=#e66101 width=16 height=126", "text:1", "text:2"}), grid(1, 0)}
+        << "5 response(s), 1 note(s); confidence 3 followed by a self-critique of 0 or 1: 0; files: masterFile.txt, "
+           "send_0306.txt, send_0307.txt, notes_.txt."
+        << QStringList{line("", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
+                       line("", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
+                       line("", "03-06-2026 09:10:00", "Assignment 1 question 2", toQuestion, "confidence 3"),
+                       line("", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", ""),
+                       line("", "03-07-2026 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
+                       line("", "03-07-2026 14:30:00", "Assignment 2 question 1", toQuestion,
+                            "confidence as typed: \u201c2 or 3\u201d")};
+    // Ben: sure (3), then wrong (1).
+    QTest::newRow("Ben's page")
+        << "student-002.html"
+        << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
+                              bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1)}
+        << "2 response(s), 0 note(s); confidence 3 followed by a self-critique of 0 or 1: 1; files: masterFile.txt, send_0307.txt."
+        << QStringList{line("", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
+                       line("", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1")};
+    // Question 1's spread bars: confidence 3, 2, 0, 1 of six (80, 53.3, 0, 26.7
+    // of 160 pixels), self-critique 1, 1 of two.
+    QTest::newRow("question 1's page: its bars, every student's answers")
+        << "001-q1.html"
+        << QList<QStringList>{{"svg", "title:0: 3, 1: 2, 2: 0, 3: 1, other: 0", "rect fill=#eeeeee width=160 height=14",
+                               "rect fill=#e66101 width=80 height=14", "rect fill=#fdb863 width=53.3 height=14",
+                               "rect fill=#0571b0 width=26.7 height=14"},
+                              {"svg", "title:0: 1, 1: 1, 2: 0, 3: 0, other: 0", "rect fill=#eeeeee width=160 height=14",
+                               "rect fill=#e66101 width=80 height=14", "rect fill=#fdb863 width=80 height=14"}}
+        << "6 student(s) answered; 6 rated it 0 or 1."
+        << QStringList{line("anna", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
+                       line("anna", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
+                       line("ben", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
+                       line("ben", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1"),
+                       line("carl", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
+                       line("dora", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
+                       line("emil", "03-06-2026 11:00:05", q1, toQuestion, "confidence 1"),
+                       line("fay", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0")};
+    QTest::newRow("the notes page") << "notes.html" << QList<QStringList>() << "<a href=\"index.html\">The class</a>"
+                                    << QStringList{line("anna", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", "")};
+}
+
+void ReportTest::everyChartAndLineOfAClass()
+{
+    QFETCH(QString, page);
+    QFETCH(QList<QStringList>, charts);
+    QFETCH(QString, said);
+    QFETCH(QStringList, records);
+    const QString text = m_pages.value(page);
+    QCOMPARE(chartsOf(text).mid(0, charts.size()), charts);
+    QVERIFY2(text.contains(QStringLiteral("<p>") + said + QStringLiteral("</p>")), qPrintable(said));
+    QCOMPARE(recordLinesOf(text), records);
 }
 
 void ReportTest::csvAndJsonHoldEveryRecord()

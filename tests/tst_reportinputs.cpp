@@ -20,7 +20,9 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -57,13 +59,34 @@ struct Run
     QByteArray out, err;
 };
 
+/// Bytes the process `pid` has read so far (its rchar), or -1.
+qint64 bytesReadBy(qint64 pid)
+{
+    QFile io(QStringLiteral("/proc/%1/io").arg(pid));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("rchar: "))
+            return line.mid(7).toLongLong();
+    return -1;
+}
+
 /// The real program in `dir`, given at most 30 s: a report that waits on a
-/// FIFO fails here instead of hanging the suite.
-Run report(const QString &dir, const QStringList &arguments)
+/// FIFO fails here instead of hanging the suite. With `pauseAfter`, the
+/// program is stopped (SIGSTOP) for 1.2 s once it has read that many
+/// bytes, so that its reading takes over a second however fast the machine.
+Run report(const QString &dir, const QStringList &arguments, qint64 pauseAfter = 0)
 {
     QProcess p;
     p.setWorkingDirectory(dir);
     p.start(QStringLiteral(REPORT_PROGRAM), arguments);
+    if (pauseAfter > 0 && p.waitForStarted()) {
+        while (p.state() == QProcess::Running && bytesReadBy(p.processId()) < pauseAfter)
+            QThread::msleep(1);
+        ::kill(pid_t(p.processId()), SIGSTOP);
+        QThread::msleep(1200);
+        ::kill(pid_t(p.processId()), SIGCONT);
+    }
     Run r;
     if (!p.waitForFinished(30000)) {
         p.kill();
@@ -124,6 +147,8 @@ bool plant(const QString &setup, const QByteArray &root)
         QFile huge(QFile::decodeName(s1 + "masterFile.txt"));
         return huge.open(QIODevice::WriteOnly) && huge.resize((qint64(64) << 20) + 1); // sparse: no disk taken
     }
+    if (setup == QLatin1String("slow"))
+        return writeTo(s1 + "masterFile.txt", QByteArray(16 << 20, '\n'));
     if (setup == QLatin1String("latin1"))
         return student("J\xe9r\xf4me", sendFile("answer of J."));
     if (setup == QLatin1String("crsfiles link"))
@@ -171,6 +196,8 @@ private slots:
     void readerRefusesWhatIsNotRegular_data();
     void readerRefusesWhatIsNotRegular();
     void readerReadsAFileThatGivesNoSize();
+    void readerSizeCap_data();
+    void readerSizeCap();
 };
 
 void ReportInputsTest::readerRefusesWhatIsNotRegular_data()
@@ -235,6 +262,9 @@ void ReportInputsTest::inputs_data()
         << "" << QStringList{"class", "class/s1", "class/s1/send_0306.txt"} << 0 << "" << both << 4;
     QTest::newRow("a trailing slash names the folder") << "" << QStringList{"class/s1/"} << 0 << "" << QStringList{"s1"} << 2;
     QTest::newRow("LF line endings read as CR LF") << "lf" << QStringList{"class"} << 0 << "" << both << 4;
+    // The big file (16 MiB of line ends) is a warning; the line counts files, then megabytes.
+    QTest::newRow("reading that takes over a second shows its progress")
+        << "slow" << QStringList{"class"} << 1 << "reading: 3 of 3 files, 16.8 MB" << both << 4;
     QTest::newRow("a missing path is a warning naming it")
         << "" << QStringList{"class", "gone"} << 1 << "warning: gone: no such file or folder" << both << 4;
     QTest::newRow("crsfiles linked to another student's: both named, counted for both")
@@ -296,7 +326,8 @@ void ReportInputsTest::inputs()
     }
     QVERIFY(plant(setup, root));
 
-    const Run run = report(dir.path(), QStringList{QStringLiteral("--csv"), QStringLiteral("-")} + paths);
+    const Run run = report(dir.path(), QStringList{QStringLiteral("--csv"), QStringLiteral("-")} + paths,
+                           setup == QLatin1String("slow") ? 16 << 20 : 0);
     QCOMPARE(run.status, status);
     const QStringList lines = QString::fromLocal8Bit(run.err).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     if (warning.isEmpty())
@@ -516,6 +547,42 @@ void ReportInputsTest::readerReadsAFileThatGivesNoSize()
     const QString link = dir.filePath(QStringLiteral("masterFile.txt"));
     QVERIFY(QFile::link(made, link));
     QCOMPARE(readRecordFile(link).bytes, qint64(whole));
+}
+
+void ReportInputsTest::readerSizeCap_data()
+{
+    QTest::addColumn<qint64>("over"); // bytes past the cap
+    QTest::addColumn<int>("records");
+    QTest::addColumn<QString>("refused"); // the one warning, or "" when the file is read
+    QTest::newRow("a file of exactly 64 MiB is read") << qint64(0) << 2 << "";
+    QTest::newRow("one byte more is refused, with its warning")
+        << qint64(1) << 0 << "larger than 64 MiB, far more than the program writes; not read";
+}
+
+void ReportInputsTest::readerSizeCap()
+{
+    QFETCH(qint64, over);
+    QFETCH(int, records);
+    QFETCH(QString, refused);
+    // A run at the end of a file that is a hole up to there (no disk taken).
+    const QByteArray tail = "\r\n" + sendFile("at the end");
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("masterFile.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.seek(largestRecordFile + over - tail.size()));
+    QCOMPARE(file.write(tail), qint64(tail.size()));
+    file.close();
+    QCOMPARE(QFileInfo(path).size(), largestRecordFile + over);
+    const RecordFileContents read = readRecordFile(path);
+    QCOMPARE(int(read.records.size()), records);
+    QCOMPARE(read.bytes, refused.isEmpty() ? largestRecordFile : 0);
+    if (!refused.isEmpty()) {
+        QCOMPARE(int(read.warnings.size()), 1);
+        QCOMPARE(read.warnings.front().message, refused);
+    } else {
+        QCOMPARE(read.records.back().text, QStringLiteral("at the end"));
+    }
 }
 
 QTEST_GUILESS_MAIN(ReportInputsTest)

@@ -53,6 +53,8 @@ void StartupTest::assignmentNumbers_data()
     QTest::newRow("999 gives four digits") << "999" << "999" << "1000";
     QTest::newRow("blanks inside the number") << "1 2" << "1 2" << "013";
     QTest::newRow("a minus after a digit ends the number") << "-1" << "0-1" << "001";
+    QTest::newRow("d is an exponent letter, as in 1d1 (10)") << "1d1" << "1d1" << "011";
+    QTest::newRow("so is D: 2D1 is 20") << "2D1" << "2D1" << "021";
 }
 
 void StartupTest::assignmentNumbers()

@@ -3,12 +3,14 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QWindow>
 
 namespace {
 
-// The X server stamps both halves of a repeat with one time; Qt's own
-// check allows this much between them.
-constexpr quint64 pairSpread = 10; // ms
+// The X server stamps both halves of a repeat with the time it made them,
+// read once or twice in a row. No hand lets a key go and presses it again
+// within this many milliseconds.
+constexpr quint64 pairSpread = 2; // ms
 
 QKeyCombination combinationOf(const QKeyEvent *event)
 {
@@ -17,20 +19,11 @@ QKeyCombination combinationOf(const QKeyEvent *event)
                            Qt::Key(event->key()));
 }
 
-bool isModifier(int key)
-{
-    return key == Qt::Key_Control || key == Qt::Key_Shift || key == Qt::Key_Alt || key == Qt::Key_Meta
-           || key == Qt::Key_AltGr || key == Qt::Key_unknown || key == 0;
-}
-
 } // namespace
 
 CommandKeys::CommandKeys(QWidget *window)
     : QObject(window), m_window(window), m_pairedRepeats(QGuiApplication::platformName() == QLatin1String("xcb"))
 {
-    m_wait.setSingleShot(true);
-    m_wait.setInterval(repeatWait);
-    connect(&m_wait, &QTimer::timeout, this, &CommandKeys::finishReleased);
     // Application-wide, so the keys are seen before any shortcut or widget
     // of the window, whichever control has the focus.
     qApp->installEventFilter(this);
@@ -67,7 +60,7 @@ QString CommandKeys::nativeName(const QKeySequence &key)
     return name;
 }
 
-std::optional<CommandKeys::Hold> CommandKeys::commandFor(const QKeyEvent *event, QWidget *target) const
+QAbstractButton *CommandKeys::buttonFor(const QKeyEvent *event, QWidget *target) const
 {
     const QKeyCombination combination = combinationOf(event);
     for (const Binding &b : m_bindings) {
@@ -75,127 +68,116 @@ std::optional<CommandKeys::Hold> CommandKeys::commandFor(const QKeyEvent *event,
             continue;
         for (const QKeySequence &key : b.keys)
             if (key.count() == 1 && key[0] == combination)
-                return Hold{event->key(), b.button, Action::Click, false};
+                return b.button;
         if (!b.mnemonic.isEmpty() && b.mnemonic[0] == combination)
-            return Hold{event->key(), b.button, Action::Flash, false};
+            return b.button;
         if (target == b.button && combination == QKeyCombination(Qt::Key_Space))
-            return Hold{event->key(), b.button, Action::Press, false};
+            return b.button;
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+bool CommandKeys::isCommandKey(const QKeyEvent *event) const
+{
+    const QKeyCombination combination = combinationOf(event);
+    for (const Binding &b : m_bindings) {
+        for (const QKeySequence &key : b.keys)
+            if (key.count() == 1 && key[0] == combination)
+                return true;
+        if (!b.mnemonic.isEmpty() && b.mnemonic[0] == combination)
+            return true;
+    }
+    return false;
 }
 
 bool CommandKeys::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    // A box opened over the window, or another window taken the focus: a
+    // key let go there is never seen here, so what was down is forgotten.
+    if ((type == QEvent::WindowBlocked || type == QEvent::WindowDeactivate)
+        && (watched == m_window || watched == static_cast<QObject *>(m_window->windowHandle()))) {
+        forget();
+        return false;
+    }
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return false;
-    // Only the window's own controls: a modal box on top has the focus and
-    // gets its keys as usual. The toplevel QWindow sees each key before the
-    // control does and is no widget.
+    // The toplevel QWindow sees each key before its control and is no
+    // widget; the control's own event is the one that counts.
     auto *target = qobject_cast<QWidget *>(watched);
-    if (!target || target->window() != m_window)
+    if (!target)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    bool taken = false;
-    if (type == QEvent::ShortcutOverride) {
-        // Accepted, the key comes as a plain press instead of running
-        // a shortcut or a mnemonic.
-        const bool ours = (m_held && m_held->key == key->key()) || (m_released && m_released->key == key->key());
-        taken = ours || commandFor(key, target).has_value();
-    } else if (type == QEvent::KeyPress) {
-        taken = press(key, target);
-    } else {
-        taken = release(key);
+    if (type == QEvent::KeyRelease) {
+        released(key);
+        return false;
     }
+    const bool taken = pressed(key, target);
     // Accepted too, or the event goes on to the control's parents.
     if (taken)
         key->accept();
     return taken;
 }
 
-bool CommandKeys::press(QKeyEvent *event, QWidget *target)
+bool CommandKeys::pressed(QKeyEvent *event, QWidget *target)
 {
-    const int key = event->key();
-    // A key cannot go down twice without coming up: a repeat, whether it
-    // says so or not (Windows sends these with no release between).
-    if (m_held && m_held->key == key)
-        return true;
-    const bool pairsWithLastRelease = m_pairedRepeats && key == m_lastKey && event->timestamp() >= m_lastReleaseTime
-                                      && event->timestamp() - m_lastReleaseTime <= pairSpread;
-    if (m_released && m_released->key == key && (pairsWithLastRelease || event->isAutoRepeat())) {
-        m_wait.stop();
-        m_held = m_released;
-        m_released.reset();
-        return true;
+    const bool repeat = isRepeat(event);
+    if (target->window() != m_window) {
+        // A box over the window, most often the rating box the key opened:
+        // a held Alt+E must not fill it with e's.
+        return repeat && QApplication::activeModalWidget() == target->window() && isCommandKey(event);
     }
-    std::optional<Hold> command = commandFor(event, target);
-    if (!command)
+    QAbstractButton *button = buttonFor(event, target);
+    if (!button)
         return false;
-    // Another key pressed meanwhile: the earlier press still counts once.
-    finishReleased();
-    if (m_held) {
-        const Hold earlier = *m_held;
-        m_held.reset();
-        finish(earlier);
-    }
-    // The repeat of a press this window never saw (it went to a box closed
-    // since), or the late half of a pair whose release already ran its
-    // command: it runs nothing.
-    command->done = event->isAutoRepeat() || pairsWithLastRelease;
-    m_held = command;
-    if (command->action == Action::Press)
-        command->button->setDown(true);
+    // A shortcut override taken makes the key come as a plain press, which
+    // runs it here rather than as a shortcut or a mnemonic; a repeat runs
+    // nothing, whether its first press was seen here or went to a box.
+    if (event->type() == QEvent::ShortcutOverride || repeat)
+        return true;
+    m_down = event->key();
+    // The command may open a modal box, whose own event loop brings more
+    // keys: the state is settled first.
+    button->click();
     return true;
 }
 
-bool CommandKeys::release(QKeyEvent *event)
+bool CommandKeys::isRepeat(const QKeyEvent *event)
 {
     const int key = event->key();
-    if (isModifier(key))
-        return false;
-    const bool held = m_held && m_held->key == key;
-    if (held && event->isAutoRepeat())
-        return true; // its press is already waiting
-    m_lastKey = key;
-    m_lastReleaseTime = event->timestamp();
-    if (!held)
-        return false;
-    const Hold hold = *m_held;
-    m_held.reset();
+    const quint64 time = event->timestamp();
+    // One press is seen as its shortcut override, then as the press, each
+    // perhaps on its way up the parents: the first sighting decides.
+    const bool samePress = m_last.press && m_last.key == key && m_last.time == time
+                           && (event->type() == QEvent::KeyPress || !m_last.pressSeen);
+    if (samePress) {
+        m_last.pressSeen = m_last.pressSeen || event->type() == QEvent::KeyPress;
+        return m_last.repeat;
+    }
+    bool repeat = event->isAutoRepeat();
     if (m_pairedRepeats) {
-        m_released = hold;
-        m_wait.start();
+        // The X server stamps both halves of a repeat with one time, and
+        // nothing comes between them.
+        repeat = repeat || (!m_last.press && m_last.key == key && time >= m_last.time && time - m_last.time <= pairSpread);
     } else {
-        finish(hold);
+        // A key cannot go down twice without coming up: a repeat, whether it
+        // says so or not.
+        repeat = repeat || key == m_down;
     }
-    return true;
+    m_last = {true, key, time, repeat, event->type() == QEvent::KeyPress};
+    return repeat;
 }
 
-void CommandKeys::finishReleased()
+void CommandKeys::released(const QKeyEvent *event)
 {
-    m_wait.stop();
-    if (!m_released)
-        return;
-    const Hold hold = *m_released;
-    m_released.reset();
-    finish(hold);
+    const int key = event->key();
+    if (!m_pairedRepeats && key == m_down && !event->isAutoRepeat())
+        m_down = 0;
+    m_last = {false, key, quint64(event->timestamp()), false, false};
 }
 
-void CommandKeys::finish(Hold hold)
+void CommandKeys::forget()
 {
-    // The state is settled before the command runs: it may open a modal box
-    // whose own event loop brings more keys.
-    if (hold.action == Action::Press)
-        hold.button->setDown(false);
-    if (hold.done)
-        return;
-    switch (hold.action) {
-    case Action::Click:
-    case Action::Press:
-        hold.button->click();
-        break;
-    case Action::Flash:
-        hold.button->animateClick();
-        break;
-    }
+    m_down = 0;
+    m_last = Seen();
 }

@@ -2,9 +2,7 @@
 
 #include <QKeySequence>
 #include <QObject>
-#include <QTimer>
 
-#include <optional>
 #include <vector>
 
 class QAbstractButton;
@@ -12,31 +10,36 @@ class QKeyEvent;
 class QWidget;
 
 /// The keys that run the window's commands: each press runs its command
-/// once, when the key is let go, however long it is held and whatever the
-/// system says about its repeats.
+/// once, at once, as a click does, however long the key is held and
+/// whatever the system says about its repeats.
 ///
-/// A held key repeats: Windows and macOS send more presses, X11 sends pairs
-/// of a release and a press that Qt marks as repeats only when it sees the
-/// press already waiting, and a button's mnemonic or Space clicks on every
-/// pair. So Qt's own shortcuts never see these keys: the command runs on the
-/// release, and on X11 only once no press of the same key follows it (the
-/// server stamps a repeat's press with its release's time).
+/// Acting on the press matters to a fast typist: the rating box a command
+/// opens is up before the next key comes, so "Ctrl+Return 2 Return" rates
+/// the response instead of typing "2" into the answer. (The keys that come
+/// before the box has the focus reach it through the platform's type-ahead,
+/// platform/typeahead.h.)
+///
+/// A held key repeats. Windows and macOS send more presses, marked as
+/// repeats; X11 sends pairs of a release and a press stamped with one time,
+/// which Qt marks only when it sees the press already waiting; a button's
+/// mnemonic or Space would click on every one. So Qt's own shortcuts never
+/// see these keys, and a press runs its command only when it is a new one:
+/// not marked, not the press half of a pair, and (where repeats come
+/// without releases) not a key already down. Nothing is kept that a later
+/// key could set off: nothing runs on a release, and the key that ran is
+/// forgotten when the window loses the focus or a box opens over it.
 class CommandKeys : public QObject
 {
     Q_OBJECT
 public:
-    /// How long a release on X11 waits for the press of a repeat. Pairs
-    /// arrive within a few milliseconds of each other even on a busy
-    /// machine; a later one is still known by its time stamp.
-    static constexpr int repeatWait = 40; // ms
-
-    /// Takes the command keys of `window`; keys for any other window, a
-    /// modal input box on top included, pass as usual.
+    /// Takes the command keys of `window`; keys for any other window pass
+    /// as usual, but for the repeats of a command key, which a box over the
+    /// window never takes as typing.
     explicit CommandKeys(QWidget *window);
 
     /// `keys` click `button`; the first is the one its tooltip names. The
-    /// caption's mnemonic, where the system has mnemonics, clicks it after a
-    /// short flash, and Space presses it while it has the focus.
+    /// caption's mnemonic, where the system has mnemonics, clicks it too,
+    /// and Space while it has the focus.
     void addButton(QAbstractButton *button, const QList<QKeySequence> &keys = {});
 
     /// The keys of `button` as the system names them, the mnemonic last:
@@ -51,33 +54,37 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    enum class Action { Click, Flash, Press };
     struct Binding
     {
         QAbstractButton *button;
         QList<QKeySequence> keys;
         QKeySequence mnemonic;
     };
-    struct Hold
+    /// The last key event seen (a press or a release), to tell the press
+    /// half of an X11 repeat, and what that press was taken for.
+    struct Seen
     {
-        int key;            // Qt::Key, whatever the modifiers when let go
-        QAbstractButton *button;
-        Action action;
-        bool done;          // a repeat whose press was not seen runs nothing
+        bool press = false;
+        int key = 0;
+        quint64 time = 0;
+        bool repeat = false;
+        bool pressSeen = false; // the press itself, not only its shortcut override
     };
 
-    std::optional<Hold> commandFor(const QKeyEvent *event, QWidget *target) const;
-    bool press(QKeyEvent *event, QWidget *target);
-    bool release(QKeyEvent *event);
-    void finish(Hold hold);
-    void finishReleased();
+    /// The enabled button `event` clicks in the window, focused on `target`.
+    QAbstractButton *buttonFor(const QKeyEvent *event, QWidget *target) const;
+    /// True when `event` is one of the window's command keys, wherever it goes.
+    bool isCommandKey(const QKeyEvent *event) const;
+    /// True when the press `event` is a held key's repeat, not a new press.
+    bool isRepeat(const QKeyEvent *event);
+    bool pressed(QKeyEvent *event, QWidget *target);
+    void released(const QKeyEvent *event);
+    /// Drops what is known of keys down, running nothing.
+    void forget();
 
     QWidget *m_window;
     bool m_pairedRepeats; // X11: a repeat is a release and a press
     std::vector<Binding> m_bindings;
-    std::optional<Hold> m_held;     // down now
-    std::optional<Hold> m_released; // let go; the press of a repeat may follow
-    QTimer m_wait;
-    int m_lastKey = 0;              // the last key let go in the window, and when
-    quint64 m_lastReleaseTime = 0;
+    int m_down = 0; // the command key that ran, not yet let go (systems that repeat without releases)
+    Seen m_last;
 };

@@ -54,10 +54,15 @@ bool replaceFileWith(const QString &path, const QByteArray &bytes, QString &reas
     return true;
 }
 
-/// The typing begun at `typed` (as the file spells it) that reads `text`.
-QByteArray nameOf(const QByteArray &typed, const QString &text)
+/// A name for typing begun now in the window whose file is `path`, unlike
+/// any other window's on any computer.
+QByteArray newSession(const QString &path)
 {
-    return QCryptographicHash::hash(typed + '\n' + text.toUtf8(), QCryptographicHash::Sha1).toHex();
+    static quint64 count = 0;
+    const QByteArray seed = oscalls::hostName().toUtf8() + ' ' + QByteArray::number(QCoreApplication::applicationPid())
+                            + ' ' + path.toUtf8() + ' ' + QByteArray::number(++count) + ' '
+                            + QByteArray::number(QDateTime::currentMSecsSinceEpoch());
+    return QCryptographicHash::hash(seed, QCryptographicHash::Sha1).toHex().left(24);
 }
 
 } // namespace
@@ -127,6 +132,7 @@ void AnswerRecovery::noteTypingStarted(const QString &text)
     const QDateTime now = QDateTime::currentDateTime();
     m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
     m_typedText = m_typed.toString(Qt::ISODate);
+    m_session = newSession(m_path);
     m_where = m_context ? m_context() : Context();
 }
 
@@ -142,7 +148,7 @@ bool AnswerRecovery::write(const QString &text)
     const auto oneLine = [](QString value) {
         return value.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8();
     };
-    const QByteArray bytes = magic + "typed " + m_typedText.toUtf8() + '\n' + "assignment "
+    const QByteArray bytes = magic + "typed " + m_typedText.toUtf8() + '\n' + "session " + m_session + '\n' + "assignment "
                              + oneLine(m_where.assignment) + '\n' + "under " + oneLine(m_where.under) + '\n'
                              + "folderkey " + oneLine(m_where.folderKey) + '\n' + "folder "
                              + oneLine(m_where.folder) + "\n\n" + text.toUtf8();
@@ -172,17 +178,48 @@ void AnswerRecovery::discard()
     m_typed = QDateTime();
     m_typedText.clear();
     m_where = Context();
+    m_session.clear();
     QString reason;
-    if (m_lock && QFileInfo(m_path).exists() && !oscalls::remove(m_path, reason))
-        fail(m_path, QStringLiteral("it cannot be removed (%1)").arg(reason));
+    if (m_lock && QFileInfo(m_path).exists()) {
+        if (oscalls::remove(m_path, reason))
+            m_removedUnsynced = true;
+        else
+            fail(m_path, QStringLiteral("it cannot be removed (%1)").arg(reason));
+    }
 }
 
-QByteArray AnswerRecovery::keptName() const
+void AnswerRecovery::settle()
 {
-    if (!m_lock || m_typedText.isEmpty() || m_latest.trimmed().isEmpty())
-        return QByteArray();
-    return nameOf(m_typedText.toUtf8(), m_latest);
+    if (m_removedUnsynced && syncFolderToDisk(m_folder))
+        m_removedUnsynced = false;
 }
+
+RecordJournal::Typing AnswerRecovery::typing(const QString &text)
+{
+    m_latest = text;
+    noteTypingStarted(text);
+    if (m_session.isEmpty()) // not the student's own typing: named all the same
+        m_session = newSession(m_path);
+    return {m_session, m_typedText, m_where.assignment, m_where.under, text};
+}
+
+void AnswerRecovery::adopt(const RecordJournal::Typing &typing)
+{
+    m_timer.stop();
+    m_session = typing.session;
+    m_typed = QDateTime::fromString(typing.typed, Qt::ISODate);
+    if (!m_typed.isValid()) {
+        const QDateTime now = QDateTime::currentDateTime();
+        m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
+    }
+    m_typedText = m_typed.toString(Qt::ISODate);
+    m_where = m_context ? m_context() : Context();
+    m_where.assignment = typing.assignment;
+    m_where.under = typing.under;
+    m_latest = typing.text;
+    write(typing.text);
+}
+
 
 bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &folderKey)
 {
@@ -198,15 +235,14 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &
     if (bytes.startsWith(magic)) {
         const qsizetype end = bytes.indexOf("\n\n", magic.size() - 1);
         if (end > 0) {
-            QByteArray typed;
             for (const QByteArray &field : bytes.mid(magic.size(), end - magic.size()).split('\n')) {
                 const qsizetype space = field.indexOf(' ');
                 const QByteArray key = field.left(space);
                 const QString value = QString::fromUtf8(space < 0 ? QByteArray() : field.mid(space + 1));
-                if (key == "typed") {
-                    typed = field.mid(space + 1);
+                if (key == "typed")
                     left.typed = QDateTime::fromString(value, Qt::ISODate);
-                }
+                else if (key == "session")
+                    left.session = value.toLatin1();
                 else if (key == "assignment")
                     left.assignment = value;
                 else if (key == "under")
@@ -217,10 +253,8 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &
                     left.folder = value;
             }
             left.text = utf8.decode(bytes.mid(end + 2));
-            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty()) {
-                left.kept = nameOf(typed, left.text);
+            if (left.typed.isValid() && !utf8.hasError() && !left.text.isEmpty())
                 return true;
-            }
         }
     } else if (bytes.startsWith(magicV1)) {
         const qsizetype end = bytes.indexOf('\n', magicV1.size());
@@ -246,10 +280,8 @@ bool AnswerRecovery::readLeftOver(const QString &path, LeftOver &left, QString &
     return true;
 }
 
-bool AnswerRecovery::takeLeftOver(LeftOver &left, const QString &folderKey, const QString &folder)
+QStringList AnswerRecovery::leftOverFiles()
 {
-    if (!m_lock)
-        return false;
     QStringList candidates;
     const QFileInfoList files = QDir(m_folder).entryInfoList({filePattern}, QDir::Files | QDir::System | QDir::Hidden,
                                                              QDir::Time | QDir::Reversed);
@@ -267,7 +299,32 @@ bool AnswerRecovery::takeLeftOver(LeftOver &left, const QString &folderKey, cons
         if (!QFileInfo::exists(text) && text != m_path)
             lockFor(text)->tryLock(); // taken if stale, and given up again at once
     }
+    return candidates;
+}
 
+void AnswerRecovery::discardLeftOvers(const QString &folderKey, const QString &folder, const QList<QByteArray> &sessions)
+{
+    if (!m_lock || sessions.isEmpty())
+        return;
+    for (const QString &candidate : leftOverFiles()) {
+        auto lock = lockFor(candidate);
+        if (lock->tryLock() != OwnerLock::Locked)
+            continue; // its window is still open: its typing is its own
+        LeftOver left;
+        QString leftFor;
+        QString reason;
+        if (readLeftOver(candidate, left, leftFor) && left.readable && !left.session.isEmpty()
+            && sessions.contains(left.session) && (leftFor == folderKey || left.folder == folder)
+            && oscalls::remove(candidate, reason))
+            m_removedUnsynced = true;
+    }
+}
+
+bool AnswerRecovery::takeLeftOver(LeftOver &left, const QString &folderKey, const QString &folder)
+{
+    if (!m_lock)
+        return false;
+    const QStringList candidates = leftOverFiles();
     for (const QString &candidate : candidates) {
         auto lock = lockFor(candidate);
         if (lock->tryLock() != OwnerLock::Locked)
@@ -301,6 +358,7 @@ bool AnswerRecovery::takeLeftOver(LeftOver &left, const QString &folderKey, cons
             m_typed = now.toOffsetFromUtc(now.offsetFromUtc());
         }
         m_typedText = m_typed.toString(Qt::ISODate);
+        m_session = left.session.isEmpty() ? newSession(m_path) : left.session;
         m_latest = left.text;
         QString reason;
         if (write(left.text) && left.readable)

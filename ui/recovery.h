@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "records/recordjournal.h"
+
 #include <functional>
 #include <memory>
 
@@ -42,7 +44,7 @@ public:
         QString folder;       // the output folder it was typed for; empty when the file did not say
         bool readable = true; // false: the file was not one this program wrote whole
         QString setAside;     // where an unreadable file was moved to (empty when it stayed)
-        QByteArray kept;      // names this typing as keptName() did in its window
+        QByteArray session;   // names this typing as typing() did in its window (empty: an older file)
     };
 
     /// Recovery kept in a file of this window's own in `folder`, locked at once.
@@ -56,9 +58,18 @@ public:
     void keepNow(const QString &text);
     /// The box holds nothing unrecorded any more.
     void discard();
-    /// A name for the typing kept now (when it was begun and what it is), for
-    /// a record that holds it to leave behind; empty when nothing is kept.
-    QByteArray keptName() const;
+    /// `text` as the typing a record holds: its session's name (begun anew
+    /// after each record), when it was begun and where, for the journal.
+    RecordJournal::Typing typing(const QString &text);
+    /// Takes over typing the output folder's journal gave back, keeping its
+    /// name and when and where it was typed, and keeps it now.
+    void adopt(const RecordJournal::Typing &typing);
+    /// Removes the typing left by windows that are gone for this folder
+    /// whose session is among `sessions`: older copies of what is recorded
+    /// or given back already.
+    void discardLeftOvers(const QString &folderKey, const QString &folder, const QList<QByteArray> &sessions);
+    /// Makes the removals of recovery files so far sure on the disk.
+    void settle();
     /// Takes over text left for the output folder `folderKey` (or named
     /// `folder`) by a window that is gone (its lock stale); false when there
     /// is none. A live window's file, and one typed for another folder, is
@@ -93,6 +104,8 @@ private:
     void noteTypingStarted(const QString &text);
     /// Reads a left-over file; `folderKey` is the output folder it names.
     bool readLeftOver(const QString &path, LeftOver &left, QString &folderKey);
+    /// The left-over files of windows that are gone, oldest first, each locked for this window.
+    QStringList leftOverFiles();
 
     QString m_folder;
     QString m_path;
@@ -100,6 +113,8 @@ private:
     QString m_latest;
     std::function<bool(const QString &)> m_worthKeeping;
     std::function<Context()> m_context;
+    QByteArray m_session; // names the typing kept now
+    bool m_removedUnsynced = false;
     QDateTime m_typed; // when the text now kept was first typed
     QString m_typedText; // the same, as written: formatted early, as the end of the process may be too late
     Context m_where;

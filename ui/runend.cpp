@@ -5,11 +5,11 @@
 #include "flow/queryform.h"
 
 #include "platform/oscalls.h"
-#include "platform/ownerlock.h"
 #include "platform/platform.h"
-#include "records/recordfiles.h"
+#include "records/recordfolder.h"
 #include "ui/recovery.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
@@ -58,21 +58,62 @@ void QueryForm::enableAnswerRecovery(const QString &folder)
     });
 }
 
+namespace {
+
+/// "typed on ... at ...(UTC offset) in assignment ... under ... for the files in ...".
+QString whenAndWhere(const QDateTime &typed, const QString &assignment, const QString &under, const QString &folder)
+{
+    QString where;
+    if (!assignment.isEmpty())
+        where += QStringLiteral(" in assignment %1").arg(assignment);
+    if (!under.isEmpty())
+        where += QStringLiteral(" under \"%1\"").arg(under);
+    if (!folder.isEmpty())
+        where += QStringLiteral(" for the files in %1").arg(folder);
+    QString offset;
+    if (typed.timeSpec() != Qt::LocalTime) {
+        const int seconds = typed.offsetFromUtc();
+        offset = QStringLiteral(" (UTC%1%2:%3)")
+                     .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                     .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
+                     .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
+    }
+    return QStringLiteral("typed on %1 at %2%3%4")
+        .arg(typed.toString(QStringLiteral("MM-dd-yyyy")), typed.toString(QStringLiteral("HH:mm:ss")), offset, where);
+}
+
+} // namespace
+
 void QueryForm::restoreUnrecordedAnswer()
 {
+    if (!records)
+        return;
+    const RecordFolder::Recovered found = records->recovered();
+    // A record cut off as this window took the folder: the typing its
+    // journal held is the newest there is of it.
+    if (found.typing) {
+        if (recovery) {
+            recovery->discardLeftOvers(outputFolderKey, outputFolderName, found.recorded + QList{found.typing->session});
+            recovery->adopt(*found.typing);
+        }
+        setBoxText(txt_answer, found.typing->text);
+        records->typingTaken();
+        platform.message(QStringLiteral("The answer below was %1 and was not recorded yet: the window it was typed "
+                                        "in ended while it was being recorded. It is back in the answer box: record "
+                                        "it with Enter Response or Save as Notes, or clear it.")
+                             .arg(whenAndWhere(QDateTime::fromString(found.typing->typed, Qt::ISODate),
+                                               found.typing->assignment, found.typing->under, records->folder())));
+        return;
+    }
     if (!recovery)
         return;
+    // Older copies of typing whose records are whole go first.
+    recovery->discardLeftOvers(outputFolderKey, outputFolderName, found.recorded);
     // Only what was typed for this output folder comes back here; text for
     // another folder waits for a window on that folder.
     AnswerRecovery::LeftOver left;
     if (!recovery->takeLeftOver(left, outputFolderKey, outputFolderName))
         return;
-    // Killed after its record was whole but before the typing was let go:
-    // it is in the files, and recording it again would make a second copy.
-    if (left.readable && recordLedger && recordLedger->recorded.contains(left.kept)) {
-        recovery->discard();
-        return;
-    }
     setBoxText(txt_answer, left.text);
     if (!left.readable) {
         platform.message(
@@ -84,26 +125,10 @@ void QueryForm::restoreUnrecordedAnswer()
                          : QStringLiteral(" (kept as %1)").arg(QDir::toNativeSeparators(left.setAside))));
         return;
     }
-    QString where;
-    if (!left.assignment.isEmpty())
-        where += QStringLiteral(" in assignment %1").arg(left.assignment);
-    if (!left.under.isEmpty())
-        where += QStringLiteral(" under \"%1\"").arg(left.under);
-    if (!left.folder.isEmpty())
-        where += QStringLiteral(" for the files in %1").arg(left.folder);
-    QString offset;
-    if (left.typed.timeSpec() != Qt::LocalTime) {
-        const int seconds = left.typed.offsetFromUtc();
-        offset = QStringLiteral(" (UTC%1%2:%3)")
-                     .arg(seconds < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                     .arg(std::abs(seconds) / 3600, 2, 10, QLatin1Char('0'))
-                     .arg(std::abs(seconds) % 3600 / 60, 2, 10, QLatin1Char('0'));
-    }
-    platform.message(QStringLiteral("The answer below was typed on %1 at %2%3%4 and was not recorded yet. "
+    platform.message(QStringLiteral("The answer below was %1 and was not recorded yet. "
                                     "It is back in the answer box: record it with Enter Response or "
                                     "Save as Notes, or clear it.")
-                         .arg(left.typed.toString(QStringLiteral("MM-dd-yyyy")),
-                              left.typed.toString(QStringLiteral("HH:mm:ss")), offset, where));
+                         .arg(whenAndWhere(left.typed, left.assignment, left.under, left.folder)));
 }
 
 void QueryForm::reportRecoveryProblem()
@@ -127,24 +152,31 @@ void QueryForm::keepTypingNow()
         recovery->keepNow(boxText(txt_answer));
 }
 
-QByteArray QueryForm::keptTypingName() const
+RecordTyping QueryForm::typingNow(const QString &text)
 {
-    return recovery ? recovery->keptName() : QByteArray();
+    if (recovery)
+        return recovery->typing(text);
+    // Without a recovery file the journal still gives a cut record's typing back.
+    static int count = 0;
+    const QDateTime now = platform.now();
+    return {QByteArray::number(QCoreApplication::applicationPid()) + '-' + QByteArray::number(++count),
+            now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODate), assignmentNumber, QString(), text};
 }
 
 void QueryForm::keepWorkBeforeSuddenEnd()
 {
     keepTypingNow();
-    if (openRecordFiles) {
-        openRecordFiles->abandon();
-        openRecordFiles = nullptr;
-    }
+    if (records)
+        records->abandonResponse();
 }
 
 void QueryForm::refreshLocks()
 {
-    if (folderLock)
-        folderLock->refresh();
+    // A window that finds its folder taken over (after a suspend, a stop or
+    // a clock step) writes nothing more there; the student hears of it with
+    // the next record, which is refused.
+    if (records)
+        records->refresh();
     if (recovery)
         recovery->refreshLock();
 }
@@ -154,10 +186,13 @@ void QueryForm::releaseFolder()
     // The process ends with exit(), which never destroys the form: the locks
     // and the journal go here, so the next start finds the folder free.
     lockRefresh->stop();
-    if (recovery)
+    // The journal's names of recorded typing go with it: the recovery
+    // files they answer for must be gone on the disk first.
+    if (recovery) {
+        recovery->settle();
         recovery->releaseLock();
-    closeRecordLedger();
-    folderLock.reset();
+    }
+    records.reset();
 }
 
 void QueryForm::keepWorkAtEveryEnd()
@@ -200,11 +235,10 @@ void QueryForm::endRun(int status)
     if (ended)
         return;
     // A record still waiting for its rating is taken back rather than left
-    // half-written; its text is in the recovery file.
-    if (openRecordFiles) {
+    // half-written; its text is kept in the recovery file.
+    if (records && records->responseWaiting()) {
         keepTypingNow();
-        openRecordFiles->abandon();
-        openRecordFiles = nullptr;
+        records->abandonResponse();
     }
     if (recovery && recovery->pending())
         recovery->keepNow(boxText(txt_answer));

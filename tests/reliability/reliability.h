@@ -17,6 +17,8 @@ inline const QString smallBank = QStringLiteral(
     "@@\n`qSecond question\n@@\n`a Second answer.**\n@@\n002.  `Query 2\n@@\n`qLater question\n");
 
 inline const QString masterName = QStringLiteral("masterFile.txt");
+/// The output folder's journal, hidden beside its files.
+inline const QString journalName = QStringLiteral(".calculus-study.journal");
 inline const QString sendName = QStringLiteral("send_0306.txt"); // the scripted clock says 6 March
 inline const QString notesName = QStringLiteral("notes_.txt");
 

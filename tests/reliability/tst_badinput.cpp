@@ -26,9 +26,13 @@ QByteArray expectedRecord(bool master, const QByteArray &lastLine, const QByteAr
            + closing + "\r\n";
 }
 
+/// The files in `folder` but the window's own lock and journal, hidden beside them.
 QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    QStringList files = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    files.removeAll(QStringLiteral(".calculus-study.lock"));
+    files.removeAll(QStringLiteral(".calculus-study.journal"));
+    return files;
 }
 
 /// Ten megabytes of pasted text with line breaks.

@@ -200,9 +200,10 @@ void FaultsTest::faultAfterStartup_data()
     QTest::addColumn<QString>("named"); // the file the message must name
     QTest::addColumn<QString>("reason");
 
-    QTest::newRow("disk full: Enter Response") << int(DiskFull) << int(EnterResponse) << masterName
+    // The journal's note, which holds every byte to come, is what the full disk refuses first.
+    QTest::newRow("disk full: Enter Response") << int(DiskFull) << int(EnterResponse) << journalName
                                                << systemReason(ENOSPC);
-    QTest::newRow("disk full: Save as Notes") << int(DiskFull) << int(SaveAsNotes) << masterName
+    QTest::newRow("disk full: Save as Notes") << int(DiskFull) << int(SaveAsNotes) << journalName
                                               << systemReason(ENOSPC);
     const std::pair<Command, QString> all[] = {{EnterResponse, QStringLiteral("Enter Response")},
                                                {SaveAsNotes, QStringLiteral("Save as Notes")},
@@ -238,8 +239,9 @@ void FaultsTest::faultAfterStartup_data()
         << int(NotesIsFifo) << int(SaveAsNotes) << notesName << notRegular;
     QTest::newRow("notes file replaced by a FIFO: display notes")
         << int(NotesIsFifo) << int(DisplayNotes) << notesName << notRegular;
+    // A link in a file's place is never followed, wherever it leads.
     QTest::newRow("SEND file replaced by a link to a device: Save as Notes")
-        << int(SendIsDevice) << int(SaveAsNotes) << sendName << notRegular;
+        << int(SendIsDevice) << int(SaveAsNotes) << sendName << QStringLiteral("it is a symbolic link");
     QTest::newRow("read-only folder: Enter Response") << int(FolderReadOnly) << int(EnterResponse) << masterName
                                                       << systemReason(EROFS);
     QTest::newRow("read-only folder: Save as Notes") << int(FolderReadOnly) << int(SaveAsNotes) << masterName
@@ -725,9 +727,12 @@ void FaultsTest::missingFileGetsHeader()
                 : opening + "\r\n" + time + "\r\n" + QByteArray(36, ' ') + "03-06-202614:05:09\r\nFirst question\r\n"
                       + opening + "\r\nNOTES -------> after the change\r\n" + closing
                       + (master ? QByteArray("\r\n") : QByteArray(7, ' '));
+        // A file cut inside a line gets a line break first: the record is
+        // never glued onto the broken line.
         const QByteArray expected = file != name ? before.at(file) + record
                                     : changed.isEmpty() ? headedRecord(before.at(masterName), record)
-                                                        : changed + record;
+                                    : change == QLatin1String("cut") ? changed + "\r\n" + record
+                                                                     : changed + record;
         QCOMPARE(run.bytes(file), expected);
     }
 }
@@ -739,7 +744,7 @@ void FaultsTest::anotherWriterAddsDuringTheWrite_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("write"); // which of the record's writes to that file
     QTest::newRow("SEND file, at the record's first line") << sendName << 0;
-    QTest::newRow("master file, in the middle of the record") << masterName << 4;
+    QTest::newRow("master file, as the rating goes in") << masterName << 1;
 }
 
 void FaultsTest::anotherWriterAddsDuringTheWrite()
@@ -764,10 +769,16 @@ void FaultsTest::anotherWriterAddsDuringTheWrite()
     run.platform.answers = {QStringLiteral("2")};
     inside(*run.form).cmdEnterResponseClick();
     oscalls::setFaultInjector(nullptr);
+    // What of this window's stays beside the other's is named, to the byte.
+    const qint64 left = run.bytes(name).size() - before.at(name).size() - foreign.size();
     QCOMPARE(run.platform.messages,
              QStringList{QStringLiteral("Your response was not saved.\n\n") + QDir::toNativeSeparators(path)
                          + QStringLiteral(": the file changed since this window last wrote it (something else added "
-                                          "to it)\n\nYour text is still in the answer box.")});
+                                          "to it)\n(%1: %2 bytes this window wrote are left in it, beside another "
+                                          "program's)\n\nYour text is still in the answer box.")
+                               .arg(QDir::toNativeSeparators(path))
+                               .arg(left)});
+    QVERIFY(left > 0);
     QCOMPARE(run.boxAnswer(), QStringLiteral("while another wrote"));
     for (const QString &file : {masterName, sendName}) {
         if (file == name) // another's bytes are in it: never cut
