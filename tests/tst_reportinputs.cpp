@@ -473,9 +473,9 @@ void ReportInputsTest::outputs()
         QVERIFY(::lstat(root + "/out.fifo", &st) == 0);
         QVERIFY2(S_ISFIFO(st.st_mode), "the FIFO was replaced");
         QCOMPARE(fromFifo, QByteArray());
-    } else if (arguments.at(1) == QLatin1String("-")) {
+    } else if (arguments.size() > 1 && arguments.at(1) == QLatin1String("-")) {
         QVERIFY2(run.out.startsWith("\xEF\xBB\xBF\"student\",\"file\","), run.out.left(40).constData());
-    } else if (arguments.at(1) == QLatin1String("report.csv") && status == 0) {
+    } else if (arguments.size() > 1 && arguments.at(1) == QLatin1String("report.csv") && status == 0) {
         QFile csv(dir.filePath(QStringLiteral("report.csv")));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QVERIFY(csv.readAll().startsWith("\xEF\xBB\xBF\"student\",\"file\","));
