@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSysInfo>
 
+#include <algorithm>
+
 #ifdef Q_OS_WIN
 #include <io.h>
 #include <qt_windows.h>
@@ -44,12 +46,56 @@ QString kindReason(mode_t mode)
 
 } // namespace
 
+#ifndef Q_OS_WIN
+namespace {
+
+/// The one way a file is opened on POSIX: only a regular file, never
+/// waiting on it; the descriptor (what was opened described in `opened`),
+/// or -1 with the reason.
+int openRegularDescriptor(const QByteArray &name, int access, bool followLinks, struct stat &opened, QString &reason)
+{
+    struct stat before;
+    const int statted = followLinks ? ::stat(name.constData(), &before) : ::lstat(name.constData(), &before);
+    if (statted == 0 && !S_ISREG(before.st_mode)) {
+        reason = S_ISLNK(before.st_mode) ? QStringLiteral("it is a symbolic link") : kindReason(before.st_mode);
+        return -1;
+    }
+    // Non-blocking, so that something put in the file's place after the
+    // check (a FIFO) cannot stop the program; the check after opening
+    // looks at what was really opened.
+    int flags = O_CLOEXEC | O_NONBLOCK | access;
+    if (!followLinks)
+        flags |= O_NOFOLLOW;
+    const int fd = ::open(name.constData(), flags, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        reason = error == ENXIO || error == ELOOP ? notRegular : systemReason(error);
+        return -1;
+    }
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        reason = kindReason(opened.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+#endif
+
 bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mode, bool followLinks,
+                     QString &reason)
+{
+    return openRegularFile(file, NativePath::fromText(path), mode, followLinks, reason);
+}
+
+bool openRegularFile(PathFile &file, const NativePath &native, QIODevice::OpenMode mode, bool followLinks,
                      QString &reason)
 {
     const bool append = mode & QIODevice::Append;
     // Written in place (a journal over its own bytes): neither appended nor cut.
     const bool inPlace = !append && (mode & QIODevice::WriteOnly);
+    const QString path = native.shown();
     if (injectedFault(Io::Open, path, reason))
         return false;
 #ifdef Q_OS_WIN
@@ -68,32 +114,11 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
     }
     return true;
 #else
-    const QByteArray name = QFile::encodeName(path);
-    struct stat before;
-    const int statted = followLinks ? ::stat(name.constData(), &before) : ::lstat(name.constData(), &before);
-    if (statted == 0 && !S_ISREG(before.st_mode)) {
-        reason = S_ISLNK(before.st_mode) ? QStringLiteral("it is a symbolic link") : kindReason(before.st_mode);
-        return false;
-    }
-    // Non-blocking, so that something put in the file's place after the
-    // check (a FIFO) cannot stop the program; the check after opening
-    // looks at what was really opened.
-    int flags = O_CLOEXEC | O_NONBLOCK
-                | (append ? O_WRONLY | O_APPEND | O_CREAT : inPlace ? O_RDWR | O_CREAT : O_RDONLY);
-    if (!followLinks)
-        flags |= O_NOFOLLOW;
-    const int fd = ::open(name.constData(), flags, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        reason = error == ENXIO || error == ELOOP ? notRegular : systemReason(error);
-        return false;
-    }
     struct stat opened;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-        reason = kindReason(opened.st_mode);
-        ::close(fd);
+    const int access = append ? O_WRONLY | O_APPEND | O_CREAT : inPlace ? O_RDWR | O_CREAT : O_RDONLY;
+    const int fd = openRegularDescriptor(native.bytes(), access, followLinks, opened, reason);
+    if (fd < 0)
         return false;
-    }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     file.setPath(path);
     const QIODevice::OpenMode qtMode = append    ? QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered
@@ -106,6 +131,139 @@ bool openRegularFile(PathFile &file, const QString &path, QIODevice::OpenMode mo
     }
     return true;
 #endif
+}
+
+namespace {
+
+const QString changedReason = QStringLiteral("replaced by something else while the report read the class; not read");
+
+QString tooLarge(qint64 limit)
+{
+    return QStringLiteral("larger than %1 MiB, far more than the program writes; not read").arg(limit >> 20);
+}
+
+/// Reads what `readSome` gives into `out` up to `limit` bytes, for a file of `size` bytes.
+template <typename Read>
+bool readUpTo(FileBytes &out, qint64 size, qint64 limit, Read readSome)
+{
+    // The file may grow while it is read (a student still working): what is
+    // there up to the limit is read.
+    out.bytes.resize(qsizetype(size) + 1);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == out.bytes.size()) {
+            if (got > limit) {
+                out.reason = tooLarge(limit);
+                out.bytes.clear();
+                return false;
+            }
+            out.bytes.resize(std::min<qsizetype>(limit + 1, got * 2));
+        }
+        const qint64 n = readSome(out.bytes.data() + got, out.bytes.size() - got);
+        if (n < 0) {
+            out.bytes.clear();
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += qsizetype(n);
+        // A read that stops short of the room given, past the size the
+        // file had, found its end: asking again would only be told so. A
+        // size of 0 says nothing (files the kernel makes up as they are
+        // read), so those are read until a read gives nothing.
+        if (size > 0 && got < out.bytes.size() && got >= size)
+            break;
+    }
+    out.bytes.truncate(got);
+    return true;
+}
+
+/// How a reader of handed-in files names what stood in a file's place.
+QString refusedReason(const NativePath &path, const QString &reason)
+{
+    // The open never waits; what stands there is worded from a look at it.
+    const PathInfo info = inspect(path);
+    if (info.kind == Kind::Folder)
+        return QStringLiteral("a folder, not a file");
+    return info.kind == Kind::Other || info.kind == Kind::Missing ? info.reason : reason;
+}
+
+#ifdef Q_OS_WIN
+FileBytes readOpened(const NativePath &path, qint64 limit, const Identity &found)
+{
+    FileBytes out;
+    PathFile file;
+    if (!openRegularFile(file, path, QIODevice::ReadOnly, true, out.reason)) {
+        out.reason = refusedReason(path, out.reason);
+        return out;
+    }
+    qint64 size = 0;
+    out.id = identityOf(file, &size);
+    if (found.known && out.id != found) {
+        out.reason = changedReason;
+        return out;
+    }
+    if (size > limit) {
+        out.reason = tooLarge(limit);
+        return out;
+    }
+    out.ok = readUpTo(out, size, limit, [&](char *to, qint64 room) {
+        const qint64 n = file.read(to, room);
+        if (n < 0)
+            out.reason = file.errorString();
+        return n;
+    });
+    return out;
+}
+#else
+FileBytes readOpened(const NativePath &path, qint64 limit, const Identity &found)
+{
+    FileBytes out;
+    if (faultInjector() && injectedFault(Io::Open, path.shown(), out.reason))
+        return out;
+    // Straight on the descriptor: a class is thousands of small files, and
+    // each system call a file costs shows. A file inspected a moment ago
+    // needs no look before it is opened: what is opened is looked at, and
+    // must be that file.
+    struct stat st;
+    const int fd = found.known ? ::open(path.bytes().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                               : openRegularDescriptor(path.bytes(), O_RDONLY, true, st, out.reason);
+    if (fd < 0) {
+        out.reason = refusedReason(path, found.known ? systemReason(errno) : out.reason);
+        return out;
+    }
+    if (found.known && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || quint64(st.st_dev) != found.device
+                        || quint64(st.st_ino) != found.file)) {
+        ::close(fd);
+        out.reason = changedReason;
+        return out;
+    }
+    out.id.device = quint64(st.st_dev);
+    out.id.file = quint64(st.st_ino);
+    out.id.known = true;
+    if (qint64(st.st_size) > limit)
+        out.reason = tooLarge(limit);
+    else
+        out.ok = readUpTo(out, qint64(st.st_size), limit, [&](char *to, qint64 room) {
+            for (;;) {
+                const ssize_t n = ::read(fd, to, size_t(room));
+                if (n >= 0 || errno != EINTR) {
+                    if (n < 0)
+                        out.reason = systemReason(errno);
+                    return qint64(n);
+                }
+            }
+        });
+    ::close(fd);
+    return out;
+}
+#endif
+
+} // namespace
+
+FileBytes readRegularFile(const NativePath &path, qint64 limit, const Identity &found)
+{
+    return readOpened(path, limit, found);
 }
 
 bool makeFolders(const QString &path, QString &reason)

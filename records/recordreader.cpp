@@ -3,7 +3,7 @@
 #include "records/cp1252.h"
 #include "records/recordformat.h"
 
-#include "records/inputfiles.h"
+#include "platform/oscalls.h"
 
 #include <QDate>
 #include <QHash>
@@ -444,8 +444,9 @@ class Parser
 {
 public:
     Parser(const QByteArray &bytes, qsizetype from, bool utf8, const QString &path, RecordFileContents &out,
-           ParseCaches::Data &caches)
-        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out), m_caches(caches)
+           ParseCaches::Data &caches, const ReadLimits &limits)
+        : m_bytes(bytes), m_utf8(utf8), m_lines(bytes, from, utf8), m_path(path), m_out(out), m_caches(caches),
+          m_limits(limits)
     {
     }
 
@@ -474,9 +475,29 @@ private:
         return shortTextOf(std::min(l.begin + from, l.end), l.end, trimmed);
     }
     QString bankTextOf(qsizetype begin, qsizetype end) const;
-    void warn(int line, const QString &message) { m_out.warnings.push_back({m_path, line, message}); }
+    void warn(int line, const QString &message)
+    {
+        // A file made of broken records would give a warning per record.
+        if (int(m_out.warnings.size()) < m_limits.warnings)
+            m_out.warnings.push_back({m_path, line, message});
+        else
+            ++m_unlistedWarnings;
+    }
     size_t readHeader(size_t i);
     size_t readEntry(size_t i);
+    /// The date of a note's or header's date text (mm-dd-yyyy), warned
+    /// about when no calendar has it; empty then.
+    QString checkedDate(int line, const QString &date);
+    /// Whether `time` is a time of day; warned about when not.
+    bool checkTime(int line, const QString &time);
+    /// The date of a response `time` of the run after `lastTime`.
+    QString responseDate(const QString &time);
+    /// Keeps the record just read within the limits.
+    void keepWithinLimits();
+    void warnOfLimits();
+    /// Where the line ending at `end` begins (not before `floor`); `before`
+    /// is set to where the line before it ends (`floor` when there is none).
+    qsizetype lineStartBefore(qsizetype end, qsizetype floor, qsizetype &before) const;
 
     const QByteArray &m_bytes;
     bool m_utf8;
@@ -484,7 +505,10 @@ private:
     QString m_path;
     RecordFileContents &m_out;
     ParseCaches::Data &m_caches;
-    // The run the records being read belong to.
+    ReadLimits m_limits;
+    int m_unlistedWarnings = 0, m_unkeptRecords = 0;
+    // The run the records being read belong to: the last date it showed
+    // (its header's, or a note's since) and the days its times passed since.
     QString m_runDate, m_runAssignment, m_lastTime;
     int m_daysPassed = 0;
 };
@@ -609,6 +633,101 @@ QString Parser::bankTextOf(qsizetype begin, qsizetype end) const
     return text;
 }
 
+/// The start of a closing line the file ends inside (or the next record
+/// begins in): some full stops, fewer than the line has.
+bool isCutClosingLine(QByteArrayView line)
+{
+    if (line.isEmpty() || line.size() >= closingSeparator.size())
+        return false;
+    for (const char c : line)
+        if (c != '.')
+            return false;
+    return true;
+}
+
+int twoDigits(const QString &s, qsizetype at)
+{
+    const char16_t a = s.at(at).unicode(), b = s.at(at + 1).unicode();
+    return a >= u'0' && a <= u'9' && b >= u'0' && b <= u'9' ? (a - u'0') * 10 + (b - u'0') : -1;
+}
+
+/// Seconds since midnight of hh:mm:ss, or -1 when it is no time of day.
+int secondsOfDay(const QString &time)
+{
+    if (time.size() != 8)
+        return -1;
+    const int h = twoDigits(time, 0), m = twoDigits(time, 3), sec = twoDigits(time, 6);
+    return h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59 ? -1 : h * 3600 + m * 60 + sec;
+}
+
+QString Parser::checkedDate(int line, const QString &date)
+{
+    // isDateAt has seen the digits and hyphens.
+    const int year = twoDigits(date, 6) * 100 + twoDigits(date, 8);
+    if (QDate(year, twoDigits(date, 0), twoDigits(date, 3)).isValid())
+        return date;
+    warn(line, QStringLiteral("the date %1 is on no calendar; the record is kept without it").arg(date));
+    return QString();
+}
+
+bool Parser::checkTime(int line, const QString &time)
+{
+    if (secondsOfDay(time) >= 0)
+        return true;
+    warn(line, QStringLiteral("the time %1 is no time of day").arg(time));
+    return false;
+}
+
+QString Parser::responseDate(const QString &time)
+{
+    // A run that passes midnight keeps writing times of the next day under
+    // the header of the day it started; a clock set back (by hand, by the
+    // network, at the end of summer time) goes back too, but by far less
+    // than the half day a time must fall to have passed midnight.
+    const int now = secondsOfDay(time), last = secondsOfDay(m_lastTime);
+    if (last >= 0 && now + 12 * 3600 < last)
+        ++m_daysPassed;
+    m_lastTime = time;
+    if (m_daysPassed == 0 || m_runDate.isEmpty())
+        return m_runDate;
+    return QDate::fromString(m_runDate, dateFormat).addDays(m_daysPassed).toString(dateFormat);
+}
+
+qsizetype Parser::lineStartBefore(qsizetype end, qsizetype floor, qsizetype &before) const
+{
+    const char *data = m_bytes.constData();
+    qsizetype start = end;
+    while (start > floor && data[start - 1] != '\r' && data[start - 1] != '\n')
+        --start;
+    before = start;
+    if (before > floor)
+        --before;
+    if (before > floor && data[before] == '\n' && data[before - 1] == '\r')
+        --before;
+    return start;
+}
+
+void Parser::keepWithinLimits()
+{
+    // The record is made before its count is known; past the limit it is
+    // dropped again at once, so a file of millions costs the limit.
+    if (int(m_out.records.size()) <= m_limits.records)
+        return;
+    m_out.records.pop_back();
+    ++m_unkeptRecords;
+}
+
+void Parser::warnOfLimits()
+{
+    if (m_unkeptRecords > 0)
+        m_out.warnings.push_back({m_path, 0, QStringLiteral("%1 more record(s) after the first %2 not kept: far more than "
+                                                            "the program writes in a file")
+                                                 .arg(m_unkeptRecords)
+                                                 .arg(m_limits.records)});
+    if (m_unlistedWarnings > 0)
+        m_out.warnings.push_back({m_path, 0, QStringLiteral("%1 more warning(s) about this file not listed").arg(m_unlistedWarnings)});
+}
+
 bool Parser::isHeaderStart(size_t i)
 {
     // A text a student typed may hold a line "assignment #...", so the
@@ -633,7 +752,7 @@ size_t Parser::readHeader(size_t i)
     if (end > i + 2)
         r.heading = textOf(i + 2);
     if (end == i + 5 && isDateAt(at(i + 4), 0) && at(i + 4).size() == 10)
-        r.date = shortLineOf(i + 4, 0);
+        r.date = checkedDate(numberOf(i + 4), shortLineOf(i + 4, 0));
     else {
         r.complete = false;
         warn(r.line, QStringLiteral("header record cut short or without its date"));
@@ -650,12 +769,19 @@ size_t Parser::readEntry(size_t i)
     FileRecord &r = m_out.records.emplace_back();
     r.line = numberOf(i);
     r.time = textOf(i + 1, timeIndent);
+    const bool timeOfDay = checkTime(numberOf(i + 1), r.time);
     size_t j = i + 2;
     const bool note = isDateTimeLine(at(j));
     if (note) {
         r.kind = FileRecord::Note;
         r.assignment = m_runAssignment;
-        r.date = shortTextOf(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10);
+        r.date = checkedDate(numberOf(j), shortTextOf(m_lines.line(j).begin + timeIndent, m_lines.line(j).begin + timeIndent + 10));
+        // A note names its day: the run's later responses count from it.
+        if (!r.date.isEmpty() && timeOfDay) {
+            m_runDate = r.date;
+            m_daysPassed = 0;
+            m_lastTime = r.time;
+        }
         ++j;
     } else {
         r.kind = FileRecord::Response;
@@ -670,14 +796,7 @@ size_t Parser::readEntry(size_t i)
             }
             j += 3;
         }
-        // A run that passes midnight keeps writing times of the next day
-        // under the header of the day it started.
-        if (!m_lastTime.isEmpty() && r.time < m_lastTime)
-            ++m_daysPassed;
-        m_lastTime = r.time;
-        r.date = m_runDate;
-        if (m_daysPassed > 0 && !r.date.isEmpty())
-            r.date = QDate::fromString(r.date, dateFormat).addDays(m_daysPassed).toString(dateFormat);
+        r.date = timeOfDay ? responseDate(r.time) : m_runDate;
     }
 
     // The bank text runs up to the opening separator before the student's
@@ -726,14 +845,23 @@ size_t Parser::readEntry(size_t i)
         textEnd = m_lines.line(e).end;
         m_lines.dropBefore(e);
     }
-    if (!note && e > t) {
-        const QByteArrayView last = at(e - 1);
+    // The text's last line: where it begins and ends, and where the line
+    // before it ends. A record cut inside its closing line leaves part of
+    // that line last: it is no text of the student's, and the rating
+    // stands before it.
+    qsizetype lastBegin = e > t ? m_lines.line(e - 1).begin : textBegin, lastEnd = textEnd;
+    if (!closed && e > t && isCutClosingLine(at(e - 1))) {
+        lastEnd = textEnd = beforeLast;
+        lastBegin = lineStartBefore(lastEnd, textBegin, beforeLast);
+    }
+    if (!note && lastEnd > textBegin) {
+        const QByteArrayView last(m_bytes.constData() + lastBegin, lastEnd - lastBegin);
         const QLatin1String label = startsWith(last, confidenceLabel)     ? confidenceLabel
                                     : startsWith(last, selfCritiqueLabel) ? selfCritiqueLabel
                                                                           : QLatin1String();
         if (!label.isEmpty()) {
             r.ratingKind = label == confidenceLabel ? FileRecord::Confidence : FileRecord::SelfCritique;
-            r.rating = shortLineOf(e - 1, label.size());
+            r.rating = shortTextOf(lastBegin + label.size(), lastEnd);
             textEnd = beforeLast;
         }
     }
@@ -760,8 +888,10 @@ void Parser::run()
             // The code line of a header is made of noise characters on purpose.
             m_lines.clearSuspect(i);
             i = readHeader(i);
+            keepWithinLimits();
         } else if (isRecordStart(i)) {
             i = readEntry(i);
+            keepWithinLimits();
         } else {
             const int number = numberOf(from);
             const bool empty = at(from).isEmpty();
@@ -781,11 +911,13 @@ void Parser::run()
     if (m_lines.suspectLines() > 0)
         warn(m_lines.firstSuspect(),
              QStringLiteral("bytes that are not Windows-1252 text (%1 line(s)); shown as read").arg(m_lines.suspectLines()));
+    warnOfLimits();
 }
 
 } // namespace
 
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches)
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches,
+                                    const ReadLimits &limits)
 {
     RecordFileContents out;
     out.bytes = bytes.size();
@@ -806,7 +938,7 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
     std::optional<ParseCaches> own;
     if (!caches)
         caches = &own.emplace();
-    Parser(bytes, from, utf8, path, out, caches->data()).run();
+    Parser(bytes, from, utf8, path, out, caches->data(), limits).run();
     if (out.records.empty())
         out.warnings.push_back({path, 0, QStringLiteral("no records found")});
     return out;
@@ -814,7 +946,7 @@ RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path
 
 RecordFileContents readRecordFile(const QString &path)
 {
-    const inputfiles::FileBytes file = inputfiles::readRegularFile(inputfiles::NativePath::fromText(path), largestRecordFile);
+    const oscalls::FileBytes file = oscalls::readRegularFile(oscalls::NativePath::fromText(path), largestRecordFile);
     if (!file.ok) {
         RecordFileContents out;
         out.warnings.push_back({path, 0, file.reason});

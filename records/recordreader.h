@@ -1,8 +1,11 @@
 #pragma once
 
+#include "records/readlimits.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -46,7 +49,15 @@ struct RecordFileContents
 
 /// Far more than a student writes in years (a semester's master file is
 /// under a megabyte): a larger file is refused unread, so memory stays bounded.
-inline constexpr qint64 largestRecordFile = qint64(64) << 20;
+inline constexpr qint64 largestRecordFile = readlimits::largestFile;
+
+/// What one file may give: records beyond `records` are counted, not kept,
+/// and warnings beyond `warnings` counted, each in one warning of its own.
+struct ReadLimits
+{
+    int records = std::numeric_limits<int>::max();
+    int warnings = std::numeric_limits<int>::max();
+};
 
 /// Reads the records of one output file (a regular file after links,
 /// opened without waiting, at most largestRecordFile bytes); what cannot be read becomes a
@@ -76,4 +87,5 @@ private:
 
 /// The same for bytes already in memory; `path` only names them in warnings.
 /// Texts are decoded once through `caches` when given (one per thread).
-RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches = nullptr);
+RecordFileContents parseRecordBytes(const QByteArray &bytes, const QString &path, ParseCaches *caches = nullptr,
+                                    const ReadLimits &limits = ReadLimits());

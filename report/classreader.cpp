@@ -4,6 +4,7 @@
 #include "records/recordformat.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -18,49 +19,9 @@
 #include <thread>
 #include <unordered_map>
 
-using inputfiles::NativePath;
+using oscalls::NativePath;
 
 namespace {
-
-/// Order of a student's files: the master file has every record with its
-/// question key, so its copy is the one kept.
-int fileRank(const QString &name)
-{
-    if (name.compare(recordformat::masterFileName, Qt::CaseInsensitive) == 0)
-        return 0;
-    if (name.startsWith(recordformat::sendFilePrefix, Qt::CaseInsensitive))
-        return 1;
-    return 2;
-}
-
-/// Said of a folder that holds no file of the program.
-QString noRecordFiles()
-{
-    return QStringLiteral("a folder without %1, %2*%3 or %4")
-        .arg(recordformat::masterFileName, recordformat::sendFilePrefix, recordformat::sendFileSuffix,
-             recordformat::notesFileName);
-}
-
-bool isDefaultFolder(const QString &name)
-{
-    return name.compare(recordformat::defaultFolderName, Qt::CaseInsensitive) == 0;
-}
-
-/// A student is named by the nearest folder that is not the program's
-/// default one: a class downloaded as class/Name_id/crsfiles/ names "Name_id".
-QString studentName(const NativePath &folder)
-{
-    NativePath at = folder.absolute().cleaned();
-    for (int up = 0; up < 8; ++up) {
-        const QString name = at.name();
-        if (name.isEmpty())
-            break;
-        if (!isDefaultFolder(name))
-            return name;
-        at = at.parent();
-    }
-    return folder.absolute().cleaned().name();
-}
 
 /// The number of `count` digits at `from`, or -1.
 int digits(const QString &s, qsizetype from, qsizetype count)
@@ -142,8 +103,10 @@ private:
 
 bool sameContent(const FileRecord &a, const FileRecord &b, bool sameBankText)
 {
+    // A header is its run's: two runs of one day may share a code line.
     return a.kind == b.kind && a.date == b.date && a.codeLine == b.codeLine && a.ratingKind == b.ratingKind
-           && a.rating == b.rating && sameBankText && a.text == b.text;
+           && a.rating == b.rating && sameBankText && a.text == b.text
+           && (a.kind != FileRecord::Header || (a.assignment == b.assignment && a.heading == b.heading));
 }
 
 /// A class answers the same few hundred bank texts again and again: each
@@ -239,22 +202,24 @@ struct StudentRecords
     std::vector<qint64> fileBytes;    ///< bytes read of each file
 };
 
-/// The copies of one record content met so far in a student's files: the
-/// first copies in reading order, and for each other file how far its copies
-/// have matched them. Files keep the program's order of writing, so each
-/// file's copies move forward through the list: finding a copy costs no
-/// more than a step, however many identical records there are. Nearly every
-/// group has one first copy and one other file, which are kept inline.
+/// The records of one content met so far in a student's files, by the
+/// second of their time: a copy in another file is the same content within
+/// 2 s, so at most five places are looked at for each record.
 struct CopyGroup
 {
-    int first = -1;        ///< index into the student's records
-    std::vector<int> more; ///< further first copies of the same content
-    int cursorFile = -1;
-    size_t cursorAt = 0;
-    std::vector<std::pair<int, size_t>> moreCursors; ///< file index, next first copy to match
-    int sameHash = -1;     ///< another group whose content has the same hash
-    size_t hash = 0;       ///< of its content
+    int first = -1;    ///< index into the student's records: the content's first record
+    int sameHash = -1; ///< another group whose content has the same hash
+    size_t hash = 0;   ///< of its content
+};
 
+/// The first copies of one content at one second, in reading order. Each
+/// file's copies move forward through them (a cursor per file), since files
+/// keep the program's order of writing: finding a copy costs a step or two,
+/// however many identical records or files there are.
+struct TimeSlot
+{
+    int first = -1;
+    std::vector<int> more;
     size_t count() const { return first < 0 ? 0 : 1 + more.size(); }
     int at(size_t i) const { return i == 0 ? first : more[i - 1]; }
     void add(int record)
@@ -263,19 +228,6 @@ struct CopyGroup
             first = record;
         else
             more.push_back(record);
-    }
-    /// How far `file`'s copies have matched.
-    size_t &cursor(int file)
-    {
-        if (cursorFile < 0)
-            cursorFile = file;
-        if (cursorFile == file)
-            return cursorAt;
-        for (auto &c : moreCursors)
-            if (c.first == file)
-                return c.second;
-        moreCursors.emplace_back(file, 0);
-        return moreCursors.back().second;
     }
 };
 
@@ -290,12 +242,20 @@ struct Worker
     std::vector<CopyGroup> groups;
     /// By content hash (open addressing): the latest group with it, or -1.
     std::vector<int> table;
+    std::vector<TimeSlot> timeSlots;
+    std::unordered_map<quint64, int> slotOf;      ///< group and second -> slot
+    std::unordered_map<quint64, quint32> cursors; ///< slot and file -> its next first copy
+    std::vector<int> fileOf;                      ///< the file of each of the student's records
     std::vector<std::pair<qint64, int>> order;
 
     void clear(qint64 bytes)
     {
         groups.clear();
         order.clear();
+        timeSlots.clear();
+        slotOf.clear();
+        cursors.clear();
+        fileOf.clear();
         // A record takes some hundreds of bytes: the table starts at twice
         // the groups a student's files can hold, and grows past that.
         size_t size = 64;
@@ -330,95 +290,295 @@ struct Worker
         at = int(groups.size() - 1);
         return at;
     }
+    static quint64 slotKey(int group, int second) { return quint64(unsigned(group)) << 20 | quint64(second + 1); }
+    /// The first copy in another file that a record of `file` in `group`
+    /// at `second` is a copy of (taken: the file's cursor moves past it),
+    /// or -1; the nearest second first.
+    int takeCopy(int group, int second, int file)
+    {
+        static constexpr int nearest[] = {0, -1, 1, -2, 2};
+        for (const int d : nearest) {
+            if (second < 0 ? d != 0 : second + d < 0)
+                continue;
+            const auto s = slotOf.find(slotKey(group, second + d));
+            if (s == slotOf.end())
+                continue;
+            const TimeSlot &slot = timeSlots[size_t(s->second)];
+            quint32 &next = cursors[quint64(unsigned(s->second)) << 32 | quint64(unsigned(file))];
+            // A file holds no copy of its own records: they are passed.
+            while (next < slot.count() && fileOf[size_t(slot.at(next))] == file)
+                ++next;
+            if (next < slot.count())
+                return slot.at(next++);
+        }
+        return -1;
+    }
+    /// Makes `record` a first copy of `group` at `second`.
+    void addFirst(int group, int second, int record)
+    {
+        const auto s = slotOf.emplace(slotKey(group, second), int(timeSlots.size()));
+        if (s.second)
+            timeSlots.emplace_back();
+        timeSlots[size_t(s.first->second)].add(record);
+    }
 };
 
 /// Made in place: a record is some hundreds of bytes to move.
-ClassRecord &addRecord(StudentRecords &out, FileRecord &&r, int student, const QString &file, const CoursePlace *place)
+ClassRecord &addRecord(StudentRecords &out, FileRecord &&r, int student, const StudentFile &file, const QString &name,
+                       const CoursePlace *place)
 {
     ClassRecord &c = out.records.emplace_back();
     c.record = std::move(r);
     c.student = student;
-    c.file = file;
+    c.file = name;
     c.place = place;
+    c.sharedWith = file.sharedWith;
     return c;
 }
 
+/// What one student may keep (records/readlimits.h): records, texts the
+/// course lacks, assignments it lacks; what is past a cap is counted.
+class StudentCaps
+{
+public:
+    explicit StudentCaps(const CourseIndex &course) : m_course(course) {}
+
+    /// True when a record of this place, assignment and bank text may be kept.
+    bool admit(const FileRecord &r, const CoursePlace *place)
+    {
+        if (m_kept >= readlimits::recordsPerStudent) {
+            ++m_pastRecords;
+            return false;
+        }
+        const QString &assignment = place ? place->assignment : r.assignment;
+        if (!place && m_course.questionCount(assignment) == 0 && !m_madeUp.contains(assignment)) {
+            if (m_madeUp.size() >= readlimits::madeUpAssignmentsPerStudent) {
+                ++m_pastAssignments;
+                return false;
+            }
+            m_madeUp.insert(assignment);
+        }
+        if (!place && r.kind != FileRecord::Header) {
+            const QString key = assignment + QLatin1Char('|') + firstLine(r.bankText);
+            if (!m_unknown.contains(key)) {
+                if (m_unknown.size() >= readlimits::unknownTextsPerStudent) {
+                    ++m_pastTexts;
+                    return false;
+                }
+                m_unknown.insert(key);
+            }
+        }
+        ++m_kept;
+        return true;
+    }
+    /// One warning for each cap reached, with its count.
+    void warn(const Student &student, std::vector<ReadWarning> &warnings) const
+    {
+        const auto say = [&](int count, const QString &what) {
+            if (count > 0)
+                warnings.push_back({student.folder, 0, QStringLiteral("%1 record(s) not kept: %2").arg(QString::number(count), what)});
+        };
+        say(m_pastRecords, QStringLiteral("more than %1 records, far more than a student writes").arg(readlimits::recordsPerStudent));
+        say(m_pastTexts, QStringLiteral("answers to more than %1 different texts the course lacks").arg(readlimits::unknownTextsPerStudent));
+        say(m_pastAssignments, QStringLiteral("in more than %1 assignments the course lacks").arg(readlimits::madeUpAssignmentsPerStudent));
+    }
+
+private:
+    const CourseIndex &m_course;
+    int m_kept = 0, m_pastRecords = 0, m_pastTexts = 0, m_pastAssignments = 0;
+    QSet<QString> m_madeUp, m_unknown;
+};
+
+/// A file's warnings added to the student's, at most readlimits::warningsPerStudent.
+void addWarnings(std::vector<ReadWarning> &to, std::vector<ReadWarning> &from, int &unlisted)
+{
+    for (ReadWarning &w : from) {
+        if (int(to.size()) < readlimits::warningsPerStudent)
+            to.push_back(std::move(w));
+        else
+            ++unlisted;
+    }
+}
+
+/// The record file `file` read and parsed within the caps of one file.
+/// A student's files read one after the other on a thread of their own,
+/// a few ahead of the worker that parses them: a student of thousands of
+/// small files waits on the system for each, and the worker need not.
+class FilesAhead
+{
+public:
+    explicit FilesAhead(const std::vector<StudentFile> &files) : m_files(files), m_read(files.size())
+    {
+        if (files.size() >= manyFiles)
+            m_thread = std::thread([this] { run(); });
+    }
+    ~FilesAhead()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    /// File `index`'s bytes; files are taken in order.
+    oscalls::FileBytes take(size_t index)
+    {
+        if (!m_thread.joinable())
+            return oscalls::readRegularFile(m_files[index].path, largestRecordFile, m_files[index].id);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [&] { return index < m_done; });
+        oscalls::FileBytes bytes = std::move(m_read[index]);
+        m_held -= bytes.bytes.size();
+        m_taken = index + 1;
+        m_changed.notify_all();
+        return bytes;
+    }
+
+private:
+    void run()
+    {
+        for (size_t i = 0; i < m_files.size(); ++i) {
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [&] { return m_stop || (i < m_taken + ahead && m_held < byteWindow); });
+                if (m_stop)
+                    return;
+            }
+            oscalls::FileBytes bytes = oscalls::readRegularFile(m_files[i].path, largestRecordFile, m_files[i].id);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_held += bytes.bytes.size();
+                m_read[i] = std::move(bytes);
+                m_done = i + 1;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    static constexpr size_t manyFiles = 32, ahead = 64;
+    static constexpr qint64 byteWindow = qint64(8) << 20;
+    const std::vector<StudentFile> &m_files;
+    std::vector<oscalls::FileBytes> m_read;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_done = 0, m_taken = 0;
+    qint64 m_held = 0;
+    bool m_stop = false;
+};
+
+RecordFileContents readFile(const StudentFile &file, const oscalls::FileBytes &read, Worker &worker)
+{
+    RecordFileContents contents;
+    const QString shown = file.path.shown();
+    ReadLimits limits;
+    limits.records = readlimits::recordsPerFile;
+    limits.warnings = readlimits::warningsPerFile;
+    if (read.ok)
+        contents = parseRecordBytes(read.bytes, shown, &worker.parsing, limits);
+    else
+        contents.warnings.push_back({shown, 0, read.reason});
+    return contents;
+}
+
+/// The hash of a record's content, for matching copies. The time is left
+/// out: each file's time line is read from the clock on its own, so two
+/// copies may be a second or two apart.
+size_t contentHash(const FileRecord &r, int bank)
+{
+    ContentHash h;
+    h.add(quint64(r.kind) | quint64(r.ratingKind) << 8 | quint64(unsigned(bank)) << 32);
+    h.add(r.date);
+    h.add(r.codeLine);
+    h.add(r.text);
+    h.add(r.rating);
+    if (r.kind == FileRecord::Header) {
+        h.add(r.assignment);
+        h.add(r.heading);
+    }
+    return h.value();
+}
+
+/// One student's records being put together on a worker: each record of
+/// each file, in the files' order, kept once, its copies matched.
+struct StudentReading
+{
+    StudentRecords &out;
+    Worker &worker;
+    StudentCaps &caps;
+    int studentIndex;
+    bool keepCopies;
+
+    /// Record `r` of file `fileIndex`: a first copy kept, or a copy of one.
+    void take(FileRecord &&r, const StudentFile &file, int fileIndex, const QString &fileName)
+    {
+        r.text = withReferencesResolved(r.text);
+        // Bank texts are kept once, so the same text is the same string.
+        int bank = -1;
+        const CoursePlace *place = nullptr;
+        if (r.kind != FileRecord::Header) {
+            bank = worker.texts.keep(r.bankText);
+            place = worker.texts.place(bank, r.assignment);
+        }
+        const size_t hash = contentHash(r, bank);
+        std::vector<CopyGroup> &groups = worker.groups;
+        int g = worker.entry(hash);
+        while (g >= 0) {
+            const FileRecord &first = out.records[size_t(groups[size_t(g)].first)].record;
+            if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
+                break;
+            g = groups[size_t(g)].sameHash;
+        }
+        const int time = seconds(r.time);
+        const int copyOf = g < 0 ? -1 : worker.takeCopy(g, time, fileIndex);
+        if (copyOf >= 0) {
+            if (keepCopies && caps.admit(r, place)) {
+                const QString repeats = out.records[size_t(copyOf)].file; // before the records grow
+                worker.fileOf.push_back(fileIndex);
+                addRecord(out, std::move(r), studentIndex, file, fileName, place).repeats = repeats;
+            }
+            return;
+        }
+        if (!caps.admit(r, place))
+            return;
+        const int index = int(out.records.size());
+        if (g < 0) {
+            g = worker.addGroup(hash);
+            groups[size_t(g)].first = index;
+        }
+        worker.addFirst(g, time, index);
+        worker.fileOf.push_back(fileIndex);
+        worker.order.emplace_back(sortStamp(r), index);
+        addRecord(out, std::move(r), studentIndex, file, fileName, place);
+    }
+};
+
 /// One student's files read and put together: the records, each kept
 /// once, the copies matched, oldest first.
-StudentRecords readStudent(const Student &student, int studentIndex, qint64 bytes, Worker &worker, bool keepCopies)
+StudentRecords readStudent(const Student &student, int studentIndex, qint64 bytes, Worker &worker, bool keepCopies,
+                           const CourseIndex &course)
 {
     StudentRecords out;
     out.records.reserve(size_t(std::min<qint64>(bytes / 1024, 1 << 16)));
     worker.clear(bytes);
-    std::vector<CopyGroup> &groups = worker.groups;
-    BankTexts &texts = worker.texts;
+    StudentCaps caps(course);
+    StudentReading reading{out, worker, caps, studentIndex, keepCopies};
+    int unlisted = 0;
+    FilesAhead ahead(student.files);
     for (const StudentFile &file : student.files) {
         const int fileIndex = int(&file - student.files.data());
-        RecordFileContents contents;
-        const inputfiles::FileBytes read = inputfiles::readRegularFile(file.path, largestRecordFile);
-        const QString shown = file.path.shown();
-        if (read.ok)
-            contents = parseRecordBytes(read.bytes, shown, &worker.parsing);
-        else
-            contents.warnings.push_back({shown, 0, read.reason});
-        for (ReadWarning &w : contents.warnings)
-            out.warnings.push_back(std::move(w));
+        RecordFileContents contents = readFile(file, ahead.take(size_t(fileIndex)), worker);
+        addWarnings(out.warnings, contents.warnings, unlisted);
         out.fileBytes.push_back(contents.bytes);
         const QString fileName = file.path.name();
-        for (FileRecord &r : contents.records) {
-            r.text = withReferencesResolved(r.text);
-            // Bank texts are kept once, so the same text is the same string.
-            int bank = -1;
-            const CoursePlace *place = nullptr;
-            if (r.kind != FileRecord::Header) {
-                bank = texts.keep(r.bankText);
-                place = texts.place(bank, r.assignment);
-            }
-            // The time is left out: each file's time line is read from the
-            // clock on its own, so two copies may be a second or two apart.
-            ContentHash h;
-            h.add(quint64(r.kind) | quint64(r.ratingKind) << 8 | quint64(unsigned(bank)) << 32);
-            h.add(r.date);
-            h.add(r.codeLine);
-            h.add(r.text);
-            h.add(r.rating);
-            const size_t hash = h.value();
-            int g = worker.entry(hash);
-            while (g >= 0) {
-                const FileRecord &first = out.records[size_t(groups[size_t(g)].first)].record;
-                if (sameContent(first, r, first.bankText.constData() == r.bankText.constData()))
-                    break;
-                g = groups[size_t(g)].sameHash;
-            }
-            if (g < 0)
-                g = worker.addGroup(hash);
-            CopyGroup &group = groups[size_t(g)];
-            // The next first copy not yet matched by this file, if its
-            // time is the same to within 2 s.
-            if (group.count() > 0) {
-                size_t &next = group.cursor(fileIndex);
-                const int time = seconds(r.time);
-                while (next < group.count()) {
-                    const ClassRecord &first = out.records[size_t(group.at(next))];
-                    // Records of one file share its name's string.
-                    const bool otherFile = first.file.constData() != fileName.constData() && first.file != fileName;
-                    if (otherFile && seconds(first.record.time) >= time - 2)
-                        break;
-                    ++next;
-                }
-                if (next < group.count() && std::abs(seconds(out.records[size_t(group.at(next))].record.time) - time) <= 2) {
-                    const QString repeats = out.records[size_t(group.at(next))].file;
-                    ++next;
-                    if (keepCopies)
-                        addRecord(out, std::move(r), studentIndex, fileName, place).repeats = repeats;
-                    continue;
-                }
-            }
-            group.add(int(out.records.size()));
-            worker.order.emplace_back(sortStamp(r), int(out.records.size()));
-            addRecord(out, std::move(r), studentIndex, fileName, place);
-        }
+        for (FileRecord &r : contents.records)
+            reading.take(std::move(r), file, fileIndex, fileName);
     }
+    caps.warn(student, out.warnings);
+    if (unlisted > 0)
+        out.warnings.push_back({student.folder, 0, QStringLiteral("%1 more warning(s) about this student's files not listed").arg(unlisted)});
     // Oldest first; records of one moment keep their order in the files.
     std::vector<std::pair<qint64, int>> &order = worker.order;
     std::stable_sort(order.begin(), order.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -505,153 +665,6 @@ private:
     bool m_stop = false;
 };
 
-/// Finds students' folders and files under the paths given.
-class Finder
-{
-public:
-    explicit Finder(ClassData &data) : m_data(data) {}
-
-    void path(const NativePath &given)
-    {
-        const NativePath path = given.cleaned();
-        const inputfiles::PathInfo info = inputfiles::inspect(path);
-        switch (info.kind) {
-        case inputfiles::Kind::Regular:
-            addFile(studentFor(path.parent()), path, info);
-            break;
-        case inputfiles::Kind::Folder:
-            classOrStudent(path);
-            break;
-        default:
-            warn(path, info.reason);
-        }
-    }
-
-private:
-    void warn(const NativePath &path, const QString &reason) { m_data.warnings.push_back({path.shown(), 0, reason}); }
-
-    bool list(const NativePath &folder, std::vector<NativePath> &names)
-    {
-        QString reason;
-        if (inputfiles::listFolder(folder, names, reason))
-            return true;
-        warn(folder, QStringLiteral("the folder cannot be read: %1").arg(reason));
-        return false;
-    }
-
-    /// The record files of a folder, master file first.
-    std::vector<NativePath> recordFilesIn(const NativePath &folder, const std::vector<NativePath> &names)
-    {
-        // Each name is decoded once, not at every comparison of the sort.
-        std::vector<std::pair<int, NativePath>> ranked;
-        for (const NativePath &name : names) {
-            const QString shown = name.name();
-            if (ClassReader::isRecordFileName(shown))
-                ranked.emplace_back(fileRank(shown), folder / name);
-        }
-        std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-        std::vector<NativePath> files;
-        files.reserve(ranked.size());
-        for (auto &r : ranked)
-            files.push_back(std::move(r.second));
-        return files;
-    }
-
-    void classOrStudent(const NativePath &path)
-    {
-        std::vector<NativePath> names;
-        if (!list(path, names))
-            return;
-        const std::vector<NativePath> own = recordFilesIn(path, names);
-        if (!own.empty())
-            addFiles(path, own);
-        bool anyStudent = !own.empty(), anyFolder = false;
-        for (const NativePath &name : names) {
-            const NativePath sub = path / name;
-            const inputfiles::PathInfo info = inputfiles::inspect(sub);
-            if (info.kind == inputfiles::Kind::Unreadable) {
-                warn(sub, info.reason);
-                continue;
-            }
-            if (info.kind != inputfiles::Kind::Folder)
-                continue;
-            anyFolder = true;
-            anyStudent = studentFolder(sub) || anyStudent;
-        }
-        if (!anyStudent && !anyFolder)
-            warn(path, noRecordFiles());
-    }
-
-    /// A class's sub-folder: the student's files, or a folder of the
-    /// program's default name holding them.
-    bool studentFolder(const NativePath &folder)
-    {
-        std::vector<NativePath> names;
-        if (!list(folder, names))
-            return true;
-        std::vector<NativePath> files = recordFilesIn(folder, names);
-        if (!files.empty()) {
-            addFiles(folder, files);
-            return true;
-        }
-        bool found = false;
-        for (const NativePath &name : names) {
-            if (!isDefaultFolder(name.name()) || inputfiles::inspect(folder / name).kind != inputfiles::Kind::Folder)
-                continue;
-            std::vector<NativePath> inner;
-            if (!list(folder / name, inner))
-                return true;
-            files = recordFilesIn(folder / name, inner);
-            if (!files.empty()) {
-                addFiles(folder / name, files);
-                found = true;
-            }
-        }
-        if (!found)
-            warn(folder, noRecordFiles());
-        return found;
-    }
-
-    void addFiles(const NativePath &folder, const std::vector<NativePath> &files)
-    {
-        const int student = studentFor(folder);
-        for (const NativePath &file : files) {
-            const inputfiles::PathInfo info = inputfiles::inspect(file);
-            if (info.kind == inputfiles::Kind::Regular)
-                addFile(student, file, info);
-            else
-                warn(file, info.reason.isEmpty() ? QStringLiteral("a folder, not a file") : info.reason);
-        }
-    }
-
-    void addFile(int student, const NativePath &file, const inputfiles::PathInfo &info)
-    {
-        // The same file reached by two paths (a folder named twice, a link)
-        // is read once.
-        if (!m_files.insert(info.id).second)
-            return;
-        m_data.students[size_t(student)].files.push_back({file, info.id, info.size});
-    }
-
-    int studentFor(const NativePath &folder)
-    {
-        const inputfiles::PathInfo info = inputfiles::inspect(folder);
-        const auto it = m_students.find(info.id);
-        if (it != m_students.end())
-            return it->second;
-        Student s;
-        s.folder = folder.absolute().cleaned().shown();
-        s.name = studentName(folder);
-        m_students.emplace(info.id, int(m_data.students.size()));
-        m_data.students.push_back(s);
-        return int(m_data.students.size() - 1);
-    }
-
-    ClassData &m_data;
-    std::set<inputfiles::FileId> m_files;
-    std::map<inputfiles::FileId, int> m_students;
-};
-
 } // namespace
 
 namespace {
@@ -695,29 +708,6 @@ QString withReferencesResolved(const QString &text)
     return out;
 }
 
-bool ClassReader::isRecordFileName(const QString &name)
-{
-    // Case apart: the files pass through systems that change it (zip, mail).
-    using namespace recordformat;
-    return name.compare(masterFileName, Qt::CaseInsensitive) == 0
-           || name.compare(notesFileName, Qt::CaseInsensitive) == 0
-           || (name.startsWith(sendFilePrefix, Qt::CaseInsensitive) && name.endsWith(sendFileSuffix, Qt::CaseInsensitive));
-}
-
-ClassData ClassReader::find(const std::vector<NativePath> &paths) const
-{
-    ClassData data;
-    Finder finder(data);
-    for (const NativePath &path : paths)
-        finder.path(path);
-    // Two students' folders of the same name (in two classes) stay apart.
-    QHash<QString, int> names;
-    for (Student &s : data.students)
-        if (int n = names[s.name]++; n > 0)
-            s.name += QStringLiteral(" (%1)").arg(n + 1);
-    return data;
-}
-
 ClassData ClassReader::read(const QStringList &paths) const
 {
     std::vector<NativePath> native;
@@ -728,36 +718,90 @@ ClassData ClassReader::read(const QStringList &paths) const
     return data;
 }
 
+namespace {
+
+/// What a record is charged against the class's memory (records/readlimits.h).
+qint64 memoryOf(const ClassRecord &c)
+{
+    const FileRecord &r = c.record;
+    // Bank texts of the course are one string for the class; others are the record's.
+    return readlimits::recordCost + 2 * (r.text.size() + r.rating.size() + r.codeLine.size() + r.heading.size()
+                                         + (c.place ? 0 : r.bankText.size()));
+}
+
+/// The class's records within readlimits::memoryForRecords: once it is
+/// spent, what the later students hold is counted, not kept.
+class ClassBudget
+{
+public:
+    explicit ClassBudget(qint64 classBytes) : m_classBytes(classBytes), m_left(readlimits::memoryForRecords(classBytes)) {}
+
+    /// How many of `records` (in reading order) may be kept.
+    size_t admit(const std::vector<ClassRecord> &records, const QString &student)
+    {
+        size_t kept = 0;
+        while (kept < records.size() && m_left >= memoryOf(records[kept]))
+            m_left -= memoryOf(records[kept++]);
+        if (kept < records.size()) {
+            if (m_firstCut.isEmpty())
+                m_firstCut = student;
+            m_unkept += int(records.size() - kept);
+            m_left = 0;
+        }
+        return kept;
+    }
+    void warn(ClassData &data) const
+    {
+        if (m_unkept > 0)
+            data.warn({m_firstCut, 0, QStringLiteral("%1 record(s) of this and the later students not kept: the class's records "
+                                                    "would take more than %2 MiB of memory")
+                                         .arg(QString::number(m_unkept), QString::number(readlimits::memoryForRecords(m_classBytes) >> 20))});
+    }
+
+private:
+    qint64 m_classBytes, m_left;
+    int m_unkept = 0;
+    QString m_firstCut;
+};
+
+} // namespace
+
 void ClassReader::read(ClassData &data) const
 {
     int total = 0;
     std::vector<qint64> sizes;
+    qint64 classBytes = 0;
     for (const Student &s : data.students) {
         qint64 size = 0;
         for (const StudentFile &f : s.files)
-            size += f.size;
+            size += std::min(f.size, largestRecordFile);
         sizes.push_back(size);
+        classBytes += size;
         total += int(s.files.size());
     }
+    ClassBudget budget(classBytes);
     int done = 0;
     // Each student is read and put together on a worker; this thread only
     // adds the students to the class in order.
     const bool keepCopies = m_keepCopies;
     const ClassData &students = data;
-    ReadAhead ahead(std::move(sizes), m_course, [&students, keepCopies](size_t index, qint64 bytes, Worker &worker) {
-        return readStudent(students.students[index], int(index), bytes, worker, keepCopies);
+    const CourseIndex &course = m_course;
+    ReadAhead ahead(std::move(sizes), m_course, [&students, &course, keepCopies](size_t index, qint64 bytes, Worker &worker) {
+        return readStudent(students.students[index], int(index), bytes, worker, keepCopies, course);
     });
     for (size_t si = 0; si < data.students.size(); ++si) {
         StudentRecords read = ahead.take(si);
         for (ReadWarning &w : read.warnings)
-            data.warnings.push_back(std::move(w));
+            data.warn(std::move(w));
+        const size_t kept = budget.admit(read.records, data.students[si].folder);
         const int base = int(data.records.size());
-        for (ClassRecord &c : read.records)
-            data.records.push_back(std::move(c));
+        for (size_t i = 0; i < kept; ++i)
+            data.records.push_back(std::move(read.records[i]));
         Student &student = data.students[si];
         student.records.reserve(read.order.size());
         for (int i : read.order)
-            student.records.push_back(base + i);
+            if (size_t(i) < kept)
+                student.records.push_back(base + i);
         for (const qint64 bytes : read.fileBytes) {
             data.bytesRead += bytes;
             ++data.filesRead;
@@ -766,4 +810,5 @@ void ClassReader::read(ClassData &data) const
                 m_progress(done, total, data.bytesRead);
         }
     }
+    budget.warn(data);
 }

@@ -24,6 +24,9 @@ tr.flagged td { background: #fff1e0; }
 .meta { font-size: .85em; color: #444; margin: .2em 0; }
 .bank { margin: .2em 0; }
 pre { white-space: pre-wrap; overflow-wrap: anywhere; font-family: inherit; background: #fafafa; padding: .3em; margin: .3em 0; }
+h1, h2, h3, li, td, th { overflow-wrap: anywhere; }
+td.name { max-width: 16em; }
+.shared { color: #8a3b00; font-size: .85em; }
 pre.course { background: #f3f6fa; }
 .warn { color: #8a3b00; }
 .charts svg { margin-right: 1.5em; vertical-align: top; }
@@ -111,13 +114,13 @@ QString countsText(const Spread &s)
             typed.emplace_back(-count, text);
         std::sort(typed.begin(), typed.end());
         QStringList parts;
+        // What a student typed is never a format: every part is put in at once.
         for (const auto &[count, text] : typed)
             parts.append(QStringLiteral("%1 \u00d7%2")
-                             .arg(text.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("\u201c%1\u201d").arg(text))
-                             .arg(-count));
+                             .arg(text.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("\u201c") + text + QStringLiteral("\u201d"),
+                                  QString::number(-count)));
         t += QStringLiteral(" \u00b7 <span class=\"apart\">other %1: %2</span>")
-                 .arg(s.otherCount())
-                 .arg(escapeXml(parts.join(QStringLiteral(", "))));
+                 .arg(QString::number(s.otherCount()), escapeXml(parts.join(QStringLiteral(", "))));
     }
     return t;
 }
@@ -161,17 +164,20 @@ QString recordBlock(const ClassRecord &c, const QString &who, const QString &ban
                          : role == Role::Question ? QStringLiteral("response to the question")
                          : role == Role::Answer   ? QStringLiteral("response to the given answer")
                                                   : QStringLiteral("response to a prompt");
-    QString h = QStringLiteral("<div class=\"record %1\"><p class=\"meta\">%2%3 %4 \u00b7 %5 \u00b7 %6%7%8</p>\n")
+    QString h = QStringLiteral("<div class=\"record %1\"><p class=\"meta\">%2%3 %4 \u00b7 %5 \u00b7 %6%7%8%9</p>\n")
                     .arg(r.kind == FileRecord::Note ? QStringLiteral("note") : QStringLiteral("response"),
-                         who.isEmpty() ? QString() : QStringLiteral("<strong>%1</strong> \u00b7 ").arg(who),
+                         who.isEmpty() ? QString() : QStringLiteral("<strong>") + who + QStringLiteral("</strong> \u00b7 "),
                          escapeXml(r.date), escapeXml(r.time), escapeXml(where), kind, ratingText(r),
-                         r.complete ? QString() : QStringLiteral(" \u00b7 <span class=\"apart\">cut short</span>"));
+                         r.complete ? QString() : QStringLiteral(" \u00b7 <span class=\"apart\">cut short</span>"),
+                         c.sharedWith.isEmpty() ? QString()
+                                                : QStringLiteral(" \u00b7 <span class=\"shared\">the same file as ")
+                                                      + escapeXml(c.sharedWith) + QStringLiteral("'s</span>"));
     h += bank;
     return h + QStringLiteral("<pre>%1</pre></div>\n").arg(escapeXml(r.text));
 }
 
-QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
-                    const std::function<QString(const ClassRecord &)> &bankOf)
+void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
+                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page)
 {
     const Student &student = data.students[si];
     const StudentSummary &st = sum.perStudent[si];
@@ -179,11 +185,10 @@ QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
     for (const StudentFile &f : student.files)
         names.append(f.path.name());
     QString h = QStringLiteral("<p>%1 response(s), %2 note(s); confidence 3 followed by a self-critique of 0 or 1: %3; "
-                               "files: %4.</p>\n")
-                    .arg(st.responses)
-                    .arg(st.notes)
-                    .arg(st.overconfident())
-                    .arg(escapeXml(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+                               "files: %4.%5</p>\n")
+                    .arg(QString::number(st.responses), QString::number(st.notes), QString::number(st.overconfident()),
+                         escapeXml(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))),
+                         sharedMark(student));
     h += QStringLiteral("<div class=\"charts\">\n");
     h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
     h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
@@ -207,12 +212,12 @@ QString studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
                  .arg(escapeXml(assignmentName(name)), QString::number(counts.responses), QString::number(counts.notes))
              + spreadCell(counts.confidence) + spreadCell(counts.selfCritique) + QStringLiteral("</tr>\n");
     h += QStringLiteral("</tbody></table>\n<h3>Responses and notes</h3>\n");
+    page += h;
     for (int ri : student.records) {
         const ClassRecord &c = data.records[size_t(ri)];
         if (c.record.kind != FileRecord::Header)
-            h += recordBlock(c, QString(), bankOf(c));
+            page += recordBlock(c, QString(), bankOf(c));
     }
-    return h;
 }
 
 QString warningList(const ClassData &data)
@@ -223,7 +228,41 @@ QString warningList(const ClassData &data)
     for (const ReadWarning &w : data.warnings)
         h += QStringLiteral("<li class=\"warn\">%1%2: %3</li>\n")
                  .arg(escapeXml(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), escapeXml(w.message));
+    if (data.unlistedWarnings > 0)
+        h += QStringLiteral("<li class=\"warn\">%1 more warning(s) not listed</li>\n").arg(data.unlistedWarnings);
     return h + QStringLiteral("</ul></section>\n");
+}
+
+QString everyQuestion(const ClassSummary &sum, const QuestionLink &link)
+{
+    QString h;
+    for (size_t i = 0; i < sum.questions.size();) {
+        const QString assignment = sum.questions[i].assignment;
+        std::vector<int> rows;
+        for (; i < sum.questions.size() && sum.questions[i].assignment == assignment; ++i)
+            if (sum.questions[i].inCourse)
+                rows.push_back(int(i));
+        if (!rows.empty())
+            h += QStringLiteral("<h3>%1</h3>\n").arg(escapeXml(assignmentName(assignment))) + questionTable(sum, rows, false, link);
+    }
+    return h;
+}
+
+QString sharedMark(const Student &student)
+{
+    if (student.sharesWith.isEmpty())
+        return QString();
+    return QStringLiteral(" <span class=\"shared\">(hands in the same files as %1)</span>")
+        .arg(escapeXml(student.sharesWith.join(QStringLiteral(", "))));
+}
+
+QString madeUpRecords(const StudentSummary &st, const ClassSummary &sum)
+{
+    int n = 0;
+    for (const auto &[assignment, counts] : st.assignments)
+        if (!sum.questionsIn.count(assignment) || sum.questionsIn.at(assignment) == 0)
+            n += counts.responses + counts.notes;
+    return QString::number(n);
 }
 
 QString classFigures(const ClassSummary &sum)

@@ -41,10 +41,48 @@ QString questionTable(const ClassSummary &summary, const std::vector<int> &indic
 /// `bank`, markup, is put above the text (the first line of the course text, a link).
 QString recordBlock(const ClassRecord &record, const QString &who, const QString &bank);
 
-/// A student's charts, days, assignments and every response and note.
-/// `bankOf` gives what stands above each record's text.
-QString studentBody(const ClassData &data, const ClassSummary &summary, size_t student,
-                    const std::function<QString(const ClassRecord &)> &bankOf);
+/// Where a page goes, a block at a time.
+using Put = std::function<void(const QString &text)>;
+
+/// A page made a piece at a time and handed on in blocks, so that a page
+/// of many records never stands whole in memory.
+class Page
+{
+public:
+    explicit Page(const Put &put) : m_put(put) {}
+    Page &operator+=(const QString &text)
+    {
+        m_text += text;
+        if (m_text.size() > (qsizetype(1) << 18))
+            flush();
+        return *this;
+    }
+    /// Hands on what is made so far.
+    void flush()
+    {
+        if (!m_text.isEmpty())
+            m_put(m_text);
+        m_text.clear();
+    }
+
+private:
+    const Put &m_put;
+    QString m_text;
+};
+
+/// A student's charts, days, assignments and every response and note,
+/// into `page`. `bankOf` gives what stands above each record's text.
+void studentBody(const ClassData &data, const ClassSummary &summary, size_t student,
+                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page);
+
+/// Every question of the course the class answered, a table per assignment.
+QString everyQuestion(const ClassSummary &summary, const QuestionLink &link);
+
+/// " (shares files with …)" after a student's name, or nothing.
+QString sharedMark(const Student &student);
+
+/// How many of a student's responses and notes are under assignments the course lacks.
+QString madeUpRecords(const StudentSummary &student, const ClassSummary &summary);
 
 /// The list of what could not be read.
 QString warningList(const ClassData &data);

@@ -6,14 +6,32 @@
 #include <QBuffer>
 #include <QHash>
 
+namespace {
+
+/// The texts the course lacks, one line each: their records stand under each student.
+QString notInCourse(const ClassSummary &sum)
+{
+    QString rows;
+    for (const QuestionSummary &q : sum.questions)
+        if (!q.inCourse)
+            rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"n\">%3</td><td class=\"n\">%4</td></tr>\n")
+                        .arg(escapeXml(Html::assignmentName(q.assignment)), escapeXml(q.label),
+                             QString::number(q.studentsAnswered), QString::number(q.responses));
+    if (rows.isEmpty())
+        return QString();
+    return QStringLiteral("<h3 id=\"not-in-course\">Texts the course does not have</h3>\n<table class=\"questions\"><thead><tr>"
+                          "<th>assignment</th><th>first line</th><th>students answered</th><th>responses</th></tr></thead>\n<tbody>\n")
+           + rows + QStringLiteral("</tbody></table>\n");
+}
+
+} // namespace
+
 void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &sum, const QDateTime &made)
 {
     auto put = [&](const QString &text) { out.write(text.toUtf8()); };
     put(Html::pageStart(QStringLiteral("Applied Calculus I: class report")));
     put(QStringLiteral("<h1>Applied Calculus I: class report</h1>\n<p>Made %1 from %2 file(s) of %3 student(s).</p>\n")
-            .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-            .arg(data.filesRead)
-            .arg(sum.students));
+            .arg(made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), QString::number(data.filesRead), QString::number(sum.students)));
     put(Html::warningList(data));
     put(QStringLiteral("<section id=\"class\"><h2>The class</h2>\n") + Html::classFigures(sum));
 
@@ -24,14 +42,8 @@ void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &
     else
         put(QStringLiteral("<p>Most students who rated them 0 or 1 (low confidence or weak self-critique) first.</p>\n")
             + Html::questionTable(sum, sum.flagged, true, nullptr));
-    for (size_t i = 0; i < sum.questions.size();) {
-        const QString assignment = sum.questions[i].assignment;
-        std::vector<int> rows;
-        for (; i < sum.questions.size() && sum.questions[i].assignment == assignment; ++i)
-            rows.push_back(int(i));
-        put(QStringLiteral("<h3>%1</h3>\n").arg(escapeXml(Html::assignmentName(assignment)))
-            + Html::questionTable(sum, rows, false, nullptr));
-    }
+    put(Html::everyQuestion(sum, nullptr));
+    put(notInCourse(sum));
     put(QStringLiteral("</section>\n"));
 
     // Each student; the course text each record answers stands once at the end.
@@ -47,13 +59,18 @@ void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &
             textIds.insert(c.place, id);
             texts.push_back(&c);
         }
-        return QStringLiteral("<p class=\"bank\">%1 <a href=\"#text-%2\">(whole text)</a></p>\n").arg(escapeXml(firstLine(c.record.bankText))).arg(id);
+        return QStringLiteral("<p class=\"bank\">%1 <a href=\"#text-%2\">(whole text)</a></p>\n")
+            .arg(escapeXml(firstLine(c.record.bankText)), QString::number(id));
     };
-    for (size_t si = 0; si < data.students.size(); ++si)
-        put(QStringLiteral("<section class=\"student\" id=\"student-%1\"><h2>%2</h2>\n")
-                .arg(si + 1)
-                .arg(escapeXml(data.students[si].name))
-            + Html::studentBody(data, sum, si, bankOf) + QStringLiteral("</section>\n"));
+    const Html::Put putText = put;
+    for (size_t si = 0; si < data.students.size(); ++si) {
+        Html::Page page(putText);
+        page += QStringLiteral("<section class=\"student\" id=\"student-%1\"><h2>%2</h2>\n")
+                    .arg(QString::number(si + 1), escapeXml(data.students[si].name));
+        Html::studentBody(data, sum, si, bankOf, page);
+        page += QStringLiteral("</section>\n");
+        page.flush();
+    }
 
     if (!texts.empty()) {
         put(QStringLiteral("<section id=\"course-text\"><h2>Course text answered</h2>\n"));

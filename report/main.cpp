@@ -1,9 +1,11 @@
 // calculus-study-report: reads the students' output files and writes the
-// instructor's report (HTML, a site of pages, CSV and JSON).
+// instructor's report (HTML, a site of pages, CSV and JSON), or with no
+// output named a short summary on standard output.
 
 #include "report/classmodel.h"
 #include "report/classreader.h"
 #include "report/coursetext.h"
+#include "report/htmlpages.h"
 #include "report/htmlreport.h"
 #include "report/reportfiles.h"
 #include "report/site.h"
@@ -18,25 +20,30 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
+#include <set>
 
 namespace {
 
+/// One line on standard error, every character a terminal could take for a command spelled out.
 void say(const QString &text)
 {
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
+    std::fputs(qPrintable(terminalSafe(text) + QLatin1Char('\n')), stderr);
 }
+
+const QString outputOptions = QStringLiteral("--site DIR, --html FILE, --csv FILE or --json FILE (- is standard output)");
 
 /// The paths as the system gave them: on POSIX a name in another encoding
 /// than the locale's (a Latin-1 folder from a Windows zip) is kept as bytes.
-std::vector<inputfiles::NativePath> nativePaths(const QStringList &paths, int argc, char *argv[])
+std::vector<oscalls::NativePath> nativePaths(const QStringList &paths, int argc, char *argv[])
 {
-    std::vector<inputfiles::NativePath> out;
+    std::vector<oscalls::NativePath> out;
     for (const QString &path : paths) {
-        inputfiles::NativePath native = inputfiles::NativePath::fromText(path);
+        oscalls::NativePath native = oscalls::NativePath::fromText(path);
 #ifndef Q_OS_WIN
         for (int i = 1; i < argc; ++i)
             if (QFile::decodeName(argv[i]) == path) {
-                native = inputfiles::NativePath::fromBytes(argv[i]);
+                native = oscalls::NativePath::fromBytes(argv[i]);
                 break;
             }
 #else
@@ -48,34 +55,25 @@ std::vector<inputfiles::NativePath> nativePaths(const QStringList &paths, int ar
     return out;
 }
 
-/// Writes one output through `write`; false (said on standard error) when it could not be written.
-bool writeOutput(const QString &path, const std::function<void(QIODevice &)> &write)
+struct Options
 {
-    OutputFile out(path);
-    QString reason;
-    if (out.open(reason)) {
-        write(*out.device());
-        if (out.commit(reason))
-            return true;
-    }
-    say(QStringLiteral("calculus-study-report: cannot write %1: %2").arg(QDir::toNativeSeparators(path), reason));
-    return false;
-}
+    QString html, site, csv, json;
+    bool allCopies = false;
+    QStringList paths;
+    bool anyOutput() const { return !html.isEmpty() || !site.isEmpty() || !csv.isEmpty() || !json.isEmpty(); }
+};
 
-} // namespace
-
-int main(int argc, char *argv[])
+/// The command line read; a status to end with at once, or -1.
+int parseCommandLine(QCommandLineParser &parser, Options &options)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("calculus-study-report"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Reads the files of the calculus study program (masterFile.txt, send_MMDD.txt, notes_.txt) and writes "
-        "a report for the instructor.\nExit status: 0 all read, 1 some file gave a warning, 2 nothing could be "
-        "read (or the command line was wrong, or an output would overwrite a file being read), 3 the report "
-        "could not be written."));
+    parser.setApplicationDescription(
+        QStringLiteral("Reads the files of the calculus study program (masterFile.txt, send_MMDD.txt, notes_.txt) and writes "
+                       "a report for the instructor. With no output option it writes nothing and prints a short summary "
+                       "of the class on standard output; name an output with %1.\nExit status: 0 all read, 1 some file gave "
+                       "a warning, 2 nothing could be read (or the command line was wrong, or an output was refused), 3 "
+                       "the report could not be written. An output is replaced only when every output of the run was "
+                       "written whole, and never by a run that read nothing.")
+            .arg(outputOptions));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption html(QStringLiteral("html"), QStringLiteral("Write the report as one HTML file to FILE."), QStringLiteral("FILE"));
@@ -102,86 +100,144 @@ int main(int argc, char *argv[])
         parser.showHelp(0);
     if (parser.isSet(version))
         parser.showVersion();
-    const QStringList paths = parser.positionalArguments();
-    if (paths.isEmpty()) {
+    options.paths = parser.positionalArguments();
+    if (options.paths.isEmpty()) {
         say(QStringLiteral("calculus-study-report: no PATH given\n") + parser.helpText());
         return 2;
     }
+    options.html = parser.value(html);
+    options.site = parser.value(site);
+    options.csv = parser.value(csv);
+    options.json = parser.value(json);
+    options.allCopies = parser.isSet(allCopies);
+    return -1;
+}
 
-    QString htmlPath = parser.value(html);
-    if (htmlPath.isEmpty() && !parser.isSet(csv) && !parser.isSet(json) && !parser.isSet(site)) {
-        htmlPath = QDir::current().filePath(QStringLiteral("report.html"));
-        say(QStringLiteral("writing %1").arg(QDir::toNativeSeparators(htmlPath)));
-    }
-
-    const CourseIndex course(courseEntries());
-    ClassReader reader(course);
-    reader.setKeepCopies(parser.isSet(allCopies));
-    ClassData data = reader.find(nativePaths(paths, argc, argv));
-
-    // Before anything is written: no output may take the place of a file
-    // being read, nor carry the name of one of the program's files.
-    std::set<inputfiles::FileId> inputs;
-    for (const Student &s : data.students)
-        for (const StudentFile &f : s.files)
-            inputs.insert(f.id);
-    for (const QString &output : {htmlPath, parser.value(csv), parser.value(json)}) {
+/// Why an output may not be written, said; false then. Before anything is
+/// read or written: no output may take the place of a file being read, nor
+/// go through what stands at its path.
+bool outputsAllowed(const Options &options, const std::set<oscalls::Identity> &inputs)
+{
+    for (const QString &output : {options.html, options.csv, options.json}) {
         const QString refused = output.isEmpty() ? QString() : refusedOutput(output, inputs);
         if (!refused.isEmpty()) {
             say(QStringLiteral("calculus-study-report: will not write %1: %2").arg(QDir::toNativeSeparators(output), refused));
-            return 2;
+            return false;
         }
     }
-    if (parser.isSet(site)) {
-        const QString refused = refusedSite(parser.value(site), inputs);
-        if (!refused.isEmpty()) {
-            say(QStringLiteral("calculus-study-report: will not write %1").arg(refused));
-            return 2;
-        }
+    const QString refused = options.site.isEmpty() ? QString() : refusedSite(options.site, inputs);
+    if (!refused.isEmpty())
+        say(QStringLiteral("calculus-study-report: will not write %1").arg(refused));
+    return refused.isEmpty();
+}
+
+/// The class in a few lines on standard output, when no output is named.
+void printSummary(const ClassData &data, const ClassSummary &sum)
+{
+    QStringList lines;
+    lines.append(QStringLiteral("%1 student(s), %2 file(s) read, %3 response(s) and %4 note(s), %5 warning(s).")
+                     .arg(QString::number(sum.students), QString::number(data.filesRead), QString::number(sum.responses),
+                          QString::number(sum.notes), QString::number(data.warnings.size() + size_t(data.unlistedWarnings))));
+    if (!sum.flagged.empty())
+        lines.append(QStringLiteral("Questions to look at first (students who rated them 0 or 1):"));
+    for (size_t i = 0; i < sum.flagged.size() && i < 10; ++i) {
+        const QuestionSummary &q = sum.questions[size_t(sum.flagged[i])];
+        lines.append(QStringLiteral("  %1, %2: %3 student(s); %4")
+                         .arg(Html::assignmentName(q.assignment), Html::itemName(q), QString::number(q.struggled), q.label));
     }
+    lines.append(QStringLiteral("Nothing was written; name an output with %1.").arg(outputOptions));
+    for (const QString &line : lines)
+        std::fputs(qPrintable(terminalSafe(line) + QLatin1Char('\n')), stdout);
+}
+
+/// Every output of the run written beside its place, then all put in place
+/// together; false (said) when one could not be written.
+bool writeOutputs(const Options &options, const ClassData &data, const CourseIndex &course)
+{
+    const QDateTime made = QDateTime::currentDateTime();
+    OutputSet outputs;
+    QString reason;
+    bool written = true;
+    if (!options.html.isEmpty() || !options.site.isEmpty()) {
+        const ClassSummary summary = summarize(data, course);
+        if (!options.html.isEmpty())
+            written = outputs.write(options.html, true, [&](QIODevice &out) { writeHtmlReport(out, data, summary, made); }, reason);
+        if (written && !options.site.isEmpty())
+            written = SiteWriter(data, summary, course, made).write(options.site, outputs, reason);
+    }
+    if (written && !options.csv.isEmpty())
+        written = outputs.write(options.csv, true, [&](QIODevice &out) { writeCsv(out, data); }, reason);
+    if (written && !options.json.isEmpty())
+        written = outputs.write(options.json, true, [&](QIODevice &out) { writeJson(out, data); }, reason);
+    if (written && outputs.replaceAll(reason))
+        return true;
+    say(QStringLiteral("calculus-study-report: cannot write %1; the outputs of the last run are left as they were").arg(reason));
+    return false;
+}
+
+/// Progress on standard error once reading takes more than a second.
+void showProgress(ClassReader &reader, QElapsedTimer &clock, bool &shown)
+{
+    auto lastShown = std::make_shared<qint64>(0);
+    reader.setProgress([&clock, &shown, lastShown](int done, int total, qint64 bytes) {
+        const qint64 now = clock.elapsed();
+        if (now < 1000 || (now - *lastShown < 1000 && done < total))
+            return;
+        *lastShown = now;
+        shown = true;
+        say(QStringLiteral("reading: %1 of %2 files, %3 MB")
+                .arg(QString::number(done), QString::number(total), QString::number(double(bytes) / 1e6, 'f', 1)));
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("calculus-study-report"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QCommandLineParser parser;
+    Options options;
+    if (const int status = parseCommandLine(parser, options); status >= 0)
+        return status;
+
+    const CourseIndex course(courseEntries());
+    ClassReader reader(course);
+    reader.setKeepCopies(options.allCopies);
+    ClassData data = reader.find(nativePaths(options.paths, argc, argv));
+    std::set<oscalls::Identity> inputs;
+    for (const Student &s : data.students)
+        for (const StudentFile &f : s.files)
+            inputs.insert(f.id);
+    if (!outputsAllowed(options, inputs))
+        return 2;
 
     QElapsedTimer clock;
     clock.start();
-    qint64 lastShown = 0;
     bool shown = false;
-    reader.setProgress([&](int done, int total, qint64 bytes) {
-        const qint64 now = clock.elapsed();
-        if (now < 1000 || (now - lastShown < 1000 && done < total))
-            return;
-        lastShown = now;
-        shown = true;
-        say(QStringLiteral("reading: %1 of %2 files, %3 MB").arg(done).arg(total).arg(double(bytes) / 1e6, 0, 'f', 1));
-    });
+    showProgress(reader, clock, shown);
     reader.read(data);
     for (const ReadWarning &w : data.warnings)
         say(QStringLiteral("warning: %1%2: %3")
                 .arg(QDir::toNativeSeparators(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), w.message));
+    if (data.unlistedWarnings > 0)
+        say(QStringLiteral("warning: %1 more warning(s) not listed").arg(data.unlistedWarnings));
     if (shown)
-        say(QStringLiteral("read %1 files of %2 students in %3 s").arg(data.filesRead).arg(data.students.size())
-                .arg(double(clock.elapsed()) / 1000, 0, 'f', 1));
+        say(QStringLiteral("read %1 files of %2 students in %3 s")
+                .arg(QString::number(data.filesRead), QString::number(data.students.size()),
+                     QString::number(double(clock.elapsed()) / 1000, 'f', 1)));
 
-    const QDateTime made = QDateTime::currentDateTime();
-    bool written = true;
-    if (!htmlPath.isEmpty() || parser.isSet(site)) {
-        const ClassSummary summary = summarize(data, course);
-        if (!htmlPath.isEmpty())
-            written = writeOutput(htmlPath, [&](QIODevice &out) { writeHtmlReport(out, data, summary, made); }) && written;
-        if (parser.isSet(site)) {
-            QString reason;
-            if (!SiteWriter(data, summary, course, made).write(parser.value(site), inputs, reason)) {
-                say(QStringLiteral("calculus-study-report: cannot write the site: %1").arg(reason));
-                written = false;
-            }
-        }
+    const int status = data.records.empty() ? 2 : data.hasWarnings() ? 1 : 0;
+    if (data.records.empty()) {
+        if (options.anyOutput())
+            say(QStringLiteral("calculus-study-report: nothing was read; no output written, the last ones are left as they were"));
+        return status;
     }
-    if (parser.isSet(csv))
-        written = writeOutput(parser.value(csv), [&](QIODevice &out) { writeCsv(out, data); }) && written;
-    if (parser.isSet(json))
-        written = writeOutput(parser.value(json), [&](QIODevice &out) { writeJson(out, data); }) && written;
-    if (!written)
-        return 3;
-
-    if (data.records.empty())
-        return 2;
-    return data.hasWarnings() ? 1 : 0;
+    if (!options.anyOutput()) {
+        printSummary(data, summarize(data, course));
+        return status;
+    }
+    return writeOutputs(options, data, course) ? status : 3;
 }

@@ -5,84 +5,81 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cstdio>
-
-bool OutputFile::open(QString &reason)
+bool OutputSet::write(const QString &path, bool named, const std::function<void(QIODevice &)> &write, QString &reason)
 {
-    if (m_path == QLatin1String("-")) {
-        m_direct = std::make_unique<QFile>();
-        if (!m_direct->open(stdout, QIODevice::WriteOnly)) {
-            reason = m_direct->errorString();
-            return false;
-        }
-        return true;
-    }
-    const inputfiles::PathInfo info = inputfiles::inspect(inputfiles::NativePath::fromText(m_path));
-    if (info.kind == inputfiles::Kind::Folder) {
-        reason = QStringLiteral("it is a folder");
+    auto file = std::make_unique<oscalls::ReplacingFile>();
+    QString why;
+    if (!file->open(path, named, why)) {
+        reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
         return false;
     }
-    if (info.kind == inputfiles::Kind::Other) {
-        // A device or a FIFO: replacing it with a file would break what
-        // reads it (and, run as root, the system's /dev/null).
-        m_direct = std::make_unique<QFile>(m_path);
-        if (!m_direct->open(QIODevice::WriteOnly)) {
-            reason = m_direct->errorString();
+    write(*file->device());
+    if (!file->finish(why)) {
+        reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+        return false;
+    }
+    m_files.push_back(std::move(file));
+    return true;
+}
+
+bool OutputSet::replaceAll(QString &reason)
+{
+    // In the order written; a rename that fails (rare: each stays in its
+    // own folder) stops the rest, whose new files are removed.
+    for (const auto &file : m_files) {
+        QString why;
+        if (!file->replace(why)) {
+            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file->path()), why);
             return false;
         }
-        return true;
-    }
-    // QSaveFile follows a link to the file it names and renames over that.
-    m_save = std::make_unique<QSaveFile>(m_path);
-    if (!m_save->open(QIODevice::WriteOnly)) {
-        reason = m_save->errorString();
-        return false;
     }
     return true;
 }
 
-bool OutputFile::commit(QString &reason)
-{
-    if (m_save) {
-        if (!m_save->commit()) {
-            reason = m_save->errorString();
-            return false;
-        }
-        return true;
-    }
-    if (!m_direct->flush() || m_direct->error() != QFile::NoError) {
-        reason = m_direct->errorString();
-        return false;
-    }
-    m_direct->close();
-    return true;
-}
-
-QString refusedOutput(const QString &path, const std::set<inputfiles::FileId> &inputs)
+QString refusedOutput(const QString &path, const std::set<oscalls::Identity> &inputs, bool named)
 {
     if (path == QLatin1String("-"))
         return QString();
-    const inputfiles::NativePath native = inputfiles::NativePath::fromText(path);
+    const oscalls::NativePath native = oscalls::NativePath::fromText(path);
     if (ClassReader::isRecordFileName(native.name()))
         return QStringLiteral("it has the name of a file of the study program; name the report's own file");
-    const inputfiles::PathInfo info = inputfiles::inspect(native);
-    if (info.kind == inputfiles::Kind::Regular && inputs.count(info.id))
+    const oscalls::PathInfo info = oscalls::inspect(native);
+    if (info.kind == oscalls::Kind::Regular && inputs.count(info.id))
         return QStringLiteral("it is one of the files being read");
-    return QString();
+    switch (oscalls::outputPlace(path)) {
+    case oscalls::OutputPlace::Missing:
+    case oscalls::OutputPlace::Regular:
+        return QString();
+    case oscalls::OutputPlace::CharacterDevice:
+        return named ? QString() : QStringLiteral("it is a device");
+    case oscalls::OutputPlace::Link:
+        return QStringLiteral("it is a symbolic link, and no output is written through a link");
+    case oscalls::OutputPlace::Fifo:
+        return QStringLiteral("it is a FIFO, which is never opened for an output (write to - and a pipe)");
+    case oscalls::OutputPlace::Folder:
+        return QStringLiteral("it is a folder");
+    case oscalls::OutputPlace::Other:
+        break;
+    }
+    return QStringLiteral("it is not a regular file");
 }
 
-QString refusedSite(const QString &folder, const std::set<inputfiles::FileId> &inputs)
+QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs)
 {
-    std::vector<inputfiles::NativePath> names;
+    // Before anything is read, which pages there will be is not known: any
+    // page or stylesheet already there may be one.
+    std::vector<oscalls::NativePath> names;
     QString reason;
-    const inputfiles::NativePath dir = inputfiles::NativePath::fromText(folder);
-    if (inputfiles::inspect(dir).kind != inputfiles::Kind::Folder || !inputfiles::listFolder(dir, names, reason))
+    const oscalls::NativePath dir = oscalls::NativePath::fromText(folder);
+    if (oscalls::inspect(dir).kind != oscalls::Kind::Folder || !oscalls::listFolder(dir, names, reason))
         return QString();
-    for (const inputfiles::NativePath &name : names) {
+    for (const oscalls::NativePath &name : names) {
+        if (!name.name().endsWith(QLatin1String(".html")) && !name.name().endsWith(QLatin1String(".css")))
+            continue;
         const QString path = (dir / name).shown();
-        const QString refused = refusedOutput(path, inputs);
+        const QString refused = refusedOutput(path, inputs, false);
         if (!refused.isEmpty())
-            return QStringLiteral("%1: %2").arg(path, refused);
+            return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), refused);
     }
     return QString();
 }
@@ -94,9 +91,29 @@ bool makeSiteFolder(const QString &path, QString &reason)
         reason = QStringLiteral("it is not a folder");
         return false;
     }
-    if (!info.exists() && !QDir().mkpath(path)) {
+    if (info.exists() || oscalls::injectedFault(oscalls::Io::MakeFolder, path, reason))
+        return info.exists();
+    if (!QDir().mkpath(path)) {
         reason = QStringLiteral("the folder cannot be made");
         return false;
     }
     return true;
+}
+
+QString terminalSafe(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool control = u < 0x20 || (u >= 0x7F && u < 0xA0);
+        const bool reordering = u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+                                || (u >= 0x2066 && u <= 0x2069);
+        if (control || reordering)
+            out += (control ? QStringLiteral("\\x") : QStringLiteral("\\u"))
+                   + QString::number(u, 16).toUpper().rightJustified(control ? 2 : 4, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
 }

@@ -1,46 +1,54 @@
 #pragma once
 
-// Where the report's outputs go. A regular file (or a new one) is written
-// whole beside its path and renamed over it, so that a report cut short
-// leaves the old one; anything else (a device such as /dev/null, a FIFO)
-// and "-" (standard output) are written straight into, never replaced.
+// Where the report's outputs go. Each is written whole into a new file
+// beside its path (oscalls::ReplacingFile), and only once every output of
+// the run is written are they renamed into place, together: a run that
+// fails, or reads nothing, leaves the last good outputs as they were.
+// Nothing standing at an output's path is written through: a link, a FIFO,
+// a folder or a file being read is refused before anything is written; a
+// device and "-" (standard output) are written straight into when named.
 
-#include "records/inputfiles.h"
+#include "platform/oscalls.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include <QIODevice>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <set>
+#include <vector>
 
-/// One output of the report, open for writing.
-class OutputFile
+/// The outputs of one run, none in place before all are written.
+class OutputSet
 {
 public:
-    explicit OutputFile(const QString &path) : m_path(path) {}
-    /// Opens the output; false with the reason.
-    bool open(QString &reason);
-    QIODevice *device() const { return m_save ? static_cast<QIODevice *>(m_save.get()) : m_direct.get(); }
-    /// Finishes the output (renames a regular file into place); false with the reason.
-    bool commit(QString &reason);
+    /// Writes one output through `write`: straight into a device or
+    /// standard output when `named` (the instructor named this path), else
+    /// into a new file beside it. False with the reason ("path: why").
+    bool write(const QString &path, bool named, const std::function<void(QIODevice &)> &write, QString &reason);
+    /// Renames every output written into its place; false with the reason
+    /// of the first that could not be.
+    bool replaceAll(QString &reason);
 
 private:
-    QString m_path;
-    std::unique_ptr<QSaveFile> m_save;
-    std::unique_ptr<QFile> m_direct;
+    std::vector<std::unique_ptr<oscalls::ReplacingFile>> m_files;
 };
 
 /// Why `path` may not take an output, or an empty text: a path with the
 /// name of a file of the student program (a forgotten output name before
-/// the inputs would overwrite a student's master file), or one of the
-/// files being read.
-QString refusedOutput(const QString &path, const std::set<inputfiles::FileId> &inputs);
+/// the inputs would overwrite a student's master file), one of the files
+/// being read, or a link, a FIFO or a folder; a device only when `named`.
+QString refusedOutput(const QString &path, const std::set<oscalls::Identity> &inputs, bool named = true);
 
-/// The first file already in the site folder `folder` that refusedOutput
-/// refuses, with the reason ("site/index.html: it is one of the files
-/// being read"), or an empty text.
-QString refusedSite(const QString &folder, const std::set<inputfiles::FileId> &inputs);
+/// The first page or stylesheet already in the site folder `folder` that
+/// refusedOutput refuses, with the reason ("site/index.html: it is one of
+/// the files being read"), or an empty text.
+QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs);
 
 /// Makes the folder of a site (and the folders above it); false with the reason.
 bool makeSiteFolder(const QString &path, QString &reason);
+
+/// `text` as a terminal shows it safely: control characters (escape
+/// sequences that could rewrite what was printed), and the characters
+/// that reorder text, spelled out ("\x1B", "\u202E").
+QString terminalSafe(const QString &text);

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 const QString title = QStringLiteral("Applied Calculus I");
@@ -29,44 +31,45 @@ QString SiteWriter::studentPage(size_t student)
     return QStringLiteral("student-%1.html").arg(student + 1, 3, 10, QLatin1Char('0'));
 }
 
+const QString notInCourse = QStringLiteral("not-in-course.html");
+
 QString SiteWriter::questionPage(const QuestionSummary &q, size_t index)
 {
-    // The assignment comes from a file: only a plain number names a page.
-    if (isThreeDigits(q.assignment) && (q.item.startsWith(QLatin1Char('q')) || q.item.startsWith(QLatin1Char('p'))))
+    // The assignment comes from a file: only a plain number names a page,
+    // and a text the course lacks is one of many on one page.
+    if (q.inCourse && isThreeDigits(q.assignment) && (q.item.startsWith(QLatin1Char('q')) || q.item.startsWith(QLatin1Char('p'))))
         return QStringLiteral("%1-%2.html").arg(q.assignment, q.item);
-    return QStringLiteral("text-%1.html").arg(index + 1);
+    return notInCourse + QStringLiteral("#text-%1").arg(index + 1);
 }
 
-bool SiteWriter::write(const QString &folder, const std::set<inputfiles::FileId> &inputs, QString &reason) const
+bool SiteWriter::anyNotInCourse() const
+{
+    return std::any_of(m_sum.questions.begin(), m_sum.questions.end(), [](const QuestionSummary &q) { return !q.inCourse; });
+}
+
+bool SiteWriter::write(const QString &folder, OutputSet &outputs, QString &reason) const
 {
     if (!makeSiteFolder(folder, reason))
         return false;
     const QDir dir(folder);
-    auto page = [&](const QString &name, const QString &text) {
-        const QString path = dir.filePath(name);
-        const QString refused = refusedOutput(path, inputs);
-        if (!refused.isEmpty()) {
-            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), refused);
-            return false;
-        }
-        OutputFile out(path);
-        QString why;
-        if (!out.open(why) || out.device()->write(text.toUtf8()) < 0 || !out.commit(why)) {
-            reason = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why.isEmpty() ? out.device()->errorString() : why);
-            return false;
-        }
-        return true;
+    // Each page is handed to its file a block at a time as it is made.
+    auto page = [&](const QString &name, const std::function<void(const Html::Put &)> &make) {
+        return outputs.write(dir.filePath(name), false, [&](QIODevice &out) {
+            make([&out](const QString &text) { out.write(text.toUtf8()); });
+        }, reason);
     };
-    if (!page(QStringLiteral("style.css"), Html::stylesheet()) || !page(QStringLiteral("index.html"), indexPage())
-        || !page(QStringLiteral("notes.html"), notesPage()))
+    const auto text = [](const QString &whole) { return [whole](const Html::Put &put) { put(whole); }; };
+    if (!page(QStringLiteral("style.css"), text(Html::stylesheet())) || !page(QStringLiteral("index.html"), text(indexPage()))
+        || !page(QStringLiteral("notes.html"), [this](const Html::Put &put) { notesPage(put); }))
         return false;
     for (size_t si = 0; si < m_data.students.size(); ++si)
-        if (!page(studentPage(si), studentPageText(si)))
+        if (!page(studentPage(si), [this, si](const Html::Put &put) { studentPage(si, put); }))
             return false;
     for (size_t qi = 0; qi < m_sum.questions.size(); ++qi)
-        if (!page(questionPage(m_sum.questions[qi], qi), questionPageText(qi)))
+        if (m_sum.questions[qi].inCourse
+            && !page(questionPage(m_sum.questions[qi], qi), [this, qi](const Html::Put &put) { questionPage(qi, put); }))
             return false;
-    return true;
+    return !anyNotInCourse() || page(notInCourse, [this](const Html::Put &put) { notInCoursePage(put); });
 }
 
 QString SiteWriter::indexPage() const
@@ -75,9 +78,8 @@ QString SiteWriter::indexPage() const
     h += QStringLiteral("<h1>%1: the class</h1>\n<p>Made %2 from %3 file(s) of %4 student(s). "
                         "<a href=\"#roster\">Roster</a> \u00b7 <a href=\"#questions\">Every question</a> \u00b7 "
                         "<a href=\"notes.html\">Notes</a></p>\n")
-             .arg(title, m_made.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-             .arg(m_data.filesRead)
-             .arg(m_sum.students);
+             .arg(title, m_made.toString(QStringLiteral("yyyy-MM-dd HH:mm")), QString::number(m_data.filesRead),
+                  QString::number(m_sum.students));
     h += Html::warningList(m_data);
     h += Html::classFigures(m_sum);
     const auto questionLink = [this](const QuestionSummary &q) {
@@ -91,61 +93,77 @@ QString SiteWriter::indexPage() const
         h += QStringLiteral("<p>Most students who rated them 0 or 1 first.</p>\n")
              + Html::questionTable(m_sum, m_sum.flagged, true, questionLink);
 
-    // The roster: where each student stands in each assignment.
-    h += QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
+    h += rosterTable();
+    h += QStringLiteral("<h2 id=\"questions\">Every question</h2>\n");
+    h += Html::everyQuestion(m_sum, questionLink);
+    if (anyNotInCourse())
+        h += QStringLiteral("<p><a href=\"%1\">Texts the course does not have</a>: what students answered that is not in "
+                            "this course text, on one page.</p>\n")
+                 .arg(notInCourse);
+    return h + Html::pageEnd();
+}
+
+QString SiteWriter::rosterTable() const
+{
+    // Where each student stands in each assignment.
+    QString h = QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
                         "question), \u25d0 partly, \u25cb missing.</p>\n<table class=\"roster\"><thead><tr><th>student</th>");
+    // The course's assignments: what a file makes up has one column for all.
+    std::vector<QString> columns;
+    bool madeUp = false;
     for (const QString &a : m_sum.assignments) {
-        bool ok = false;
-        const int n = a.toInt(&ok);
-        h += QStringLiteral("<th title=\"%1\">%2</th>").arg(escapeXml(Html::assignmentName(a)), ok ? QString::number(n) : escapeXml(a.left(3)));
+        if (m_sum.questionsIn.count(a) && m_sum.questionsIn.at(a) > 0)
+            columns.push_back(a);
+        else
+            madeUp = true;
     }
+    for (const QString &a : columns)
+        h += QStringLiteral("<th title=\"%1\">%2</th>").arg(escapeXml(Html::assignmentName(a)), QString::number(a.toInt()));
+    if (madeUp)
+        h += QStringLiteral("<th title=\"records under assignments the course does not have\">other</th>");
     h += QStringLiteral("<th>responses</th><th>notes</th><th>last day worked</th>"
                         "<th title=\"confidence 3 followed by a self-critique of 0 or 1\">sure, then 0 or 1</th></tr></thead>\n<tbody>\n");
     for (size_t si = 0; si < m_data.students.size(); ++si) {
         const StudentSummary &st = m_sum.perStudent[si];
-        h += QStringLiteral("<tr><td>%1</td>").arg(link(studentPage(si), escapeXml(m_data.students[si].name)));
-        for (const QString &a : m_sum.assignments) {
+        h += QStringLiteral("<tr><td class=\"name\">%1%2</td>")
+                 .arg(link(studentPage(si), escapeXml(m_data.students[si].name)), Html::sharedMark(m_data.students[si]));
+        for (const QString &a : columns) {
             const Progress p = progressOf(st, m_sum, a);
             const char *mark = p == Progress::Done ? "\u25cf" : p == Progress::Partly ? "\u25d0" : "\u25cb";
             const char *word = p == Progress::Done ? "done" : p == Progress::Partly ? "partly" : "missing";
             h += QStringLiteral("<td class=\"mark\" title=\"%1\">%2</td>").arg(QLatin1String(word), QString::fromUtf8(mark));
         }
+        if (madeUp)
+            h += QStringLiteral("<td class=\"n\">%1</td>").arg(Html::madeUpRecords(st, m_sum));
         h += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
-                 .arg(st.responses)
-                 .arg(st.notes)
-                 .arg(st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date))
-                 .arg(st.overconfident());
+                 .arg(QString::number(st.responses), QString::number(st.notes),
+                      st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date),
+                      QString::number(st.overconfident()));
     }
-    h += QStringLiteral("</tbody></table>\n<h2 id=\"questions\">Every question</h2>\n");
-    for (size_t i = 0; i < m_sum.questions.size();) {
-        const QString assignment = m_sum.questions[i].assignment;
-        std::vector<int> rows;
-        for (; i < m_sum.questions.size() && m_sum.questions[i].assignment == assignment; ++i)
-            rows.push_back(int(i));
-        h += QStringLiteral("<h3>%1</h3>\n").arg(escapeXml(Html::assignmentName(assignment)))
-             + Html::questionTable(m_sum, rows, false, questionLink);
-    }
-    return h + Html::pageEnd();
+    return h + QStringLiteral("</tbody></table>\n");
 }
 
-QString SiteWriter::studentPageText(size_t si) const
+void SiteWriter::studentPage(size_t si, const Html::Put &put) const
 {
     // Self-contained and about this student alone: it can be sent as it is.
     const QString name = m_data.students[si].name;
-    QString h = Html::pageStart(title + QStringLiteral(": ") + name);
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": ") + name);
     h += QStringLiteral("<h1>%1</h1>\n<p>%2 \u00b7 made %3</p>\n")
              .arg(escapeXml(name), title, m_made.toString(QStringLiteral("yyyy-MM-dd")));
-    h += Html::studentBody(m_data, m_sum, si, [](const ClassRecord &c) {
+    Html::studentBody(m_data, m_sum, si, [](const ClassRecord &c) {
         return QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText)));
-    });
-    return h + Html::pageEnd();
+    }, h);
+    h += Html::pageEnd();
+    h.flush();
 }
 
-QString SiteWriter::questionPageText(size_t qi) const
+void SiteWriter::questionPage(size_t qi, const Html::Put &put) const
 {
     const QuestionSummary &q = m_sum.questions[qi];
     const QString heading = Html::assignmentName(q.assignment) + QStringLiteral(", ") + Html::itemName(q);
-    QString h = Html::pageStart(title + QStringLiteral(": ") + heading, QStringLiteral("style.css"));
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": ") + heading, QStringLiteral("style.css"));
     h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>%1</h1>\n").arg(escapeXml(heading));
     h += QStringLiteral("<pre class=\"course\">%1</pre>\n").arg(escapeXml(q.bankText));
     if (q.inCourse && !q.prompt) {
@@ -163,12 +181,37 @@ QString SiteWriter::questionPageText(size_t qi) const
         h += Html::recordBlock(c, link(studentPage(size_t(c.student)), escapeXml(m_data.students[size_t(c.student)].name)),
                                QString());
     }
-    return h + Html::pageEnd();
+    h += Html::pageEnd();
+    h.flush();
 }
 
-QString SiteWriter::notesPage() const
+void SiteWriter::notInCoursePage(const Html::Put &put) const
 {
-    QString h = Html::pageStart(title + QStringLiteral(": notes"), QStringLiteral("style.css"));
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": texts the course does not have"), QStringLiteral("style.css"));
+    h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>Texts the course does not have</h1>\n"
+                        "<p>Answered in the students' files but not in this course text (another course's, or changed by hand).</p>\n");
+    for (size_t qi = 0; qi < m_sum.questions.size(); ++qi) {
+        const QuestionSummary &q = m_sum.questions[qi];
+        if (q.inCourse)
+            continue;
+        h += QStringLiteral("<section id=\"text-%1\"><h2>%2</h2>\n<pre class=\"course\">%3</pre>\n")
+                 .arg(QString::number(qi + 1), escapeXml(Html::assignmentName(q.assignment)), escapeXml(q.bankText));
+        for (int ri : q.records) {
+            const ClassRecord &c = m_data.records[size_t(ri)];
+            h += Html::recordBlock(c, link(studentPage(size_t(c.student)), escapeXml(m_data.students[size_t(c.student)].name)),
+                                   QString());
+        }
+        h += QStringLiteral("</section>\n");
+    }
+    h += Html::pageEnd();
+    h.flush();
+}
+
+void SiteWriter::notesPage(const Html::Put &put) const
+{
+    Html::Page h(put);
+    h += Html::pageStart(title + QStringLiteral(": notes"), QStringLiteral("style.css"));
     h += QStringLiteral("<p><a href=\"index.html\">The class</a></p>\n<h1>Notes of the class</h1>\n");
     std::map<QString, std::vector<int>> byAssignment;
     for (size_t si = 0; si < m_data.students.size(); ++si)
@@ -187,5 +230,6 @@ QString SiteWriter::notesPage() const
                                    QStringLiteral("<p class=\"bank\">%1</p>\n").arg(escapeXml(firstLine(c.record.bankText))));
         }
     }
-    return h + Html::pageEnd();
+    h += Html::pageEnd();
+    h.flush();
 }

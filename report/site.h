@@ -1,7 +1,8 @@
 #pragma once
 
-#include "records/inputfiles.h"
 #include "report/classmodel.h"
+#include "report/htmlpages.h"
+#include "report/reportfiles.h"
 
 #include <QDateTime>
 #include <QString>
@@ -12,7 +13,8 @@
 /// stylesheet): index.html (the class, the questions to look at first and a
 /// roster), a page per student that can be sent to that student alone, a
 /// page per question with every student's answers beside the worked answer,
-/// and notes.html. Each page is written whole and renamed into place.
+/// notes.html, and not-in-course.html with every text the course lacks.
+/// Each page is written whole beside its place, into an OutputSet.
 class SiteWriter
 {
 public:
@@ -21,21 +23,25 @@ public:
     {
     }
 
-    /// Writes every page into `folder`; false with the reason at the first
-    /// page that could not be written. A page path that is one of `inputs`
-    /// is refused.
-    bool write(const QString &folder, const std::set<inputfiles::FileId> &inputs, QString &reason) const;
+    /// Writes every page for `folder` into `outputs`; false with the
+    /// reason at the first page that could not be written.
+    bool write(const QString &folder, OutputSet &outputs, QString &reason) const;
 
     /// The file name of a student's page ("student-001.html").
     static QString studentPage(size_t student);
-    /// The file name of a question's page ("001-q2.html").
+    /// Where a question's page is ("001-q2.html"; "not-in-course.html#text-3"
+    /// for a text the course lacks).
     static QString questionPage(const QuestionSummary &question, size_t index);
 
 private:
     QString indexPage() const;
-    QString studentPageText(size_t student) const;
-    QString questionPageText(size_t question) const;
-    QString notesPage() const;
+    QString rosterTable() const;
+    // The pages written a block at a time through `put`.
+    void studentPage(size_t student, const Html::Put &put) const;
+    void questionPage(size_t question, const Html::Put &put) const;
+    void notesPage(const Html::Put &put) const;
+    void notInCoursePage(const Html::Put &put) const;
+    bool anyNotInCourse() const;
 
     const ClassData &m_data;
     const ClassSummary &m_sum;

@@ -9,9 +9,10 @@
 /// file, date and time as written, the same as ISO 8601, assignment, item
 /// ("q2", "p1"), question number, role (question, answer, prompt, note),
 /// record kind, rating kind, rating as typed, its value when 0 to 3, first
-/// line of the bank text, text, line in the file and the file holding the
-/// first copy. RFC 4180 CSV in UTF-8 with a byte-order mark, written to `out`
-/// a row at a time.
+/// line of the bank text, text, line in the file, the file holding the
+/// first copy, whether the record is whole ("false" for one cut short) and
+/// the students who hand in the same file. RFC 4180 CSV in UTF-8 with a
+/// byte-order mark, every field quoted, written to `out` a row at a time.
 void writeCsv(QIODevice &out, const ClassData &data);
 
 /// The same rows as a JSON array of objects, UTF-8.

@@ -20,6 +20,7 @@
 #include "report/coursetext.h"
 
 #include <QDate>
+#include <QTime>
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -31,7 +32,8 @@
 
 // The same reader built without SSE2 (tests/CMakeLists.txt renames it).
 class ParseCachesWordwise;
-RecordFileContents parseRecordBytesWordwise(const QByteArray &bytes, const QString &path, ParseCachesWordwise *caches);
+RecordFileContents parseRecordBytesWordwise(const QByteArray &bytes, const QString &path, ParseCachesWordwise *caches,
+                                            const ReadLimits &limits = ReadLimits());
 
 namespace {
 
@@ -248,7 +250,7 @@ private:
         if (end > i + 2)
             r.heading = textOf(i + 2);
         if (end == i + 5 && isDateLine(at(i + 4))) {
-            r.date = textOf(i + 4);
+            r.date = calendarDate(numberOf(i + 4), textOf(i + 4));
         } else {
             r.complete = false;
             warn(r.line, QStringLiteral("header record cut short or without its date"));
@@ -266,11 +268,20 @@ private:
     {
         r.line = numberOf(i);
         r.time = textOf(i + 1, timeIndent);
+        const bool clock = QTime::fromString(r.time, timeFormat).isValid();
+        if (!clock)
+            warn(numberOf(i + 1), QStringLiteral("the time %1 is no time of day").arg(r.time));
         r.assignment = m_runAssignment;
         size_t j = i + 2;
         if (isDateTimeLine(at(j))) {
             r.kind = FileRecord::Note;
-            r.date = textOf(j, timeIndent).left(10);
+            r.date = calendarDate(numberOf(j), textOf(j, timeIndent).left(10));
+            // A note names its day: the responses after it count from there.
+            if (!r.date.isEmpty() && clock) {
+                m_runDate = r.date;
+                m_daysPassed = 0;
+                m_lastTime = r.time;
+            }
             return j + 1;
         }
         r.kind = FileRecord::Response;
@@ -282,14 +293,27 @@ private:
                 r.assignment = QString::number(key / 10000).rightJustified(3, QLatin1Char('0'));
             j += 3;
         }
-        // A run that passes midnight goes on writing under the header of the day it began.
-        if (!m_lastTime.isEmpty() && r.time < m_lastTime)
+        // A run that passes midnight goes on writing under the header of the
+        // day it began; a clock set back falls by less than half a day.
+        r.date = m_runDate;
+        if (!clock)
+            return j;
+        const QTime now = QTime::fromString(r.time, timeFormat), last = QTime::fromString(m_lastTime, timeFormat);
+        if (last.isValid() && now.secsTo(last) > 12 * 3600)
             ++m_daysPassed;
         m_lastTime = r.time;
-        r.date = m_runDate;
         if (m_daysPassed > 0 && !r.date.isEmpty())
             r.date = QDate::fromString(r.date, dateFormat).addDays(m_daysPassed).toString(dateFormat);
         return j;
+    }
+
+    /// `date`, or empty (and a warning) when no calendar has it.
+    QString calendarDate(int line, const QString &date)
+    {
+        if (QDate::fromString(date, dateFormat).isValid())
+            return date;
+        warn(line, QStringLiteral("the date %1 is on no calendar; the record is kept without it").arg(date));
+        return QString();
     }
 
     size_t readEntry(size_t i)
@@ -329,12 +353,16 @@ private:
                 break;
         }
         size_t textEnd = e; // the text is lines [t, textEnd)
-        if (!note && e > t) {
+        // Cut inside its closing line: the full stops written of it are no text.
+        const QByteArrayView last = e > t ? at(e - 1) : QByteArrayView();
+        if (!closed && !last.isEmpty() && last.size() < closingSeparator.size() && std::count(last.begin(), last.end(), '.') == last.size())
+            --textEnd;
+        if (!note && textEnd > t) {
             for (const QLatin1String label : {confidenceLabel, selfCritiqueLabel}) {
-                if (at(e - 1).startsWith(label.latin1())) {
+                if (at(textEnd - 1).startsWith(label.latin1())) {
                     r.ratingKind = label == confidenceLabel ? FileRecord::Confidence : FileRecord::SelfCritique;
-                    r.rating = textOf(e - 1, label.size());
-                    textEnd = e - 1;
+                    r.rating = textOf(textEnd - 1, label.size());
+                    --textEnd;
                     break;
                 }
             }
@@ -911,7 +939,7 @@ void PlainReadingTest::classReader()
     const CourseIndex course(courseEntries());
     ClassReader reader(course);
     reader.setKeepCopies(keepCopies);
-    const ClassData found = reader.find({inputfiles::NativePath::fromText(root)});
+    const ClassData found = reader.find({oscalls::NativePath::fromText(root)});
     QVERIFY(found.students.size() > 20);
     ClassData read = found;
     reader.read(read);

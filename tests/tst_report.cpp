@@ -189,6 +189,8 @@ void ReportTest::damagedFiles_data()
     QTest::addColumn<int>("records");
     QTest::addColumn<QStringList>("warnings");
     QTest::addColumn<QString>("lastText");
+    QTest::addColumn<QString>("lastRating"); // the last record's, as typed
+    QTest::addColumn<QString>("lastDate");   // the last record's day
     QTest::addColumn<QString>("lastAssignment");
 
     const QByteArray open = "......!!!!!!!!...................................\r\n";
@@ -197,37 +199,65 @@ void ReportTest::damagedFiles_data()
     const QByteArray header = "\xe9\xb1\xfa\x81\xc3\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
     const QByteArray whole = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\nconfidence assessment:  2\r\n" + close;
     const QByteArray cut = open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\nhalf an ans";
+    const auto at = [&](const char *clock, const char *text) {
+        return QByteArray(whole).replace("10:00:00", clock).replace("mine", text);
+    };
+    const QString day = QStringLiteral("03-06-2026");
 
-    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine" << "001";
+    QTest::newRow("whole file, undefined code-page bytes in the code line") << header + whole << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("record cut after its text at the end") << header + cut << 2
-                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans" << "001";
+                                                          << QStringList{"6: response cut short (no closing line)"} << "half an ans" << "" << day << "001";
     QTest::newRow("cut record followed by the next run") << header + cut + "\r\n" + header + whole << 4
-                                                         << QStringList{"6: response cut short (no closing line)"} << "mine" << "001";
+                                                         << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
     QTest::newRow("cut before the text") << header + open + time + "`qQ?" << 2
-                                         << QStringList{"6: response cut short before its text"} << "" << "001";
-    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine" << "001";
+                                         << QStringList{"6: response cut short before its text"} << "" << "" << day << "001";
+    QTest::newRow("cut inside the closing line: the rating is kept, not put in the text")
+        << header + whole.left(whole.size() - 30) << 2 << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
+    QTest::newRow("cut after the closing line's first full stop") << header + whole.left(whole.size() - 50) << 2
+                                                                  << QStringList{"6: response cut short (no closing line)"} << "mine" << "2" << day << "001";
+    QTest::newRow("cut inside the closing line of a note: its text is whole")
+        << header + open + time + QByteArray(36, ' ') + "03-06-202610:00:00\r\n`qQ?\r\n" + open + "NOTES -------> my note\r\n......" << 2
+        << QStringList{"6: note cut short (no closing line)"} << "my note" << "" << day << "001";
+    QTest::newRow("lone CR line endings") << QByteArray(header + whole).replace("\r\n", "\r") << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("LF line endings, as an editor re-saves the file")
-        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine" << "001";
+        << QByteArray(header + whole).replace("\r\n", "\n") << 2 << QStringList() << "mine" << "2" << day << "001";
     QTest::newRow("mixed endings: a text's lines come back joined by CR LF")
         << header + open + time + "`qQ?\n" + open + "RESPONSE -->  \nline one\nline two\rline three\r\nconfidence assessment:  2\n"
                + close
-        << 2 << QStringList() << "line one\r\nline two\r\nline three" << "001";
+        << 2 << QStringList() << "line one\r\nline two\r\nline three" << "2" << day << "001";
     QTest::newRow("NUL bytes in a response") << header + open + time + "`qQ?\r\n" + open + "RESPONSE -->  \r\n" + QByteArray("bad\0byte\r\n", 10) + close
                                              << 2 << QStringList{"11: bytes that are not Windows-1252 text (1 line(s)); shown as read"}
-                                             << QString::fromLatin1("bad\0byte", 8) << "001";
+                                             << QString::fromLatin1("bad\0byte", 8) << "" << day << "001";
     QTest::newRow("re-saved as UTF-8") << QByteArray("assignment #001\r\n").prepend("\xc3\xa9\xc2\xb1\r\n") + "001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + whole
-                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine" << "001";
+                                       << 2 << QStringList{"1: UTF-8 text, not Windows-1252; read as UTF-8"} << "mine" << "2" << day << "001";
     QTest::newRow("lines outside any record") << header + "stray\r\nlines\r\n" + whole << 2
-                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine" << "001";
-    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "" << "";
+                                              << QStringList{"6: 2 line(s) that belong to no record"} << "mine" << "2" << day << "001";
+    QTest::newRow("empty file") << QByteArray() << 0 << QStringList{"0: empty file"} << "" << "" << "" << "";
+    QTest::newRow("not a record file") << QByteArray("just some text\r\n") << 0
+                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "" << "" << "" << "";
+    QTest::newRow("a date no calendar has is a warning, and no date")
+        << QByteArray(header).replace("03-06-2026", "13-45-2026") + whole << 2
+        << QStringList{"5: the date 13-45-2026 is on no calendar; the record is kept without it"} << "mine" << "2" << "" << "001";
+    QTest::newRow("a time no clock shows is a warning") << header + at("25:61:00", "late") << 2
+                                                        << QStringList{"7: the time 25:61:00 is no time of day"} << "late" << "2" << day << "001";
+    QTest::newRow("midnight passed during the run: the next day")
+        << header + at("23:59:58", "before") + at("00:00:05", "after") << 3 << QStringList() << "after" << "2" << "03-07-2026" << "001";
+    QTest::newRow("a clock set back two seconds: the same day")
+        << header + at("10:00:02", "before") + at("10:00:00", "after") << 3 << QStringList() << "after" << "2" << day << "001";
+    QTest::newRow("the clock's hour back at the end of summer time: the same day")
+        << header + at("02:59:00", "before") + at("02:01:00", "after") << 3 << QStringList() << "after" << "2" << day << "001";
+    QTest::newRow("a note names its day: responses after it count from there")
+        << header + open + QByteArray(36, ' ') + "10:00:00\r\n" + QByteArray(36, ' ') + "03-08-202610:00:00\r\n`qQ?\r\n" + open
+               + "NOTES -------> two days on\r\n" + close + at("10:05:00", "after")
+        << 3 << QStringList() << "after" << "2" << "03-08-2026" << "001";
+    QTest::newRow("a rating line typed as a format stays as typed") << header + QByteArray(whole).replace(":  2", ":  %2") << 2
+                                                                     << QStringList() << "mine" << "%2" << day << "001";
     // Without its run's header a response takes its assignment from its question key.
     const QByteArray keyed = open + time + "\r\n\r\n`questionNumber %1 \r\n`qQ?\r\n" + open + "RESPONSE -->  \r\nmine\r\n" + close;
     QTest::newRow("no header: question key 30000 is assignment 003")
-        << QByteArray(keyed).replace("%1", "30000") << 1 << QStringList() << "mine" << "003";
+        << QByteArray(keyed).replace("%1", "30000") << 1 << QStringList() << "mine" << "" << "" << "003";
     QTest::newRow("no header: question key 0 is assignment 000") << QByteArray(keyed).replace("%1", "0") << 1 << QStringList()
-                                                                  << "mine" << "000";
-    QTest::newRow("not a record file") << QByteArray("just some text\r\n") << 0
-                                       << QStringList{"1: 1 line(s) that belong to no record", "0: no records found"} << "" << "";
+                                                                  << "mine" << "" << "" << "000";
 }
 
 void ReportTest::damagedFiles()
@@ -236,6 +266,8 @@ void ReportTest::damagedFiles()
     QFETCH(int, records);
     QFETCH(QStringList, warnings);
     QFETCH(QString, lastText);
+    QFETCH(QString, lastRating);
+    QFETCH(QString, lastDate);
     QFETCH(QString, lastAssignment);
 
     const RecordFileContents c = parseRecordBytes(bytes, QStringLiteral("send_0306.txt"));
@@ -245,6 +277,8 @@ void ReportTest::damagedFiles()
     QCOMPARE(int(c.records.size()), records);
     if (records > 0) {
         QCOMPARE(c.records.back().text, lastText);
+        QCOMPARE(c.records.back().rating, lastRating);
+        QCOMPARE(c.records.back().date, lastDate);
         QCOMPARE(c.records.back().assignment, lastAssignment);
     }
 }
@@ -713,13 +747,13 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(3)));
     QCOMPARE(rows.first(), (QStringList{"student", "file", "date", "time", "datetime", "assignment", "item", "question",
                                         "role", "record", "rating_kind", "rating", "rating_value", "bank_first_line",
-                                        "text", "line", "copy_of"}));
+                                        "text", "line", "copy_of", "complete", "shared_with"}));
     // One row per record: the header, the response, the note (the SEND and
     // notes files' copies are the same records).
     QCOMPARE(rows.size(), 1 + 3);
     QCOMPARE(rows.at(2), (QStringList{"cara", "masterFile.txt", "03-06-2026", "14:05:09", "2026-03-06T14:05:09", "001",
                                       "q1", "1", "question", "response", "confidence", "2", "2", firstQuestion,
-                                      "a, \"quoted\"\r\nsecond line", "6", ""}));
+                                      "a, \"quoted\"\r\nsecond line", "6", "", "true", ""}));
     QCOMPARE(rows.at(3).at(8), QStringLiteral("note"));
     QCOMPARE(rows.at(3).at(12), QString()); // no rating, no value
     // A spreadsheet must show a student's formula as text, not run it.
@@ -754,11 +788,15 @@ void ReportTest::exitStatus_data()
 {
     QTest::addColumn<QByteArray>("sendFile");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("stderrHolds");
+    QTest::addColumn<QString>("said"); // on standard output or error
     QTest::addColumn<QString>("option");
 
     const QByteArray whole = "\xe9\xb1\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n";
-    QTest::newRow("every file read") << whole << 0 << "writing " << QString();
+    QTest::newRow("every file read; with no output named, a summary and nothing written")
+        << whole << 0
+        << "1 student(s), 1 file(s) read, 0 response(s) and 0 note(s), 0 warning(s).\n"
+           "Nothing was written; name an output with --site DIR, --html FILE, --csv FILE or --json FILE (- is standard output).\n"
+        << QString();
     QTest::newRow("a file with a warning") << whole + "stray\r\n" << 1 << "send_0306.txt:6: 1 line(s) that belong to no record" << QString();
     QTest::newRow("nothing readable") << QByteArray() << 2 << "send_0306.txt: empty file" << QString();
     QTest::newRow("a mistyped option reads nothing") << whole << 2 << "Unknown option 'htm'" << "--htm";
@@ -768,7 +806,7 @@ void ReportTest::exitStatus()
 {
     QFETCH(QByteArray, sendFile);
     QFETCH(int, status);
-    QFETCH(QString, stderrHolds);
+    QFETCH(QString, said);
     QFETCH(QString, option);
 
     QTemporaryDir dir;
@@ -784,10 +822,11 @@ void ReportTest::exitStatus()
         arguments.prepend(option);
     p.start(QStringLiteral(REPORT_PROGRAM), arguments);
     QVERIFY(p.waitForFinished(60000));
-    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError() + p.readAllStandardOutput());
     QCOMPARE(p.exitCode(), status);
-    QVERIFY2(err.contains(stderrHolds), qPrintable(err));
-    QCOMPARE(QFile::exists(dir.filePath(QStringLiteral("report.html"))), option.isEmpty());
+    QVERIFY2(err.contains(said), qPrintable(err));
+    // Nothing is written into the folder it was run in, which it reads.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_MAIN(ReportTest)

@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -107,6 +108,8 @@ private slots:
     void flaggedMostStudentsFirst();
     void csvGuards_data();
     void csvGuards();
+    void csvInASpreadsheet_data();
+    void csvInASpreadsheet();
     void copiesMatched_data();
     void copiesMatched();
     void charts_data();
@@ -141,6 +144,10 @@ void ReportClassTest::flagsAndCounts_data()
         << QList<QStringList>{{" 0 "}, {"1\t"}, {"not sure"}, {""}, {"not sure"}, {"4"}, {"01"}, {"<b>"}} << false << false << 2
         << "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%) \u00b7 <span class=\"apart\">other 6: \u201cnot sure\u201d "
            "\u00d72, (empty) \u00d71, \u201c01\u201d \u00d71, \u201c4\u201d \u00d71, \u201c&lt;b&gt;\u201d \u00d71</span>";
+    QTest::newRow("ratings typed as formats are shown as typed, never filled in")
+        << QList<QStringList>{{"%2"}, {"%1"}, {"%1%2"}} << false << false << 0
+        << "0: 0 \u00b7 1: 0 \u00b7 2: 0 \u00b7 3: 0 \u00b7 <span class=\"apart\">other 3: \u201c%1\u201d \u00d71, \u201c%1%2\u201d \u00d71, "
+           "\u201c%2\u201d \u00d71</span>";
     QTest::newRow("weak self-critiques flag the question too") << many(5, "1") + many(1, "3") << true << true << 5
                                                                << "0: 0 \u00b7 1: 5 \u00b7 2: 0 \u00b7 3: 1 (n = 6, 0 or 1: 83%)";
 }
@@ -205,6 +212,13 @@ void ReportClassTest::csvGuards_data()
     QTest::newRow("at sign") << "@SUM(A1)" << "'@SUM(A1)";
     QTest::newRow("tab") << "\tindented" << "'\tindented";
     QTest::newRow("an empty first line starts with CR") << "\r\nsecond line" << "'\r\nsecond line";
+    QTest::newRow("blanks before a formula, which an import may trim") << "  =1+1" << "'  =1+1";
+    QTest::newRow("a no-break space before a formula") << "\u00a0=1+1" << "'\u00a0=1+1";
+    QTest::newRow("a NUL first, which an import may drop") << QString(QChar(0)) + "=1+1" << "'" + QString(QChar(0)) + "=1+1";
+    QTest::newRow("a formula after a semicolon, where a spreadsheet may split") << "a;=2+2" << "a;'=2+2";
+    QTest::newRow("a formula after a tab and blanks") << "x\t =5+5" << "x\t' =5+5";
+    QTest::newRow("a line that starts like a formula") << "first\r\n-3 is it" << "first\r\n'-3 is it";
+    QTest::newRow("a comma inside, which the quotes keep in the field") << "a,=2+2" << "a,=2+2";
     QTest::newRow("a formula sign inside is left alone") << "x=1" << "x=1";
     QTest::newRow("an apostrophe is left alone") << "'quoted" << "'quoted";
     QTest::newRow("a digit is left alone") << "1-2" << "1-2";
@@ -219,12 +233,58 @@ void ReportClassTest::csvGuards()
                     header() + response(1, question1, typed, "confidence assessment:  ", QStringLiteral("2"))));
     const CourseIndex course(courseEntries());
     const ClassData data = ClassReader(course).read({dir.path()});
-    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csvTable(data).mid(3)));
+    const QByteArray csv = csvTable(data);
+    const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(3)));
     QCOMPARE(rows.size(), 3);
     QCOMPARE(rows.at(2).at(14), field);
+    // Quoted whatever it holds: a semicolon or tab a spreadsheet splits at stays inside.
+    QVERIFY2(csv.contains(",\"" + field.toUtf8() + "\","), csv.constData());
     // The JSON keeps the text as typed.
     const QJsonArray json = QJsonDocument::fromJson(jsonTable(data)).array();
     QCOMPARE(json.at(1).toObject().value(QLatin1String("text")).toString(), typed);
+}
+
+void ReportClassTest::csvInASpreadsheet_data()
+{
+    // LibreOffice's CSV import as an instructor opens the file: the
+    // separator ticked, blanks trimmed, quoted fields not forced to text.
+    QTest::addColumn<int>("separator"); // the character, as LibreOffice's filter names it
+    QTest::newRow("comma") << int(',');
+    QTest::newRow("semicolon") << int(';');
+    QTest::newRow("tab") << int('\t');
+}
+
+void ReportClassTest::csvInASpreadsheet()
+{
+    QFETCH(int, separator);
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty())
+        QSKIP("LibreOffice is not installed (Debian: libreoffice-calc-nogui)");
+    // Each formula a student might type, and the text that must come out of
+    // the spreadsheet unrun (a run formula leaves its value, or Err:).
+    const QStringList typed{"=1+1", "  =1+2", "a;=1+3", "x\t=1+4", "+1+5", "-1+6", QString(QChar(0)) + "=1+8", "=HYPERLINK(\"x\")"};
+    const QStringList kept{"=1+1", "=1+2", "=1+3", "=1+4", "+1+5", "-1+6", "=1+8", "=HYPERLINK("};
+    QByteArray bytes = header();
+    for (int i = 0; i < typed.size(); ++i)
+        bytes += response(i, question1, typed[i], "confidence assessment:  ", QStringLiteral("2"));
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")), bytes));
+    const CourseIndex course(courseEntries());
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("class.csv")), csvTable(ClassReader(course).read({dir.filePath(QStringLiteral("ann"))}))));
+
+    QProcess p;
+    const QString filter = QStringLiteral("CSV:%1,34,76,1,,0,false,true,false,false,true").arg(separator);
+    p.start(office, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")), QStringLiteral("--headless"),
+                     QStringLiteral("--infilter=") + filter, QStringLiteral("--convert-to"),
+                     QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1"), QStringLiteral("--outdir"),
+                     dir.filePath(QStringLiteral("out")), dir.filePath(QStringLiteral("class.csv"))});
+    QVERIFY2(p.waitForFinished(180000), "LibreOffice did not end");
+    QFile out(dir.filePath(QStringLiteral("out/class.csv")));
+    QVERIFY2(out.open(QIODevice::ReadOnly), qPrintable(QString::fromLocal8Bit(p.readAllStandardError())));
+    const QString cells = QString::fromUtf8(out.readAll());
+    QVERIFY2(!cells.contains(QLatin1String("Err:")), qPrintable(cells));
+    for (const QString &text : kept)
+        QVERIFY2(cells.contains(text), qPrintable(text + QLatin1String(" was run in: ") + cells.left(2000)));
 }
 
 void ReportClassTest::copiesMatched_data()
@@ -234,16 +294,19 @@ void ReportClassTest::copiesMatched_data()
     QTest::addColumn<int>("sendExtra");             // identical records only the SEND file holds
     QTest::addColumn<int>("records");               // rows by default, header and responses
     QTest::addColumn<QStringList>("copyOf");        // with every copy, the SEND rows' copy_of
+    QTest::addColumn<int>("sendFiles");             // SEND files holding the same copy
 
     QTest::newRow("identical records each matched once") << QList<int>{1, 1, 1} << 0 << 0 << 4
-                                                         << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt"};
+                                                         << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt"} << 1;
     QTest::newRow("one identical record more in the SEND file is a record")
         << QList<int>{1, 1, 1} << 0 << 1 << 5
-        << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt", ""};
+        << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt", "masterFile.txt", ""} << 1;
     QTest::newRow("a copy two seconds apart is the same record") << QList<int>{1, 2} << 2 << 0 << 3
-                                                                 << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt"};
+                                                                 << QStringList{"masterFile.txt", "masterFile.txt", "masterFile.txt"} << 1;
     QTest::newRow("three seconds apart is another record") << QList<int>{1, 2} << 3 << 0 << 5
-                                                           << QStringList{"masterFile.txt", "", ""};
+                                                           << QStringList{"masterFile.txt", "", ""} << 1;
+    QTest::newRow("the same records in forty SEND files are the master file's")
+        << QList<int>{1} << 0 << 0 << 2 << QStringList(80, QStringLiteral("masterFile.txt")) << 40;
 }
 
 void ReportClassTest::copiesMatched()
@@ -253,6 +316,7 @@ void ReportClassTest::copiesMatched()
     QFETCH(int, sendExtra);
     QFETCH(int, records);
     QFETCH(QStringList, copyOf);
+    QFETCH(int, sendFiles);
 
     QByteArray master = header(), sendCopy = header();
     for (int minute : masterMinutes) {
@@ -266,14 +330,15 @@ void ReportClassTest::copiesMatched()
         sendCopy += confidence(masterMinutes.last(), QStringLiteral("2"));
     QTemporaryDir dir;
     QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/masterFile.txt")), master));
-    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_0306.txt")), sendCopy));
+    for (int f = 0; f < sendFiles; ++f)
+        QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/send_%1.txt").arg(306 + f, 4, 10, QLatin1Char('0'))), sendCopy));
     const CourseIndex course(courseEntries());
     QCOMPARE(int(ClassReader(course).read({dir.path()}).records.size()), records);
     ClassReader all(course);
     all.setKeepCopies(true);
     QStringList seen;
     for (const QStringList &row : parseCsv(QString::fromUtf8(csvTable(all.read({dir.path()})).mid(3))).mid(1))
-        if (row.at(1) == QLatin1String("send_0306.txt"))
+        if (row.at(1).startsWith(QLatin1String("send_")))
             seen.append(row.at(16));
     QCOMPARE(seen, copyOf);
 }
@@ -394,7 +459,7 @@ void ReportClassTest::siteOfSmallClass()
     }
     // The roster: a row per student, named past "crsfiles", linked to the page.
     QVERIFY(pages["index.html"].contains(QStringLiteral(
-        "<tr><td><a href=\"student-001.html\">Ann_12</a></td><td class=\"mark\" title=\"partly\">\u25d0</td>"
+        "<tr><td class=\"name\"><a href=\"student-001.html\">Ann_12</a></td><td class=\"mark\" title=\"partly\">\u25d0</td>"
         "<td class=\"mark\" title=\"partly\">\u25d0</td><td class=\"n\">3</td><td class=\"n\">1</td><td>03-06-2026</td>"
         "<td class=\"n\">0</td></tr>")));
     QVERIFY(pages["index.html"].contains(QStringLiteral("<a href=\"student-002.html\">Ben_34</a>")));

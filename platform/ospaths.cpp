@@ -1,35 +1,27 @@
-#include "records/inputfiles.h"
+// Paths as the system holds them, what they lead to, folders listed, and
+// handed-in files read whole: one POSIX and one Windows branch each.
+
+#include "platform/oscalls.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdlib>
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
+#ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
-namespace inputfiles {
+namespace oscalls {
 
 namespace {
 
 const QString folderReason = QStringLiteral("a folder, not a file");
-
-QString tooLarge(qint64 limit)
-{
-    return QStringLiteral("larger than %1 MiB, far more than the program writes; not read").arg(limit >> 20);
-}
+const QString missingReason = QStringLiteral("no such file or folder");
 
 #ifndef Q_OS_WIN
 QString systemReason(int error)
@@ -57,6 +49,20 @@ Kind kindOf(mode_t mode)
 #endif
 
 } // namespace
+
+bool NativePath::isWithin(const NativePath &folder) const
+{
+    const NativePath self = absolute().cleaned(), outer = folder.absolute().cleaned();
+    if (self == outer)
+        return true;
+#ifdef Q_OS_WIN
+    const QString prefix = outer.m_native.endsWith(QLatin1Char('/')) ? outer.m_native : outer.m_native + QLatin1Char('/');
+    return self.m_native.startsWith(prefix, Qt::CaseInsensitive);
+#else
+    const QByteArray prefix = outer.m_native.endsWith('/') ? outer.m_native : outer.m_native + '/';
+    return self.m_native.startsWith(prefix);
+#endif
+}
 
 #ifndef Q_OS_WIN
 
@@ -133,18 +139,33 @@ PathInfo inspect(const NativePath &path)
 {
     PathInfo info;
     struct stat st;
-    if (::stat(path.bytes().constData(), &st) != 0) {
+    // Most names are no link: what lstat says of them is what stat would.
+    const bool named = ::lstat(path.bytes().constData(), &st) == 0;
+    info.link = named && S_ISLNK(st.st_mode);
+    if (!named || (info.link && ::stat(path.bytes().constData(), &st) != 0)) {
         const int error = errno;
         info.kind = error == ENOENT || error == ENOTDIR ? Kind::Missing : Kind::Unreadable;
-        info.reason = info.kind == Kind::Missing ? QStringLiteral("no such file or folder") : systemReason(error);
+        info.reason = info.kind == Kind::Missing ? missingReason : systemReason(error);
         return info;
     }
     info.kind = kindOf(st.st_mode);
-    info.id = {quint64(st.st_dev), quint64(st.st_ino)};
+    info.id.device = quint64(st.st_dev);
+    info.id.file = quint64(st.st_ino);
+    info.id.known = true;
     info.size = qint64(st.st_size);
     if (info.kind == Kind::Other)
         info.reason = kindReason(st.st_mode);
     return info;
+}
+
+NativePath resolved(const NativePath &path)
+{
+    char *real = ::realpath(path.bytes().constData(), nullptr);
+    if (!real)
+        return NativePath();
+    const NativePath out = NativePath::fromBytes(QByteArray(real));
+    std::free(real);
+    return out;
 }
 
 bool listFolder(const NativePath &folder, std::vector<NativePath> &names, QString &reason)
@@ -171,68 +192,6 @@ bool listFolder(const NativePath &folder, std::vector<NativePath> &names, QStrin
     for (const QByteArray &name : found)
         names.push_back(NativePath::fromBytes(name));
     return true;
-}
-
-FileBytes readRegularFile(const NativePath &path, qint64 limit)
-{
-    FileBytes out;
-    // Non-blocking: a FIFO in the file's place gives no writer to wait for;
-    // what was opened is checked before a byte is read.
-    const int fd = ::open(path.bytes().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        out.reason = error == EISDIR ? folderReason : systemReason(error);
-        return out;
-    }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        out.reason = kindReason(st.st_mode);
-        ::close(fd);
-        return out;
-    }
-    out.id = {quint64(st.st_dev), quint64(st.st_ino)};
-    if (qint64(st.st_size) > limit) {
-        out.reason = tooLarge(limit);
-        ::close(fd);
-        return out;
-    }
-    // The file may grow while it is read (a student still working): what is
-    // there up to the limit is read.
-    out.bytes.resize(qsizetype(st.st_size) + 1);
-    qsizetype got = 0;
-    for (;;) {
-        if (got == out.bytes.size()) {
-            if (got > limit) {
-                out.reason = tooLarge(limit);
-                ::close(fd);
-                out.bytes.clear();
-                return out;
-            }
-            out.bytes.resize(std::min<qsizetype>(limit + 1, got * 2));
-        }
-        const ssize_t n = ::read(fd, out.bytes.data() + got, size_t(out.bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            out.reason = systemReason(errno);
-            ::close(fd);
-            out.bytes.clear();
-            return out;
-        }
-        if (n == 0)
-            break;
-        got += n;
-        // A read that stops short of the room given, past the size the
-        // file had, found its end: asking again would only be told so. A
-        // size of 0 says nothing (files the kernel makes up as they are
-        // read), so those are read until a read gives nothing.
-        if (st.st_size > 0 && got < out.bytes.size() && got >= qsizetype(st.st_size))
-            break;
-    }
-    ::close(fd);
-    out.bytes.truncate(got);
-    out.ok = true;
-    return out;
 }
 
 #else // Q_OS_WIN
@@ -276,43 +235,31 @@ NativePath NativePath::parent() const
     return fromText(QFileInfo(absolute().cleaned().m_native).absolutePath());
 }
 
-namespace {
-
-/// The volume and file index Windows gives an open file: its identity.
-bool fileIdOf(const QString &path, FileId &id)
-{
-    const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(h, &info);
-    CloseHandle(h);
-    if (ok)
-        id = {quint64(info.dwVolumeSerialNumber), (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-    return ok;
-}
-
-} // namespace
-
 PathInfo inspect(const NativePath &path)
 {
     PathInfo info;
     const QFileInfo fi(path.shown());
+    info.link = fi.isSymLink() || fi.isJunction();
     if (!fi.exists()) {
-        info.reason = QStringLiteral("no such file or folder");
+        info.reason = missingReason;
         return info;
     }
     info.kind = fi.isFile() ? Kind::Regular : fi.isDir() ? Kind::Folder : Kind::Other;
     info.size = fi.size();
     if (info.kind == Kind::Other)
         info.reason = QStringLiteral("not a regular file");
-    if (!fileIdOf(path.shown(), info.id) && info.kind != Kind::Other) {
+    info.id = identityAt(path.shown());
+    if (!info.id.known && info.kind != Kind::Other) {
         info.kind = Kind::Unreadable;
         info.reason = QStringLiteral("cannot be opened");
     }
     return info;
+}
+
+NativePath resolved(const NativePath &path)
+{
+    const QString real = QFileInfo(path.shown()).canonicalFilePath();
+    return real.isEmpty() ? NativePath() : NativePath::fromText(real);
 }
 
 bool listFolder(const NativePath &folder, std::vector<NativePath> &names, QString &reason)
@@ -329,37 +276,6 @@ bool listFolder(const NativePath &folder, std::vector<NativePath> &names, QStrin
     return true;
 }
 
-FileBytes readRegularFile(const NativePath &path, qint64 limit)
-{
-    FileBytes out;
-    // Windows keeps pipes and devices out of folders: what is not a plain
-    // file after links is refused before it is opened.
-    const QFileInfo fi(path.shown());
-    if (fi.isDir() || !fi.isFile()) {
-        out.reason = fi.isDir() ? folderReason : fi.exists() ? QStringLiteral("not a regular file")
-                                                             : QStringLiteral("no such file or folder");
-        return out;
-    }
-    QFile file(fi.filePath());
-    if (!file.open(QIODevice::ReadOnly)) {
-        out.reason = file.errorString();
-        return out;
-    }
-    if (file.size() > limit) {
-        out.reason = tooLarge(limit);
-        return out;
-    }
-    fileIdOf(fi.filePath(), out.id);
-    out.bytes = file.read(limit + 1);
-    if (out.bytes.size() > limit || file.error() != QFile::NoError) {
-        out.reason = out.bytes.size() > limit ? tooLarge(limit) : file.errorString();
-        out.bytes.clear();
-        return out;
-    }
-    out.ok = true;
-    return out;
-}
-
 #endif
 
-} // namespace inputfiles
+} // namespace oscalls
