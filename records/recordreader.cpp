@@ -20,7 +20,19 @@ namespace {
 
 using namespace recordformat;
 
-const QLatin1String courseTitle("Applied Calculus I");
+// The shortcuts below look at a line's first byte for what begins a record:
+// the separators (a response or a note) and the header's second line (its
+// assignment label). They are these constants' own bytes, and the checks
+// fail the build if a change to the layout makes them stand for something else.
+constexpr char separatorByte = openingSeparator.front().toLatin1();
+constexpr char headerSecondLineByte = assignmentLabel.front().toLatin1();
+static_assert(closingSeparator.front().toLatin1() == separatorByte,
+              "the opening and closing separators must begin alike: the reader stops at either by its first byte");
+static_assert(separatorByte != headerSecondLineByte,
+              "a separator and a header's assignment line must be told apart by their first bytes");
+static_assert(closingSeparator.size() > noteTrailerBlanks,
+              "a note's open closing line is the closing separator and its blanks");
+
 const qsizetype trailerSize = closingSeparator.size() + noteTrailerBlanks; // a note's open line in SEND and notes
 
 /// A line of the file as a range of its bytes; nothing is decoded until a
@@ -250,11 +262,11 @@ public:
     /// at, as the loops would (each one's end after `last`, whose value
     /// before goes to `beforeLast`; the lines before it dropped), and gives
     /// the first line a loop must look at. A record, a header or a
-    /// separator shows in the first byte of a line ('.') or of the next
-    /// ('a' of "assignment #"), so most lines of a text are passed here.
+    /// separator shows in the first byte of a line (separatorByte) or of the
+    /// next (headerSecondLineByte), so most lines of a text are passed here.
     size_t passPlain(size_t k, qsizetype &last, qsizetype &beforeLast)
     {
-        while (has(k) && !startsLike(k, '.') && !(has(k + 1) && startsLike(k + 1, 'a'))) {
+        while (has(k) && !startsLike(k, separatorByte) && !(has(k + 1) && startsLike(k + 1, headerSecondLineByte))) {
             beforeLast = last;
             last = m_ring[k & m_mask].end;
             dropBefore(k);
@@ -639,8 +651,8 @@ bool isCutClosingLine(QByteArrayView line)
 {
     if (line.isEmpty() || line.size() >= closingSeparator.size())
         return false;
-    for (const char c : line)
-        if (c != '.')
+    for (qsizetype i = 0; i < line.size(); ++i)
+        if (line[i] != closingSeparator[i].toLatin1())
             return false;
     return true;
 }

@@ -4,6 +4,8 @@
 #include "records/calibration.h"
 #include "records/cp1252.h"
 #include "records/recordfiles.h"
+#include "records/recordformat.h"
+#include "records/recordreader.h"
 
 #include <QFile>
 #include <QTest>
@@ -40,6 +42,8 @@ private slots:
     void fileLines_data();
     void fileLines();
     void codeFileConvertsQueryFile();
+    void everyRecordReadsBack_data();
+    void everyRecordReadsBack();
     void ratingPairs_data();
     void ratingPairs();
     void calibrationCard();
@@ -241,6 +245,90 @@ void RecordsTest::codeFileConvertsQueryFile()
     QCOMPARE(run.file(QStringLiteral("queri.txt")),
              QByteArray("Assignment 7 queries\r\nquery what is x\r\nquery2 rest\r\nplain line\r\n"));
     QVERIFY(run.platform.messages.isEmpty());
+}
+
+void RecordsTest::everyRecordReadsBack_data()
+{
+    // Each file kind, every record kind written by the program's one writer
+    // of the layout, after a header (a record's date is its run's): the
+    // reader must give back what went in, so a label or an order changed on
+    // one side only fails here.
+    QTest::addColumn<int>("file");
+    QTest::addColumn<int>("rating"); // recordformat::Rating; -1 for a note
+    using recordformat::FileKind;
+    using recordformat::Rating;
+    for (const auto &[file, name] : {std::pair{FileKind::Master, "master"}, std::pair{FileKind::Send, "SEND"}}) {
+        QTest::addRow("%s: response with a confidence", name) << int(file) << int(Rating::Confidence);
+        QTest::addRow("%s: response with a self-critique", name) << int(file) << int(Rating::SelfCritique);
+        QTest::addRow("%s: response with no rating", name) << int(file) << int(Rating::None);
+        QTest::addRow("%s: note, then a response on its open line", name) << int(file) << -1;
+    }
+    QTest::addRow("notes: two notes, the second on the first's open line") << int(FileKind::Notes) << -1;
+}
+
+void RecordsTest::everyRecordReadsBack()
+{
+    using namespace recordformat;
+    QFETCH(int, file);
+    QFETCH(int, rating);
+    const auto kind = FileKind(file);
+    const Header header{QChar(0xD7) + QStringLiteral("code"), assignmentLabel + QStringLiteral("007"),
+                        QStringLiteral("007.  `Query 7"), QStringLiteral("03-06-2026")};
+    const QString time = QString(timeIndent, QLatin1Char(' ')) + QStringLiteral("14:05:09");
+    const Response response{time, recordformat::questionKeyLine(70003), QStringLiteral("What is y' for y = x^2?"),
+                            QStringLiteral("2x,\r\nby the power rule")};
+    const Note note{time, QString(timeIndent, QLatin1Char(' ')) + QStringLiteral("03-06-202614:05:09"),
+                    QStringLiteral("What is y' for y = x^2?"), QStringLiteral("check the sign")};
+    QByteArray bytes = kind == FileKind::Notes ? QByteArray() : headerBytes(header);
+    if (rating >= 0) {
+        bytes += responseOpening(kind, response) + responseClosing(Rating(rating), QStringLiteral(" 2 "));
+    } else {
+        bytes += noteBytes(kind, note);
+        bytes += kind == FileKind::Notes ? noteBytes(kind, note)
+                                         : responseOpening(kind, response) + responseClosing(Rating::Confidence, QStringLiteral("3"));
+    }
+    const RecordFileContents read = parseRecordBytes(bytes, QStringLiteral("file"));
+    QVERIFY2(read.warnings.empty(), qPrintable(read.warnings.empty() ? QString() : read.warnings.front().message));
+    size_t at = 0;
+    if (kind != FileKind::Notes) {
+        QVERIFY(read.records.size() >= 2);
+        const FileRecord &h = read.records[at++];
+        QCOMPARE(int(h.kind), int(FileRecord::Header));
+        QCOMPARE(h.codeLine, header.codeLine);
+        QCOMPARE(h.assignment, QStringLiteral("007"));
+        QCOMPARE(h.heading, header.heading);
+        QCOMPARE(h.date, header.date);
+    }
+    const auto checkResponse = [&](const FileRecord &r, Rating expected, const QString &typed) {
+        QCOMPARE(int(r.kind), int(FileRecord::Response));
+        QCOMPARE(r.time, QStringLiteral("14:05:09"));
+        QCOMPARE(r.date, header.date);
+        QCOMPARE(r.assignment, QStringLiteral("007"));
+        QCOMPARE(r.bankText, response.bankText);
+        QCOMPARE(r.text, response.text);
+        QCOMPARE(r.questionKey, kind == FileKind::Master ? QStringLiteral("70003") : QString());
+        QCOMPARE(int(r.ratingKind), expected == Rating::Confidence     ? int(FileRecord::Confidence)
+                                    : expected == Rating::SelfCritique ? int(FileRecord::SelfCritique)
+                                                                       : int(FileRecord::NoRating));
+        QCOMPARE(r.rating, expected == Rating::None ? QString() : typed);
+        QVERIFY(r.complete);
+    };
+    if (rating >= 0) {
+        QCOMPARE(read.records.size(), at + 1);
+        checkResponse(read.records[at], Rating(rating), QStringLiteral(" 2 "));
+        return;
+    }
+    QCOMPARE(read.records.size(), at + 2);
+    const FileRecord &n = read.records[at];
+    QCOMPARE(int(n.kind), int(FileRecord::Note));
+    QCOMPARE(n.text, note.text);
+    QCOMPARE(n.bankText, note.bankText);
+    QCOMPARE(n.date, QStringLiteral("03-06-2026"));
+    QCOMPARE(n.time, QStringLiteral("14:05:09"));
+    if (kind == FileKind::Notes)
+        QCOMPARE(int(read.records[at + 1].kind), int(FileRecord::Note));
+    else
+        checkResponse(read.records[at + 1], Rating::Confidence, QStringLiteral("3"));
 }
 
 void RecordsTest::ratingPairs_data()
