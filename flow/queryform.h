@@ -1,11 +1,16 @@
 #pragma once
 
-// QueryForm is the whole program: one window that owns the state of a run.
+// QueryForm is the window of a run and owns its state; what it does with
+// its output folder (the files, their lock and journal) is RecordFolder's
+// (records/recordfolder.h), which it calls.
 //
 // A run starts in startRun(): the start-up dialogue (flow/startup.cpp) asks
 // for the name, the output folder and the assignment, loads the question bank
 // (bank/questionbank.cpp) and finds the assignment's heading; the header
 // record then goes to the master and SEND files (records/outputfiles.cpp).
+// startWalk() starts instead a walk of what a WalkSource gives (the review
+// of a student's weak questions, review/): the same name and folder boxes,
+// then the walk's entries in place of the bank's (flow/walksource.h).
 // After that the window only reacts to clicks: "Next Question / Answer" walks
 // the bank (flow/stepping.cpp) and may draw a figure (figures/); the record
 // commands append to the output files and show them (records/commands.cpp).
@@ -24,22 +29,23 @@
 //   flow/      this header, start-up and stepping; includes platform/ only.
 //   bank/, records/, figures/
 //              the QueryForm methods of each subsystem (they include this
-//              header) and their helper classes (RecordFiles, the record
+//              header) and their helper classes (RecordFolder, the record
 //              reader, PictureArea), which never include it. The record
 //              layout (records/recordformat.h) and the entry grammar
 //              (bank/entrygrammar.h) are stated once each; flow reaches the
 //              grammar through the bank methods declared below.
 //   ui/        the wiring of the controls and the helpers of the window
 //              (AnswerRecovery, TextZoom).
+//   review/    the walk of a student's weak questions (ReviewWalk).
 //   app/, report/
-//              the two programs' main() and the instructor's report, which
+//              the programs' main() and the instructor's report, which
 //              reuses records/ and the compiled course of bank/.
 // A test (tst_layers) fails on any circle between folders.
 //
 // Everything outside the process but files passes through Platform, so
 // tests can answer the boxes and read the clock. Text inside the program uses
-// CR LF line breaks; boxText/setBoxText convert at the text boxes, and
-// RecordFiles converts to Windows-1252 bytes on disk.
+// CR LF line breaks; boxText/setBoxText convert at the text boxes, and the
+// record writers (records/recordformat.cpp) to Windows-1252 bytes on disk.
 
 #include <QString>
 #include <QWidget>
