@@ -154,6 +154,19 @@ bool RecordFolder::Append::begin(const Planned &planned, bool heads, const Typin
             return false;
         }
         m_folder.m_left.clear();
+        // The note of a window that is gone, which the start could not cut
+        // off: its typing is the student's to have back, and the journal
+        // keeps it (and the names of whole records) under the notes to come.
+        if (!m_folder.m_recovered.problem.isEmpty()) {
+            m_folder.m_recovered.typing = rolled.typing;
+            m_folder.m_recovered.recorded = rolled.recorded;
+            m_folder.m_recovered.problem.clear();
+            QString reason;
+            if (!journal.create(rolled.recorded, rolled.typing, reason)) {
+                fail(journal.path(), reason);
+                return false;
+            }
+        }
     }
     if (!m_folder.stillHeld()) {
         m_error = m_folder.lostMessage();

@@ -17,8 +17,14 @@
 #include <QTest>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include "tests/reliability/mounts.h"
+
+#include <sched.h>
+#endif
 
 namespace {
 
@@ -28,6 +34,26 @@ const QString bank = QStringLiteral("@@\n001.  `Query 1\n@@\n`qFirst question\n@
 const QString restoredTail = QStringLiteral(
     " and was not recorded yet. It is back in the answer box: record it with Enter Response or "
     "Save as Notes, or clear it.");
+/// The end of the message that gives back the typing of a record cut off at a start.
+const QString cutOffTail = QStringLiteral(
+    " and was not recorded yet: the window it was typed in ended while it was being recorded. It is back in the "
+    "answer box: record it with Enter Response or Save as Notes, or clear it.");
+
+/// A response's end after a confidence rating of 2, as a whole record holds it.
+const QByteArray ratedTwo = "confidence assessment:  2\r\n" + QByteArray(49, '.') + "\r\n";
+
+/// The group two accounts of one computer share a folder through (as root only).
+constexpr gid_t sharedGroup = 61000;
+
+/// Where and as whom a child window runs.
+struct Placing
+{
+    QString recovery;      // its recovery folder; empty: the test's, "default": its account's own
+    QString home;          // its HOME; empty: the test's
+    uid_t account = 0;     // the account it runs as (the test as root only); 0: the test's
+    QString workingFolder; // empty: the test's
+    QByteArray computer;   // a computer name of its own (root only, a UTS namespace); empty: this one's
+};
 
 /// A run of the test bank with recovery kept in `folder`.
 struct RecoveringRun : TestRun
@@ -83,6 +109,15 @@ private slots:
     void locksLeftBehind();
     void lockIsRefreshed();
     void lostFolderStopsRecording();
+    void stoppedWindow_data();
+    void stoppedWindow();
+    void rollBackAtTheNextStart_data();
+    void rollBackAtTheNextStart();
+    void twoAccountsOnOneFolder();
+    void relativeFolderFromElsewhere_data();
+    void relativeFolderFromElsewhere();
+    void dataFolderReadOnlyOrFull_data();
+    void dataFolderReadOnlyOrFull();
     void restoreNamesTheQuestionShort_data();
     void restoreNamesTheQuestionShort();
 
@@ -94,7 +129,11 @@ private:
     {
         return QDir(folder()).entryList({QStringLiteral("answer-*.txt")}, QDir::Files | QDir::System);
     }
-    QProcess *startChild(const QString &mode, const QString &output, const QString &typed);
+    QProcess *startChild(const QString &mode, const QString &output, const QString &typed,
+                         const Placing &placing = Placing());
+#ifdef Q_OS_LINUX
+    reliability::Mounts mounts;
+#endif
 };
 
 void RecoveryTest::init()
@@ -106,15 +145,56 @@ void RecoveryTest::init()
 
 void RecoveryTest::cleanup()
 {
+    // A child a failed check left running (stopped, or waiting in its box) goes with its test.
+    for (QProcess *child : findChildren<QProcess *>()) {
+        if (child->state() != QProcess::NotRunning) {
+            ::kill(pid_t(child->processId()), SIGCONT);
+            child->kill();
+            child->waitForFinished();
+        }
+        delete child;
+    }
+#ifdef Q_OS_LINUX
+    mounts.unmountAll();
+#endif
     data.reset();
 }
 
-QProcess *RecoveryTest::startChild(const QString &mode, const QString &output, const QString &typed)
+QProcess *RecoveryTest::startChild(const QString &mode, const QString &output, const QString &typed,
+                                   const Placing &placing)
 {
     auto *child = new QProcess(this);
     child->setProgram(QCoreApplication::applicationDirPath() + QStringLiteral("/recovery_child"));
-    child->setArguments({mode, folder(), output, typed});
+    child->setArguments({mode, placing.recovery.isEmpty() ? folder() : placing.recovery, output, typed});
     child->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (!placing.workingFolder.isEmpty())
+        child->setWorkingDirectory(placing.workingFolder);
+    if (!placing.home.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), placing.home);
+        for (const char *derived : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            env.remove(QLatin1String(derived));
+        // Its own, in its home: an account without a name would otherwise share /tmp/runtime-.
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), placing.home + QStringLiteral("/runtime"));
+        child->setProcessEnvironment(env);
+    }
+    const uid_t account = placing.account;
+    const QByteArray computer = placing.computer;
+    child->setChildProcessModifier([account, computer] {
+        // Between the fork and the program: system calls only, a failure ends it.
+#ifdef Q_OS_LINUX
+        if (!computer.isEmpty()
+            && (::unshare(CLONE_NEWUTS) != 0 || ::sethostname(computer.constData(), size_t(computer.size())) != 0))
+            ::_exit(120);
+#else
+        if (!computer.isEmpty())
+            ::_exit(120);
+#endif
+        if (account && (::setgroups(0, nullptr) != 0 || ::setgid(sharedGroup) != 0 || ::setuid(account) != 0))
+            ::_exit(121);
+        if (account)
+            ::umask(002); // the group's folder: what one account writes there, the other may append to
+    });
     child->start();
     return child;
 }
@@ -134,6 +214,35 @@ static bool waitForLine(QProcess &child, const QByteArray &wanted, QByteArray *l
             return false;
     }
     return false;
+}
+
+/// Reads a "commands" child's answer up to its "done": the messages it
+/// showed, added to `told`, and the answer box when it was asked for; false
+/// on a timeout or when the child ended.
+static bool readAnswer(QProcess &child, QStringList &told, QString *box = nullptr)
+{
+    for (int tries = 0; tries < 300; ++tries) {
+        while (child.canReadLine()) {
+            const QByteArray line = child.readLine().trimmed();
+            if (line == "done")
+                return true;
+            const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(line.indexOf(' ') + 1)));
+            if (line.startsWith("message "))
+                told << text;
+            else if (line.startsWith("box ") && box)
+                *box = text;
+        }
+        if (!child.waitForReadyRead(100) && child.state() == QProcess::NotRunning)
+            return false;
+    }
+    return false;
+}
+
+/// Gives a "commands" child one command and reads its answer.
+static bool tell(QProcess &child, const QByteArray &command, QStringList &told, QString *box = nullptr)
+{
+    child.write(command + '\n');
+    return readAnswer(child, told, box);
 }
 
 void RecoveryTest::killedRunGivesTheAnswerBack()
@@ -907,6 +1016,430 @@ void RecoveryTest::lostFolderStopsRecording()
     first.form->close();
     const std::optional<OwnerLock::Owner> still = OwnerLock::read(lock);
     QVERIFY(still && still->host == QLatin1String("lab-pc-7"));
+}
+
+namespace {
+
+/// The state /proc gives a process: 'T' once it is stopped.
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    const qsizetype name = line.lastIndexOf(')');
+    return name > 0 && name + 2 < line.size() ? line.at(name + 2) : '?';
+}
+
+/// Sets the lock file's last change `seconds` back, as the lock of a window
+/// stopped that long looks to another.
+bool ageLock(const QString &folder, int seconds)
+{
+    QFile lock(folder + QStringLiteral("/.calculus-study.lock"));
+    return lock.open(QIODevice::ReadWrite)
+           && lock.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-seconds), QFileDevice::FileModificationTime);
+}
+
+} // namespace
+
+void RecoveryTest::stoppedWindow_data()
+{
+    // A real SIGSTOP (a suspended laptop, a paused machine), its lock made to
+    // look unrefreshed for longer than the 2 minutes a lock from elsewhere is
+    // trusted; a second window then comes to the folder.
+    QTest::addColumn<QByteArray>("computer"); // the stopped window's computer; empty: this one
+    QTest::newRow("on this computer its process is there: the second window is refused, the first records on")
+        << QByteArray();
+    QTest::newRow("on another computer: taken over; the first, woken, records nothing more and leaves the lock")
+        << QByteArray("lab-pc-7");
+}
+
+void RecoveryTest::stoppedWindow()
+{
+    QFETCH(QByteArray, computer);
+#ifndef Q_OS_LINUX
+    QSKIP("reads the process's state from /proc");
+#endif
+    if (!computer.isEmpty() && ::geteuid() != 0)
+        QSKIP("a computer name of the child's own (a UTS namespace) needs root");
+    const QString out = childOut(), master = out + QStringLiteral("/masterFile.txt");
+    QProcess *first = startChild(QStringLiteral("commands"), out, QString(),
+                                 {data->filePath(QStringLiteral("first-recovery")), {}, 0, {}, computer});
+    QStringList told;
+    QVERIFY(readAnswer(*first, told));
+    QCOMPARE(told, QStringList());
+    const QString here = QSysInfo::machineHostName();
+    const std::optional<OwnerLock::Owner> made = OwnerLock::read(out + QStringLiteral("/.calculus-study.lock"));
+    QVERIFY(made && made->pid == first->processId());
+    QCOMPARE(made->host, computer.isEmpty() ? here : QString::fromLatin1(computer));
+
+    QCOMPARE(::kill(pid_t(first->processId()), SIGSTOP), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(processState(first->processId()), 'T', 5000);
+    QVERIFY(ageLock(out, 200));
+    const QByteArray before = bytesOf(master);
+    RecoveringRun second(folder(), out);
+    if (computer.isEmpty())
+        second.platform.answers[3] = QString(); // refused: the student gives up
+    QCOMPARE(second.start(), !computer.isEmpty());
+    QCOMPARE(::kill(pid_t(first->processId()), SIGCONT), 0);
+
+    const QString typed = QStringLiteral("typed after the window woke");
+    QVERIFY(tell(*first, "type " + typed.toUtf8(), told));
+    QVERIFY(tell(*first, "respond", told));
+    if (computer.isEmpty()) {
+        QCOMPARE(second.platform.messages.size(), 1);
+        QVERIFY2(second.platform.messages.first().startsWith(
+                     QStringLiteral("Another Calculus Study window is writing its files to %1 (on the computer %2, since ")
+                         .arg(out, here)),
+                 qPrintable(second.platform.messages.first()));
+        QCOMPARE(told, QStringList());
+        QVERIFY(bytesOf(master).startsWith(before));
+        QCOMPARE(bytesOf(master).mid(before.size()).count("RESPONSE -->  \r\n" + typed.toUtf8() + "\r\n" + ratedTwo), 1);
+        QVERIFY(tell(*first, "quit", told));
+        QVERIFY(first->waitForFinished());
+        QCOMPARE(first->exitCode(), 0);
+        return;
+    }
+    // Taken over: the second window's header is the folder's last record,
+    // and stays so whatever the first window tries.
+    QCOMPARE(second.platform.messages, QStringList());
+    const QByteArray taken = bytesOf(master);
+    QVERIFY(taken.size() > before.size());
+    QString box;
+    QVERIFY(tell(*first, "box", told, &box));
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(QStringLiteral("Your response was not saved.\n\nThis window no longer holds the "
+                                                    "folder %1: another Calculus Study window (on the computer %2, "
+                                                    "since ")
+                                         .arg(QDir::toNativeSeparators(out), here)),
+             qPrintable(told.first()));
+    QVERIFY(told.first().endsWith(QStringLiteral("\n\nYour text is still in the answer box.")));
+    QCOMPARE(box, typed);
+    QCOMPARE(bytesOf(master), taken);
+    QVERIFY(tell(*first, "quit", told));
+    QVERIFY(first->waitForFinished());
+    const std::optional<OwnerLock::Owner> now = OwnerLock::read(out + QStringLiteral("/.calculus-study.lock"));
+    QVERIFY(now && now->pid == QCoreApplication::applicationPid() && now->host == here);
+    QVERIFY(QFileInfo::exists(out + QStringLiteral("/.calculus-study.journal")));
+    QCOMPARE(bytesOf(master), taken);
+    // The folder is the second window's to record in.
+    second.typeAnswer(QStringLiteral("the second window's answer"));
+    second.platform.answers = {QStringLiteral("2")};
+    inside(*second.form).cmdNextQuestionClick();
+    inside(*second.form).cmdEnterResponseClick();
+    QCOMPARE(second.platform.messages, QStringList());
+    QVERIFY(bytesOf(master).startsWith(taken));
+    QVERIFY(bytesOf(master).endsWith("RESPONSE -->  \r\nthe second window's answer\r\n" + ratedTwo));
+}
+
+void RecoveryTest::rollBackAtTheNextStart_data()
+{
+    // A window killed while its rating box waits leaves its journal's note
+    // and the record's first lines in both files; then, before the next
+    // start, this happens to the files.
+    QTest::addColumn<QString>("since");
+    QTest::newRow("nothing: the half record is cut off, the typing given back") << "nothing";
+    QTest::newRow("the rating and closing line went in: whole, kept, the typing not offered again") << "rated";
+    QTest::newRow("the master file ends inside the rating line: cut off") << "rating cut";
+    QTest::newRow("the master file ends inside the closing line: cut off") << "closing cut";
+    QTest::newRow("another program appended to the master file: it is left as it is and named") << "appended";
+    QTest::newRow("the master file cut shorter since: never padded or written again") << "shorter";
+    QTest::newRow("its cut fails: told, the note kept, and the next start cuts it") << "cut fails";
+    QTest::newRow("its cut fails once: the start's header tries again, and the typing still comes back")
+        << "cut fails once";
+}
+
+void RecoveryTest::rollBackAtTheNextStart()
+{
+    QFETCH(QString, since);
+    const QString out = childOut();
+    const QString master = out + QStringLiteral("/masterFile.txt"), send = out + QStringLiteral("/send_0306.txt");
+    const QString typed = QStringLiteral("the answer a kill caught in the rating box");
+    QByteArray header;
+    {
+        RecoveringRun first(folder(), out);
+        QVERIFY(first.start());
+        header = bytesOf(master);
+        QCOMPARE(bytesOf(send), header);
+        inside(*first.form).cmdNextQuestionClick();
+        // An earlier draft of the same typing is in the recovery file.
+        first.typeAnswer(QStringLiteral("a first draft"));
+        QTRY_COMPARE_WITH_TIMEOUT(keptFiles().size(), 1, 5000);
+        first.typeAnswer(typed);
+        first.platform.onInput = [&](const QString &) {
+            inside(*first.form).dropWithoutEnd(); // killed while the box waits
+            return QStringLiteral("2");
+        };
+        inside(*first.form).cmdEnterResponseClick();
+    }
+    const QByteArray halfMaster = bytesOf(master), halfSend = bytesOf(send);
+    QVERIFY(halfMaster.endsWith("RESPONSE -->  \r\n" + typed.toUtf8() + "\r\n"));
+    QVERIFY(halfSend.endsWith("RESPONSE -->  \r\n" + typed.toUtf8() + "\r\n"));
+    const QByteArray foreign = "a line another program wrote\r\n";
+    QFile file(master);
+    QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Append));
+    if (since == QLatin1String("rated"))
+        QVERIFY(file.write(ratedTwo) == ratedTwo.size() && writeBytes(send, halfSend + ratedTwo));
+    else if (since == QLatin1String("rating cut")) // SEND whole, the master not
+        QVERIFY(file.write("confidence assess") > 0 && writeBytes(send, halfSend + ratedTwo));
+    else if (since == QLatin1String("closing cut"))
+        QVERIFY(file.write(ratedTwo.chopped(20)) > 0);
+    else if (since == QLatin1String("appended"))
+        QVERIFY(file.write(foreign) == foreign.size());
+    else if (since == QLatin1String("shorter"))
+        QVERIFY(file.resize(header.size() - 10));
+    file.close();
+    const QByteArray masterBefore = bytesOf(master), sendBefore = bytesOf(send);
+
+    int refused = 0;
+    if (since.startsWith(QLatin1String("cut fails")))
+        oscalls::setFaultInjector([&](oscalls::Io operation, const QString &path) {
+            return operation == oscalls::Io::Truncate && path.endsWith(QLatin1String("masterFile.txt"))
+                   && (since == QLatin1String("cut fails") || refused++ == 0);
+        });
+    auto next = std::make_unique<RecoveringRun>(folder(), out);
+    const bool started = next->start();
+    oscalls::setFaultInjector(nullptr);
+    const QString notCut = QStringLiteral("A record that an earlier window left unfinished could not be cut off, so "
+                                          "a file may hold part of a record:\n\n%1: input/output error (a fault made "
+                                          "by a test)")
+                               .arg(QDir::toNativeSeparators(master));
+    QStringList toldFirst;
+    if (since == QLatin1String("cut fails")) {
+        // The start's header tries the cut again and fails on it: the run ends
+        // with nothing written, the note kept; the next start cuts it.
+        QVERIFY(!started);
+        QCOMPARE(next->platform.messages,
+                 (QStringList{notCut, notCut.mid(notCut.indexOf(QLatin1String("\n\n")) + 2)}));
+        QCOMPARE(bytesOf(master), masterBefore);
+        QVERIFY(QFileInfo::exists(out + QStringLiteral("/.calculus-study.journal")));
+        next = std::make_unique<RecoveringRun>(folder(), out);
+        QVERIFY(next->start());
+    } else {
+        QVERIFY(started);
+        if (since == QLatin1String("cut fails once"))
+            toldFirst << notCut;
+    }
+    next->form->restoreUnrecordedAnswer();
+    const QStringList &told = next->platform.messages;
+    if (since == QLatin1String("rated")) {
+        QCOMPARE(told, QStringList());
+        QCOMPARE(next->boxAnswer(), QStringLiteral(" "));
+        QCOMPARE(keptFiles(), QStringList()); // the draft went with the record
+        QCOMPARE(bytesOf(master), masterBefore + header);
+        QCOMPARE(bytesOf(send), sendBefore + header);
+        return;
+    }
+    if (since == QLatin1String("appended") || since == QLatin1String("shorter"))
+        toldFirst << QStringLiteral("A record that an earlier window left unfinished may be in these files, which "
+                                    "something else changed since, so they were left as they are:\n\n")
+                             + QDir::toNativeSeparators(master);
+    QCOMPARE(told.size(), toldFirst.size() + 1);
+    QCOMPARE(told.mid(0, toldFirst.size()), toldFirst);
+    QVERIFY2(told.last().startsWith(QStringLiteral("The answer below was typed on ")) && told.last().endsWith(cutOffTail),
+             qPrintable(told.last()));
+    QCOMPARE(next->boxAnswer(), typed); // the journal's, newer than the draft
+    QCOMPARE(bytesOf(send), header + header);
+    if (since == QLatin1String("appended"))
+        QCOMPARE(bytesOf(master), masterBefore + header);
+    else if (since == QLatin1String("shorter")) // a record never glued onto a broken line
+        QCOMPARE(bytesOf(master), masterBefore + "\r\n" + header);
+    else
+        QCOMPARE(bytesOf(master), header + header);
+}
+
+void RecoveryTest::twoAccountsOnOneFolder()
+{
+    // One output folder, two accounts with homes of their own (a group's
+    // folder; c:\crsfiles on a shared PC; a stick taken from one to the
+    // other): they meet the same lock and journal. As root the two are real
+    // accounts of their own, sharing the folder through a group.
+    const bool root = ::geteuid() == 0;
+    const uid_t accountA = root ? 61001 : 0, accountB = root ? 61002 : 0;
+    const QString out = data->filePath(QStringLiteral("shared"));
+    const QString homeA = data->filePath(QStringLiteral("home-a")), homeB = data->filePath(QStringLiteral("home-b"));
+    QVERIFY(QDir().mkdir(out) && QDir().mkdir(homeA) && QDir().mkdir(homeB));
+    if (root) {
+        QCOMPARE(::chmod(QFile::encodeName(data->path()).constData(), 0755), 0);
+        QCOMPARE(::chown(QFile::encodeName(out).constData(), 0, sharedGroup), 0);
+        QCOMPARE(::chmod(QFile::encodeName(out).constData(), 02775), 0);
+    }
+    for (const auto &[home, account] : {std::pair{homeA, accountA}, std::pair{homeB, accountB}}) {
+        QVERIFY(QDir().mkdir(home + QStringLiteral("/runtime")));
+        QCOMPARE(::chmod(QFile::encodeName(home + QStringLiteral("/runtime")).constData(), 0700), 0);
+        for (const QString &path : {home, home + QStringLiteral("/runtime")})
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), root ? account : ::getuid(), root ? sharedGroup : ::getgid()), 0);
+    }
+    const QString master = out + QStringLiteral("/masterFile.txt"), send = out + QStringLiteral("/send_0306.txt");
+    const QString recoveryA = homeA + QStringLiteral("/.local/share/calculus-study/unrecorded");
+    const Placing asA{QStringLiteral("default"), homeA, accountA, {}, {}};
+    const Placing asB{QStringLiteral("default"), homeB, accountB, {}, {}};
+
+    // A is killed while its rating box waits, its typing kept in its own home.
+    const QString typedA = QStringLiteral("account A's answer, cut off by the kill");
+    QProcess *a = startChild(QStringLiteral("rating"), out, typedA, asA);
+    QVERIFY(waitForLine(*a, "waiting"));
+    QTRY_VERIFY_WITH_TIMEOUT(!QDir(recoveryA).entryList({QStringLiteral("answer-*.txt")}).isEmpty(), 5000);
+    QCOMPARE(::kill(pid_t(a->processId()), SIGKILL), 0);
+    QVERIFY(a->waitForFinished());
+    const QByteArray halfA = bytesOf(master);
+    QVERIFY(halfA.endsWith("RESPONSE -->  \r\n" + typedA.toUtf8() + "\r\n"));
+    const QByteArray header = halfA.left(halfA.indexOf("......!!!!"));
+    if (root) {
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(master).constData(), &st), 0);
+        QCOMPARE(st.st_uid, accountA);
+    }
+
+    // B comes to the folder: A's half record is cut off, and its typing
+    // comes back there; B writes its header and a whole rated response.
+    QProcess *b = startChild(QStringLiteral("commands"), out, QString(), asB);
+    QStringList toldB;
+    QString box;
+    QVERIFY(readAnswer(*b, toldB));
+    QVERIFY(tell(*b, "box", toldB, &box));
+    QCOMPARE(box, typedA);
+    QCOMPARE(toldB.size(), 1);
+    QVERIFY2(toldB.first().endsWith(cutOffTail), qPrintable(toldB.first()));
+    const QString typedB = QStringLiteral("account B's answer");
+    QVERIFY(tell(*b, "type " + typedB.toUtf8(), toldB));
+    QVERIFY(tell(*b, "respond", toldB));
+    QVERIFY(tell(*b, "quit", toldB));
+    QVERIFY(b->waitForFinished());
+    QCOMPARE(b->exitCode(), 0);
+    QCOMPARE(toldB.size(), 1);
+    const QByteArray responseB = "RESPONSE -->  \r\n" + typedB.toUtf8() + "\r\n" + ratedTwo;
+    const QByteArray masterB = bytesOf(master), sendB = bytesOf(send);
+    for (const QByteArray &bytes : {masterB, sendB}) {
+        QVERIFY(bytes.startsWith(header + header + "......!!!!"));
+        QVERIFY(bytes.endsWith(responseB));
+        QVERIFY(!bytes.contains(typedA.toUtf8()));
+        QCOMPARE(bytes.count("RESPONSE"), 1);
+    }
+
+    // A comes back: B's records stay byte for byte; A's typing is back from its home.
+    QProcess *again = startChild(QStringLiteral("commands"), out, QString(), asA);
+    QStringList toldA;
+    QVERIFY(readAnswer(*again, toldA));
+    QVERIFY(tell(*again, "box", toldA, &box));
+    QCOMPARE(box, typedA);
+    QCOMPARE(toldA.size(), 1);
+    QVERIFY2(toldA.first().endsWith(restoredTail), qPrintable(toldA.first()));
+    QVERIFY(tell(*again, "quit", toldA));
+    QVERIFY(again->waitForFinished());
+    QCOMPARE(bytesOf(master), masterB + header);
+    QCOMPARE(bytesOf(send), sendB + header);
+}
+
+void RecoveryTest::relativeFolderFromElsewhere_data()
+{
+    // A window given the output folder "out", relative to its working folder,
+    // is killed while its rating box waits; the next start comes from elsewhere.
+    QTest::addColumn<bool>("fromAbove");
+    QTest::newRow("the next start names the folder by its whole path, from another working folder") << false;
+    QTest::newRow("the next start names it relative to the folder above") << true;
+}
+
+void RecoveryTest::relativeFolderFromElsewhere()
+{
+    QFETCH(bool, fromAbove);
+    const QString work = data->filePath(QStringLiteral("work")), out = work + QStringLiteral("/out");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(QDir::currentPath() != work);
+    const QString typed = QStringLiteral("typed for the folder out");
+    QProcess *child = startChild(QStringLiteral("rating"), QStringLiteral("out"), typed, {{}, {}, 0, work, {}});
+    QVERIFY(waitForLine(*child, "waiting"));
+    QCOMPARE(::kill(pid_t(child->processId()), SIGKILL), 0);
+    QVERIFY(child->waitForFinished());
+    const QStringList files = {out + QStringLiteral("/masterFile.txt"), out + QStringLiteral("/send_0306.txt")};
+    for (const QString &file : files)
+        QVERIFY(bytesOf(file).endsWith("RESPONSE -->  \r\n" + typed.toUtf8() + "\r\n"));
+
+    QStringList told;
+    QString box;
+    if (fromAbove) {
+        QProcess *next = startChild(QStringLiteral("commands"), QStringLiteral("work/out"), QString(),
+                                    {{}, {}, 0, data->path(), {}});
+        QVERIFY(readAnswer(*next, told));
+        QVERIFY(tell(*next, "box", told, &box));
+        QVERIFY(tell(*next, "quit", told));
+        QVERIFY(next->waitForFinished());
+    } else {
+        RecoveringRun next(folder(), out);
+        QVERIFY(next.start());
+        next.form->restoreUnrecordedAnswer();
+        told = next.platform.messages;
+        box = next.boxAnswer();
+    }
+    QCOMPARE(box, typed);
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().endsWith(cutOffTail), qPrintable(told.first()));
+    for (const QString &file : files) {
+        const QByteArray bytes = bytesOf(file);
+        QVERIFY2(!bytes.contains("RESPONSE") && !bytes.contains("......!!!!"), bytes.constData());
+        QCOMPARE(bytes.count("Applied Calculus I\r\n03-06-2026\r\n"), 2);
+    }
+}
+
+void RecoveryTest::dataFolderReadOnlyOrFull_data()
+{
+    // The account's data folder, where the typing is kept, fails; the
+    // output folder does not. Records are whole, and a kill while the rating
+    // box waits still gives the typing back, from the output folder's journal.
+    QTest::addColumn<bool>("full"); // full after start-up (a small tmpfs); else read-only from the start
+    QTest::newRow("read-only data folder (a read-only bind mount)") << false;
+    QTest::newRow("data folder full after start-up (a small tmpfs, filled)") << true;
+}
+
+void RecoveryTest::dataFolderReadOnlyOrFull()
+{
+    QFETCH(bool, full);
+#ifndef Q_OS_LINUX
+    QSKIP("mounts file systems the Linux way");
+#else
+    if (!reliability::Mounts::unavailable().isEmpty())
+        QSKIP(qPrintable(reliability::Mounts::unavailable()));
+    QVERIFY(QDir().mkpath(folder()));
+    MOUNT_OR_SKIP(full ? mounts.tmpfs(folder(), 64 * 1024) : mounts.readOnly(folder()));
+    const QString out = childOut(), master = out + QStringLiteral("/masterFile.txt");
+    const QString cannotKeep = QStringLiteral("What you type cannot be kept safe against a crash this time:\n\n");
+    QProcess *child = startChild(QStringLiteral("commands"), out, QString());
+    QStringList told;
+    QVERIFY(readAnswer(*child, told));
+    if (full)
+        QVERIFY(!reliability::fillDisk(folder()).isEmpty());
+    QVERIFY(tell(*child, "type recorded with the data folder failing", told));
+    if (full) // the box's kept copy is tried a second after the typing, and fails (its new file stays empty)
+        QTRY_VERIFY_WITH_TIMEOUT(!QDir(folder()).entryList({QStringLiteral("answer-*.txt.new")}).isEmpty(), 10000);
+    QVERIFY(tell(*child, "respond", told));
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told.first().startsWith(cannotKeep), qPrintable(told.first()));
+    QVERIFY(bytesOf(master).endsWith("RESPONSE -->  \r\nrecorded with the data folder failing\r\n" + ratedTwo));
+
+    QVERIFY(tell(*child, "type caught in the rating box", told));
+    child->write("respond-wait\n");
+    QVERIFY(waitForLine(*child, "waiting"));
+    QCOMPARE(::kill(pid_t(child->processId()), SIGKILL), 0);
+    QVERIFY(child->waitForFinished());
+
+    QProcess *next = startChild(QStringLiteral("commands"), out, QString());
+    told.clear();
+    QString box;
+    QVERIFY(readAnswer(*next, told));
+    QVERIFY(tell(*next, "box", told, &box));
+    QCOMPARE(box, QStringLiteral("caught in the rating box"));
+    QCOMPARE(told.size(), 2);
+    QVERIFY2(told.first().endsWith(cutOffTail), qPrintable(told.first()));
+    QVERIFY2(told.last().startsWith(cannotKeep), qPrintable(told.last()));
+    QVERIFY(tell(*next, "respond", told));
+    QVERIFY(tell(*next, "quit", told));
+    QVERIFY(next->waitForFinished());
+    QCOMPARE(told.size(), 2);
+    const QByteArray bytes = bytesOf(master);
+    QCOMPARE(bytes.count("RESPONSE"), 2);
+    QCOMPARE(bytes.count("RESPONSE -->  \r\nrecorded with the data folder failing\r\n" + ratedTwo), 1);
+    QCOMPARE(bytes.count("RESPONSE -->  \r\ncaught in the rating box\r\n" + ratedTwo), 1);
+#endif
 }
 
 void RecoveryTest::restoreNamesTheQuestionShort_data()
