@@ -33,6 +33,14 @@ inline bool settled(int confidence, int critique)
     return confidence >= 2 && critique == 3;
 }
 
+/// Whether a response starts a new attempt at its question: a response to
+/// the question itself always does; one to its worked answer only when there
+/// is no attempt yet or the latest already has its self-critique.
+inline bool startsAttempt(bool toWorkedAnswer, bool anyAttempt, bool latestCritiqued)
+{
+    return !toWorkedAnswer || !anyAttempt || latestCritiqued;
+}
+
 /// The pairs of one student (or a class, or some attempts): pairs[c][s]
 /// for a confidence c followed by a self-critique s, and those where either
 /// rating is not 0 to 3 apart.

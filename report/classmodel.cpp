@@ -5,12 +5,6 @@
 
 #include <algorithm>
 
-int ratingValue(const QString &rating)
-{
-    const QString r = rating.trimmed();
-    return r.size() == 1 && r.at(0) >= QLatin1Char('0') && r.at(0) <= QLatin1Char('3') ? r.at(0).unicode() - '0' : -1;
-}
-
 void Spread::add(const QString &rating)
 {
     const int v = ratingValue(rating);
@@ -69,6 +63,45 @@ QString assignmentOf(const ClassRecord &c)
     return c.place ? c.place->assignment : c.record.assignment;
 }
 
+/// Puts a response into its attempt: the question's own response (or a
+/// prompt's), or the one to its worked answer.
+void addToAttempt(std::vector<AttemptPair> &attempts, const ClassRecord &c, int index)
+{
+    if (attempts.size() < size_t(c.attempt))
+        attempts.resize(size_t(c.attempt));
+    AttemptPair &a = attempts[size_t(c.attempt) - 1];
+    a.number = c.attempt;
+    const int value = ratingValue(c.record.rating);
+    if (c.place && c.place->role == CoursePlace::Answer) {
+        a.critique = index;
+        a.selfCritique = c.record.ratingKind == FileRecord::SelfCritique ? value : -1;
+    } else {
+        a.answer = index;
+        a.confidence = c.record.ratingKind == FileRecord::Confidence ? value : -1;
+    }
+}
+
+/// A confidence and the self-critique after the same question's worked
+/// answer, into the student's, the assignment's, the question's and the
+/// class's grids, as a first or a later attempt.
+void addPairs(const ClassData &data, ClassSummary &sum, StudentSummary &st)
+{
+    for (const auto &[qi, attempts] : st.attempts) {
+        for (const AttemptPair &a : attempts) {
+            if (!a.paired() || data.records[size_t(a.answer)].record.ratingKind != FileRecord::Confidence
+                || data.records[size_t(a.critique)].record.ratingKind != FileRecord::SelfCritique)
+                continue;
+            calibration::Grid one;
+            one.add(a.confidence, a.selfCritique);
+            for (calibration::Grid *g : {&st.grid, a.number == 1 ? &st.firstGrid : &st.laterGrid, &sum.grid,
+                                         a.number == 1 ? &sum.firstGrid : &sum.laterGrid,
+                                         &sum.questions[size_t(qi)].grid,
+                                         &st.assignments[sum.questions[size_t(qi)].assignment].grid})
+                g->add(one);
+        }
+    }
+}
+
 } // namespace
 
 Progress progressOf(const StudentSummary &st, const ClassSummary &sum, const QString &assignment)
@@ -98,7 +131,6 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
     sum.perStudent.resize(data.students.size());
     for (size_t si = 0; si < data.students.size(); ++si) {
         StudentSummary &st = sum.perStudent[si];
-        QHash<QString, QString> lastConfidence; // question key -> rating as typed
         QHash<QString, QSet<int>> reached;      // assignment -> questions with a response
         for (int ri : data.students[si].records) {
             const ClassRecord &c = data.records[size_t(ri)];
@@ -169,7 +201,6 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
                 q.confidence.add(r.rating);
                 ac.confidence.add(r.rating);
                 st.confidence.add(r.rating);
-                lastConfidence.insert(key, r.rating);
                 if (value == 0 || value == 1) {
                     w.lowConfidence.insert(int(si));
                     w.struggled.insert(int(si));
@@ -182,19 +213,13 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
                     w.lowSelfCritique.insert(int(si));
                     w.struggled.insert(int(si));
                 }
-                // Paired with the confidence given for this answer's question.
-                const auto it = lastConfidence.constFind(key);
-                if (c.place && c.place->role == CoursePlace::Answer && it != lastConfidence.cend()) {
-                    const int cv = ratingValue(*it);
-                    if (cv >= 0 && value >= 0)
-                        ++st.calibration[cv][value];
-                    else
-                        ++st.calibrationApart;
-                }
             }
+            if (c.attempt > 0)
+                addToAttempt(st.attempts[qi], c, ri);
         }
         for (auto it = reached.cbegin(); it != reached.cend(); ++it)
             st.assignments[it.key()].questionsReached = int(it.value().size());
+        addPairs(data, sum, st);
     }
     sum.days = int(allDays.size());
     sum.assignments.assign(assignments.cbegin(), assignments.cend());
@@ -229,9 +254,18 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
     });
     std::vector<QuestionSummary> sorted;
     sorted.reserve(order.size());
-    for (size_t i : order)
+    std::vector<int> placeOf(order.size());
+    for (size_t i : order) {
+        placeOf[i] = int(sorted.size());
         sorted.push_back(std::move(sum.questions[i]));
+    }
     sum.questions = std::move(sorted);
+    for (StudentSummary &st : sum.perStudent) {
+        std::map<int, std::vector<AttemptPair>> attempts;
+        for (auto &[qi, list] : st.attempts)
+            attempts.emplace(placeOf[size_t(qi)], std::move(list));
+        st.attempts = std::move(attempts);
+    }
 
     for (size_t i = 0; i < sum.questions.size(); ++i)
         if (sum.questions[i].flagged)

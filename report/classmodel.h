@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/calibration.h"
 #include "report/classreader.h"
 
 #include <QString>
@@ -23,8 +24,7 @@ struct Spread
     double lowShare() const { return valid() ? double(low()) / valid() : 0.0; }
 };
 
-/// The 0 to 3 value of a rating as typed (blanks around it ignored), or -1.
-int ratingValue(const QString &rating);
+using calibration::ratingValue;
 
 /// What a record responds to, as the CSV, the JSON and the pages name it.
 enum class Role { Question, Answer, Prompt, Note };
@@ -54,7 +54,20 @@ struct QuestionSummary
     /// Students who rated it 0 or 1 at least once (confidence, self-critique, either).
     int lowConfidenceStudents = 0, lowSelfCritiqueStudents = 0, struggled = 0;
     bool flagged = false;
+    calibration::Grid grid;   ///< every attempt's pair of ratings
     std::vector<int> records; ///< indices into ClassData::records, by student then time
+};
+
+/// One attempt of a student's at a question or prompt: the response with
+/// its confidence, and the response to the worked answer with the
+/// self-critique that followed (ClassRecord::attempt numbers them).
+struct AttemptPair
+{
+    int number = 1;
+    int answer = -1;   ///< the response to the question (index into ClassData::records), -1 for none
+    int critique = -1; ///< the response to its worked answer, -1 for none
+    int confidence = -1, selfCritique = -1; ///< their ratings' values, -1 for none or not 0 to 3
+    bool paired() const { return answer >= 0 && critique >= 0; }
 };
 
 struct DaySummary
@@ -70,6 +83,7 @@ struct AssignmentCounts
     int notes = 0;
     int questionsReached = 0; ///< questions of the course with a response of the student's
     Spread confidence, selfCritique;
+    calibration::Grid grid; ///< the pairs of every attempt in the assignment
 };
 
 struct StudentSummary
@@ -77,13 +91,12 @@ struct StudentSummary
     std::vector<DaySummary> days; ///< oldest first
     std::map<QString, AssignmentCounts> assignments;
     Spread confidence, selfCritique;
-    /// calibration[c][s]: a confidence c followed, after the given answer of
-    /// the same question, by a self-critique s.
-    int calibration[4][4] = {};
-    int calibrationApart = 0; ///< pairs where either rating is not 0 to 3
+    /// A confidence followed, after the worked answer of the same question,
+    /// by a self-critique: every attempt's, first attempts', later ones'.
+    calibration::Grid grid, firstGrid, laterGrid;
+    /// Every attempt at each question and prompt (by index into ClassSummary::questions), oldest first.
+    std::map<int, std::vector<AttemptPair>> attempts;
     int responses = 0, notes = 0;
-    /// Confidence 3 met by a self-critique of 0 or 1: sure, then wrong.
-    int overconfident() const { return calibration[3][0] + calibration[3][1]; }
 };
 
 /// What the report shows, worked out from the records once.
@@ -95,6 +108,7 @@ struct ClassSummary
     std::vector<StudentSummary> perStudent;
     std::vector<QString> assignments;       ///< every assignment with a record, in order
     std::map<QString, int> questionsIn;     ///< questions the course has per assignment
+    calibration::Grid grid, firstGrid, laterGrid; ///< the class's pairs, as StudentSummary's
 };
 
 /// A question is flagged when at least this many students rated it 0 or 1...

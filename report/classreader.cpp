@@ -1,5 +1,6 @@
 #include "report/classreader.h"
 
+#include "records/calibration.h"
 #include "records/cp1252.h"
 #include "records/recordformat.h"
 
@@ -200,6 +201,7 @@ struct StudentRecords
     std::vector<int> order;           ///< first copies, oldest first (indices into records)
     std::vector<ReadWarning> warnings;
     std::vector<qint64> fileBytes;    ///< bytes read of each file
+    std::vector<std::pair<int, int>> copies; ///< a kept copy and its first copy (indices into records)
 };
 
 /// The records of one content met so far in a student's files, by the
@@ -537,6 +539,7 @@ struct StudentReading
             if (keepCopies && caps.admit(r, place)) {
                 const QString repeats = out.records[size_t(copyOf)].file; // before the records grow
                 worker.fileOf.push_back(fileIndex);
+                out.copies.emplace_back(int(out.records.size()), copyOf);
                 addRecord(out, std::move(r), studentIndex, file, fileName, place).repeats = repeats;
             }
             return;
@@ -764,6 +767,42 @@ private:
     QString m_firstCut;
 };
 
+/// Numbers a student's responses with their attempt at each question or
+/// prompt, first copies in time order from `base`; each kept copy then takes
+/// its first copy's number.
+void numberAttempts(std::deque<ClassRecord> &records, const std::vector<int> &order, const StudentRecords &read,
+                    int base, size_t kept)
+{
+    struct Seen
+    {
+        int attempts = 0;
+        bool critiqued = false;
+    };
+    std::unordered_map<quint64, Seen> seen;
+    for (const int i : order) {
+        ClassRecord &c = records[size_t(i)];
+        if (c.record.kind != FileRecord::Response)
+            continue;
+        const bool toAnswer = c.place && c.place->role == CoursePlace::Answer;
+        // A question and its worked answer are one item; a text the course
+        // lacks is its own (its bank text is kept once, so its address tells it).
+        const quint64 key = c.place ? quint64(c.place->assignment.toUInt()) << 32
+                                          | (c.place->role == CoursePlace::Other ? 0x10000u + quint64(c.place->prompt)
+                                                                                 : quint64(c.place->question))
+                                    : quint64(1) << 62 | quint64(quintptr(c.record.bankText.constData()));
+        Seen &s = seen[key];
+        if (calibration::startsAttempt(toAnswer, s.attempts > 0, s.critiqued)) {
+            ++s.attempts;
+            s.critiqued = false;
+        }
+        s.critiqued = s.critiqued || toAnswer;
+        c.attempt = s.attempts;
+    }
+    for (const auto &[copy, first] : read.copies)
+        if (size_t(copy) < kept && size_t(first) < kept)
+            records[size_t(base + copy)].attempt = records[size_t(base + first)].attempt;
+}
+
 } // namespace
 
 void ClassReader::read(ClassData &data) const
@@ -802,6 +841,7 @@ void ClassReader::read(ClassData &data) const
         for (int i : read.order)
             if (size_t(i) < kept)
                 student.records.push_back(base + i);
+        numberAttempts(data.records, student.records, read, base, kept);
         for (const qint64 bytes : read.fileBytes) {
             data.bytesRead += bytes;
             ++data.filesRead;

@@ -29,6 +29,10 @@ struct ClassRecord
     const CoursePlace *place = nullptr; ///< nullptr when the course does not hold the bank text
     QString repeats;                    ///< the file that holds the first copy; empty for the first
     QString sharedWith;                 ///< the other students who reached the same file (a link, a hard link)
+    /// A response's attempt at its question or prompt, from 1 (a later run
+    /// or a review walk answers it again; records/calibration.h has the
+    /// rule); a copy has its first copy's; 0 for headers and notes.
+    int attempt = 0;
 };
 
 /// A file of a student's, found before anything is read.

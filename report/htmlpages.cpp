@@ -184,19 +184,19 @@ void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
     QStringList names;
     for (const StudentFile &f : student.files)
         names.append(f.path.name());
-    QString h = QStringLiteral("<p>%1 response(s), %2 note(s); confidence 3 followed by a self-critique of 0 or 1: %3; "
-                               "files: %4.%5</p>\n")
-                    .arg(QString::number(st.responses), QString::number(st.notes), QString::number(st.overconfident()),
+    QString h = QStringLiteral("<p>%1 response(s), %2 note(s); confident errors (confidence 2 or 3, then a self-critique "
+                               "of 0 to 2): %3; files: %4.%5</p>\n")
+                    .arg(QString::number(st.responses), QString::number(st.notes), QString::number(st.grid.confidentErrors()),
                          escapeXml(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))),
                          sharedMark(student));
     h += QStringLiteral("<div class=\"charts\">\n");
     h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
     h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
-    h += Charts::calibration(st.calibration, QStringLiteral("Confidence against the self-critique that followed"));
+    h += Charts::calibration(st.grid.pairs, QStringLiteral("Confidence against the self-critique that followed"));
     h += QStringLiteral("\n</div>\n");
-    if (st.calibrationApart > 0)
+    if (st.grid.apart > 0)
         h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
-                 .arg(st.calibrationApart);
+                 .arg(st.grid.apart);
 
     h += QStringLiteral("<h3>Days worked</h3>\n<table class=\"days\"><thead><tr><th>date</th><th>from</th><th>to</th>"
                         "<th>records</th></tr></thead>\n<tbody>\n");

@@ -122,7 +122,7 @@ QString SiteWriter::rosterTable() const
     if (madeUp)
         h += QStringLiteral("<th title=\"records under assignments the course does not have\">other</th>");
     h += QStringLiteral("<th>responses</th><th>notes</th><th>last day worked</th>"
-                        "<th title=\"confidence 3 followed by a self-critique of 0 or 1\">sure, then 0 or 1</th></tr></thead>\n<tbody>\n");
+                        "<th title=\"confidence 2 or 3 followed by a self-critique of 0 to 2\">confident errors</th></tr></thead>\n<tbody>\n");
     for (size_t si = 0; si < m_data.students.size(); ++si) {
         const StudentSummary &st = m_sum.perStudent[si];
         h += QStringLiteral("<tr><td class=\"name\">%1%2</td>")
@@ -138,7 +138,7 @@ QString SiteWriter::rosterTable() const
         h += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
                  .arg(QString::number(st.responses), QString::number(st.notes),
                       st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date),
-                      QString::number(st.overconfident()));
+                      QString::number(st.grid.confidentErrors()));
     }
     return h + QStringLiteral("</tbody></table>\n");
 }

@@ -100,7 +100,8 @@ void ReviewList::read(const std::vector<FileRecord> &records, const QStringList 
             continue;
         }
         ReviewItem &item = course[found->item];
-        if (!found->answer || item.attempts.empty() || item.attempts.back().critiqued)
+        if (calibration::startsAttempt(found->answer, !item.attempts.empty(),
+                                       !item.attempts.empty() && item.attempts.back().critiqued))
             item.attempts.emplace_back();
         Attempt &attempt = item.attempts.back();
         if (found->answer) {

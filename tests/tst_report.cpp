@@ -427,8 +427,8 @@ void ReportTest::htmlOfSmallClass()
 
     // Calibration: anna's confidence 1 on question 1 followed by self-critique 0.
     const ClassSummary sum = summarize(data, course);
-    QCOMPARE(sum.perStudent[0].calibration[1][0], 1);
-    QCOMPARE(sum.perStudent[1].calibrationApart, 1);
+    QCOMPARE(sum.perStudent[0].grid.pairs[1][0], 1);
+    QCOMPARE(sum.perStudent[1].grid.apart, 1);
 }
 
 namespace {
@@ -597,7 +597,7 @@ void ReportTest::everyTableOfAClass_data()
     const QString done = QStringLiteral("\u25cf"), partly = QStringLiteral("\u25d0"), missing = QStringLiteral("\u25cb");
     QTest::newRow("index: the roster, each assignment's mark")
         << "index.html" << "roster" << 0
-        << QList<QStringList>{{"student", "1", "2", "responses", "notes", "last day worked", "sure, then 0 or 1"},
+        << QList<QStringList>{{"student", "1", "2", "responses", "notes", "last day worked", "confident errors"},
                               {"anna", done, partly, "5", "1", "03-07-2026", "0"},
                               {"ben", partly, missing, "2", "0", "03-07-2026", "1"},
                               {"carl", partly, missing, "1", "0", "03-06-2026", "0"},
@@ -680,7 +680,7 @@ void ReportTest::everyChartAndLineOfAClass_data()
                                                "text:1", "rect fill=#92c5de width=16 height=63",
                                                "rect fill=#bbbbbb width=16 height=63", "text:2"}),
                               bars(false, "1", {"rect fill=#e66101 width=16 height=126", "text:1", "text:2"}), grid(1, 0)}
-        << "5 response(s), 1 note(s); confidence 3 followed by a self-critique of 0 or 1: 0; files: masterFile.txt, "
+        << "5 response(s), 1 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 0; files: masterFile.txt, "
            "send_0306.txt, send_0307.txt, notes_.txt."
         << QStringList{line("", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
                        line("", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
@@ -694,7 +694,7 @@ void ReportTest::everyChartAndLineOfAClass_data()
         << "student-002.html"
         << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
                               bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1)}
-        << "2 response(s), 0 note(s); confidence 3 followed by a self-critique of 0 or 1: 1; files: masterFile.txt, send_0307.txt."
+        << "2 response(s), 0 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 1; files: masterFile.txt, send_0307.txt."
         << QStringList{line("", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
                        line("", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1")};
     // Question 1's spread bars: confidence 3, 2, 0, 1 of six (80, 53.3, 0, 26.7
