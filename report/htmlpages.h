@@ -87,6 +87,10 @@ QString madeUpRecords(const StudentSummary &student, const ClassSummary &summary
 /// The list of what could not be read.
 QString warningList(const ClassData &data);
 
+/// Where each student stands in each assignment, a row per student, each
+/// name a link to `studentLink(student)`.
+QString rosterTable(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
+
 /// The class's figures: students, days, responses, notes.
 QString classFigures(const ClassSummary &summary);
 

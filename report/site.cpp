@@ -93,7 +93,7 @@ QString SiteWriter::indexPage() const
         h += QStringLiteral("<p>Most students who rated them 0 or 1 first.</p>\n")
              + Html::questionTable(m_sum, m_sum.flagged, true, questionLink);
 
-    h += rosterTable();
+    h += Html::rosterTable(m_data, m_sum, [](size_t si) { return studentPage(si); });
     h += QStringLiteral("<h2 id=\"questions\">Every question</h2>\n");
     h += Html::everyQuestion(m_sum, questionLink);
     if (anyNotInCourse())
@@ -101,46 +101,6 @@ QString SiteWriter::indexPage() const
                             "this course text, on one page.</p>\n")
                  .arg(notInCourse);
     return h + Html::pageEnd();
-}
-
-QString SiteWriter::rosterTable() const
-{
-    // Where each student stands in each assignment.
-    QString h = QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
-                        "question), \u25d0 partly, \u25cb missing.</p>\n<table class=\"roster\"><thead><tr><th>student</th>");
-    // The course's assignments: what a file makes up has one column for all.
-    std::vector<QString> columns;
-    bool madeUp = false;
-    for (const QString &a : m_sum.assignments) {
-        if (m_sum.questionsIn.count(a) && m_sum.questionsIn.at(a) > 0)
-            columns.push_back(a);
-        else
-            madeUp = true;
-    }
-    for (const QString &a : columns)
-        h += QStringLiteral("<th title=\"%1\">%2</th>").arg(escapeXml(Html::assignmentName(a)), QString::number(a.toInt()));
-    if (madeUp)
-        h += QStringLiteral("<th title=\"records under assignments the course does not have\">other</th>");
-    h += QStringLiteral("<th>responses</th><th>notes</th><th>last day worked</th>"
-                        "<th title=\"confidence 2 or 3 followed by a self-critique of 0 to 2\">confident errors</th></tr></thead>\n<tbody>\n");
-    for (size_t si = 0; si < m_data.students.size(); ++si) {
-        const StudentSummary &st = m_sum.perStudent[si];
-        h += QStringLiteral("<tr><td class=\"name\">%1%2</td>")
-                 .arg(link(studentPage(si), escapeXml(m_data.students[si].name)), Html::sharedMark(m_data.students[si]));
-        for (const QString &a : columns) {
-            const Progress p = progressOf(st, m_sum, a);
-            const char *mark = p == Progress::Done ? "\u25cf" : p == Progress::Partly ? "\u25d0" : "\u25cb";
-            const char *word = p == Progress::Done ? "done" : p == Progress::Partly ? "partly" : "missing";
-            h += QStringLiteral("<td class=\"mark\" title=\"%1\">%2</td>").arg(QLatin1String(word), QString::fromUtf8(mark));
-        }
-        if (madeUp)
-            h += QStringLiteral("<td class=\"n\">%1</td>").arg(Html::madeUpRecords(st, m_sum));
-        h += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
-                 .arg(QString::number(st.responses), QString::number(st.notes),
-                      st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date),
-                      QString::number(st.grid.confidentErrors()));
-    }
-    return h + QStringLiteral("</tbody></table>\n");
 }
 
 void SiteWriter::studentPage(size_t si, const Html::Put &put) const

@@ -35,7 +35,6 @@ public:
 
 private:
     QString indexPage() const;
-    QString rosterTable() const;
     // The pages written a block at a time through `put`.
     void studentPage(size_t student, const Html::Put &put) const;
     void questionPage(size_t question, const Html::Put &put) const;
