@@ -102,7 +102,7 @@ QString calibrationSection(const ClassSummary &sum)
                                "self-critique the student gave after the worked answer: a confident error is confidence 2 "
                                "or 3, then a self-critique of 0 to 2; an unsure answer that needed no critique is "
                                "confidence 0 or 1, then 3.</p>\n<div class=\"charts\">\n");
-    h += Charts::calibration(sum.grid.pairs, QStringLiteral("The class: confidence against the self-critique that followed"));
+    h += Charts::calibration(sum.grid.pairs, QStringLiteral("The class: confidence, then self-critique"));
     h += Charts::calibrationTrend(classGridsByAssignment(sum), QStringLiteral("The class: over- and under-confidence per assignment"));
     h += QStringLiteral("\n</div>\n") + ratesLine(sum.grid);
     if (sum.grid.apart > 0)

@@ -686,11 +686,18 @@ void ReportTest::everyChartAndLineOfAClass_data()
                        line("", "03-07-2026 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
                        line("", "03-07-2026 14:30:00", "Assignment 2 question 1", toQuestion,
                             "confidence as typed: \u201c2 or 3\u201d")};
-    // Ben: sure (3), then wrong (1).
+    // Ben: sure (3), then wrong (1): over-confident in the one pair of assignment 1, no unsure pair.
+    const QString trend = QStringLiteral("Over- and under-confidence per assignment");
     QTest::newRow("Ben's page")
         << "student-002.html"
         << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
-                              bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1)}
+                              bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1),
+                              QStringList{"svg", "title:" + trend, "text:" + trend} + axes
+                                  + QStringList{"text:100%", "text:0%", "text:share", "text:assignment",
+                                                "circle fill=#e66101 r=4", "title:over-confidence, assignment 1: 100% (n = 1)",
+                                                "text:1", "circle fill=#e66101 r=4", "title:over-confidence",
+                                                "text:over-confidence", "rect fill=#0571b0 width=7 height=7",
+                                                "title:under-confidence", "text:under-confidence"}}
         << "2 response(s), 0 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 1; files: masterFile.txt, send_0307.txt."
         << QStringList{line("", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
                        line("", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1")};
