@@ -215,7 +215,8 @@ void ReportClassTest::flagsRelativeToTheClass_data()
 {
     // Per question (the course's first one-line questions, in order):
     // {students who answered, of them rating it 0, then confidently wrong
-    // (3, then a self-critique of 1)}; the others answer 3 and critique 3.
+    // (3, then a self-critique of 2, "self-critique was necessary")}; the
+    // others answer 3 and critique 3.
     QTest::addColumn<QList<QList<int>>>("questions");
     QTest::addColumn<int>("promptLow");  // students who rated assignment 7's prompt 0
     QTest::addColumn<QStringList>("flags"); // question (1 = the first of the list): share of n
@@ -261,7 +262,7 @@ void ReportClassTest::flagsRelativeToTheClass()
             const bool low = s < q[1], wrong = !low && s < q[1] + q[2];
             bytes += confidence(++minute, low ? QStringLiteral("0") : QStringLiteral("3"), course[size_t(k)].question);
             bytes += response(++minute, course[size_t(k)].answer, QStringLiteral("my critique"), "self critique assessment: ",
-                              wrong ? QStringLiteral("1") : QStringLiteral("3"));
+                              wrong ? QStringLiteral("2") : QStringLiteral("3"));
         }
         if (s < promptLow)
             bytes += header("007") + response(++minute, prompt7, QStringLiteral("a comment"), "confidence assessment:  ",
