@@ -100,6 +100,7 @@ private slots:
     void htmlOfSmallClass();
     void csvAndJsonHoldEveryRecord();
     void attemptsOfARerun();
+    void summaryNamesTheFlags();
     void exitStatus_data();
     void exitStatus();
 
@@ -617,6 +618,12 @@ void ReportTest::everyTableOfAClass_data()
         << "student-002.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "2", "0", spread(0, 0, 0, 1, QString()), spread(0, 1, 0, 0, QString())}};
+    // Anna answered assignment 2's question 1 twice, with no self-critique either time.
+    QTest::newRow("index: questions answered again")
+        << "index.html" << "reviewed" << 0
+        << QList<QStringList>{{"attempt", "pairs", "confident errors", "unsure", "settled (sure, no critique needed)"},
+                              {"first", "0", "0", "0", "0"},
+                              {"latest", "0", "0", "0", "0"}};
     QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
 }
@@ -835,6 +842,19 @@ void ReportTest::attemptsOfARerun()
     QVERIFY(html.contains(QStringLiteral(
         "<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): 33% (n = 3); under-confidence "
         "(self-critique 3 among the answers rated 0 or 1): 100% (n = 1).</p>")));
+}
+
+void ReportTest::summaryNamesTheFlags()
+{
+    // The class of six with no output named: question 1 of assignment 1 is
+    // its one flag (all six rated it low; a fifth of its three questions, rounded up, is one).
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {m_class.filePath(QStringLiteral("class"))});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')).mid(1, 2),
+             (QStringList{"Questions to look at first (students who rated them 0 or 1 or made a confident error, of those who answered):",
+                          "  Assignment 1, question 1: 100% of 6; Section 0.1.28 solve x/2-x/3>5"}));
 }
 
 void ReportTest::exitStatus_data()
