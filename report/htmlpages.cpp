@@ -120,7 +120,7 @@ QString reviewedChange(const ClassSummary &sum)
                         "a student and a question: the first attempt against the latest with both ratings.</p>\n")
              .arg(sum.reviewedQuestions)
              .arg(sum.reviewedAnswers);
-    h += QStringLiteral("<table class=\"reviewed\"><thead><tr><th scope=\"col\">attempt</th><th scope=\"col\">pairs</th>"
+    h += QStringLiteral("<table class=\"reviewed\"><caption>First attempts against the latest</caption><thead><tr><th scope=\"col\">attempt</th><th scope=\"col\">pairs</th>"
                         "<th scope=\"col\">confident errors</th><th scope=\"col\">unsure</th>"
                         "<th scope=\"col\">settled (sure, no critique needed)</th></tr></thead>\n<tbody>\n");
     const std::pair<const char *, const calibration::Grid *> rows[] = {{"first", &sum.reviewedFirst},
