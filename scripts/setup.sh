@@ -17,6 +17,7 @@ packages=(
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check
+    chromium                        # for the tests only: how long the one-file report takes to open
 )
 scripts/install-missing.sh "${packages[@]}"
 [ "${1:-}" = --install-only ] && exit 0
