@@ -87,9 +87,16 @@ QString madeUpRecords(const StudentSummary &student, const ClassSummary &summary
 /// The list of what could not be read.
 QString warningList(const ClassData &data);
 
-/// Where each student stands in each assignment, a row per student, each
-/// name a link to `studentLink(student)`.
+/// The roster (report/rostertable.cpp): a row per student, the students to
+/// look at first on top, then by name; assignments done, confident errors,
+/// unsure answers and over-confidence, each name a link to `studentLink(student)`.
 QString rosterTable(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
+
+/// "Students to look at first": the rule in words and each student with the figures that put them there.
+QString lookFirstSection(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
+
+/// The few lines that sort the roster by any column in the browser (index.html only).
+QString rosterSortScript();
 
 /// The class's figures: students, days, responses, notes.
 QString classFigures(const ClassSummary &summary);
