@@ -939,6 +939,7 @@ void ReportTest::windowOfAClass_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QByteArray>("gradebook");
     QTest::addColumn<QStringList>("summary"); // the lines from "Only" on
+    QTest::addColumn<QStringList>("csv");     // the CSV's rows: student, date, record kind
 
     const QByteArray both = "Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
                             "Assignment 1 mean confidence,Assignment 1 confident errors,Assignment 2 done,Assignment 2 responses,"
@@ -955,7 +956,9 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"Only records from 2026-03-07 on; every student is listed.", "Students to look at first:",
                        "  Carl \"C\" Day: nothing handed in for assignments 1 and 2",
                        "  Dora: nothing handed in for assignments 1 and 2", "  Emil: nothing handed in for assignments 1 and 2",
-                       "  2 more meet the rule; the list stops at 3."};
+                       "  2 more meet the rule; the list stops at 3."}
+        << QStringList{"anna 03-07-2026 header", "anna 03-07-2026 response", "anna 03-07-2026 response",
+                       "ben 03-07-2026 header", "ben 03-07-2026 response", "ben 03-07-2026 response"};
     QTest::newRow("--assignment: one assignment's columns")
         << QStringList{"--assignment", "2"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 2 done,Assignment 2 responses,"
@@ -965,7 +968,8 @@ void ReportTest::windowOfAClass_data()
                       "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
         << QStringList{"Only records of assignment 2; every student is listed.", "Students to look at first:",
                        "  =1+2 Ben: nothing handed in for assignment 2", "  Carl \"C\" Day: nothing handed in for assignment 2",
-                       "  Dora: nothing handed in for assignment 2", "  3 more meet the rule; the list stops at 3."};
+                       "  Dora: nothing handed in for assignment 2", "  3 more meet the rule; the list stops at 3."}
+        << QStringList{"anna 03-07-2026 header", "anna 03-07-2026 response", "anna 03-07-2026 response"};
     QTest::newRow("both, as a list: assignments 1 and 3 from 03-07 on: Ben's alone")
         << QStringList{"--since", "2026-03-07", "--assignment", "1,3"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
@@ -976,7 +980,8 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"Only records from 2026-03-07 on, of assignments 1 and 3; every student is listed.",
                        "Students to look at first:", "  Carl \"C\" Day: nothing handed in for assignment 1",
                        "  Dora: nothing handed in for assignment 1", "  Emil: nothing handed in for assignment 1",
-                       "  3 more meet the rule; the list stops at 3."};
+                       "  3 more meet the rule; the list stops at 3."}
+        << QStringList{"ben 03-07-2026 header", "ben 03-07-2026 response", "ben 03-07-2026 response"};
 }
 
 void ReportTest::windowOfAClass()
@@ -984,6 +989,7 @@ void ReportTest::windowOfAClass()
     QFETCH(QStringList, options);
     QFETCH(QByteArray, gradebook);
     QFETCH(QStringList, summary);
+    QFETCH(QStringList, csv);
     QTemporaryDir dir;
     const QString roster = dir.filePath(QStringLiteral("roster.csv")), grades = dir.filePath(QStringLiteral("grades.csv"));
     {
@@ -993,8 +999,14 @@ void ReportTest::windowOfAClass()
     }
     const QStringList common{QStringLiteral("--roster"), roster, m_class.filePath(QStringLiteral("class"))};
     QString said;
-    QCOMPARE(runReport(options + QStringList{QStringLiteral("--gradebook"), grades} + common, said), 1);
+    const QString table = dir.filePath(QStringLiteral("class.csv"));
+    QCOMPARE(runReport(options + QStringList{QStringLiteral("--gradebook"), grades, QStringLiteral("--csv"), table} + common, said), 1);
     QCOMPARE(contentsOf(grades), gradebook);
+    // The record table holds the same window (the student column has the roster's names).
+    QStringList rows;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(contentsOf(table).mid(3))).mid(1))
+        rows.append(row.at(0).section(QLatin1Char(' '), -1).toLower() + QLatin1Char(' ') + row.at(2) + QLatin1Char(' ') + row.at(9));
+    QCOMPARE(rows, csv);
     // The summary on standard output sees the same window.
     QCOMPARE(runReport(options + common, said), 1);
     QStringList lines = said.split(QLatin1Char('\n'));

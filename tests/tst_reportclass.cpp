@@ -614,6 +614,10 @@ void ReportClassTest::studentsToLookAt_data()
     // Three answers are too few to tell.
     QTest::newRow("fewer than 4 behind a share") << QStringList{"1*c3 s1 c3 s1 c3 s1", "9*" + sure}
                                                  << QStringList{"Students to look at first: none meets the rule."};
+    // ...nor do they count for the top tenth: s02 is the top of those with enough.
+    QTest::newRow("the top tenth among those with 4 or more")
+        << QStringList{"1*c3 s1 c3 s1 c3 s1", "1*c3 s1 c3 s1 c3 s1 c3 s1 c3 s3 c3 s3", "8*" + sure}
+        << QStringList{"Students to look at first:", "  s02: confident errors: 4 of 6 pairs (67%; class 17%)"};
     // Two students share the top; the tenth of ten is one, ties kept.
     QTest::newRow("missing and empty self-critiques, ties at the top")
         << QStringList{"1*c2 c2 c2 c2", "1*c2 e3 c2 e3 c2 e3 c2 e3", "8*" + sure}
