@@ -2,7 +2,6 @@
 
 #include <QRegularExpression>
 
-#include <deque>
 
 bool parseWindow(const QString &since, const QStringList &assignments, RecordWindow &window, QString &error)
 {
@@ -57,16 +56,18 @@ void keepWindow(ClassData &data, const RecordWindow &window)
 {
     if (!window.any())
         return;
-    // The records move into a new deque, each once, so that the class never
-    // stands twice in memory, and the students' lists follow their places.
+    // The records kept move forward in place, each once, so that the class
+    // never stands twice in memory; the students' lists follow their places.
     std::vector<int> placeOf(data.records.size(), -1);
-    std::deque<ClassRecord> kept;
+    size_t kept = 0;
     for (size_t i = 0; i < data.records.size(); ++i)
         if (inWindow(data.records[i], window)) {
-            placeOf[i] = int(kept.size());
-            kept.push_back(std::move(data.records[i]));
+            placeOf[i] = int(kept);
+            if (kept != i)
+                data.records[kept] = std::move(data.records[i]);
+            ++kept;
         }
-    data.records = std::move(kept);
+    data.records.resize(kept);
     data.window = windowText(window);
     for (Student &s : data.students) {
         std::vector<int> records;
