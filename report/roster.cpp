@@ -175,7 +175,14 @@ bool parseRoster(const QByteArray &bytes, Roster &roster, QString &error)
 bool readRoster(const QString &path, Roster &roster, QString &error)
 {
     roster.file = path;
-    const oscalls::FileBytes file = oscalls::readRegularFile(oscalls::NativePath::fromText(path), rosterMaxBytes);
+    const oscalls::NativePath native = oscalls::NativePath::fromText(path);
+    const oscalls::PathInfo info = oscalls::inspect(native);
+    if (info.kind == oscalls::Kind::Regular && info.size > rosterMaxBytes) {
+        error = QStringLiteral("larger than %1 MiB, far more than a class's list; not read").arg(rosterMaxBytes >> 20);
+        return false;
+    }
+    // The very file inspected is read, within the cap even if it grows meanwhile.
+    const oscalls::FileBytes file = oscalls::readRegularFile(native, rosterMaxBytes, info.id);
     if (!file.ok) {
         error = file.reason;
         return false;

@@ -568,6 +568,12 @@ void ReportClassTest::rosterRows_data()
         << QByteArray("Ann_12,Ann Lee\n") << QStringList{} << QStringList{}
         << "the header row (line 1) has no column folder or name; it needs folder and name";
     QTest::newRow("an empty file") << QByteArray("\xEF\xBB\xBF\r\n") << QStringList{} << QStringList{} << "no header row";
+    QByteArray many = "folder,name\n";
+    for (int i = 0; i <= rosterMaxRows; ++i)
+        many += QByteArray::number(i) + ",n\n";
+    QTest::newRow("a row more than 20000") << many << QStringList{} << QStringList{} << "more than 20000 rows";
+    QTest::newRow("larger than 4 MiB") << QByteArray("folder,name\n") + QByteArray(4 << 20, 'x') << QStringList{} << QStringList{}
+                                       << "larger than 4 MiB, far more than a class's list; not read";
     QTest::newRow("a quote never closed") << QByteArray("folder,name\nAnn_12,\"Ann\n") << QStringList{} << QStringList{}
                                           << "a quote opened on line 2 is never closed";
 }
