@@ -157,16 +157,19 @@ QString lookFirstRule(const LookFirst &list)
     QStringList latest;
     for (const QString &a : list.latest)
         latest.append(QString::number(a.toInt()));
-    const QString assignments = latest.size() == 1 ? QStringLiteral("assignment ") + latest.front()
-                                                   : QStringLiteral("assignments ") + latest.join(QStringLiteral(" and "));
-    return QStringLiteral("A student is named here who handed in nothing for the latest %1 assignment(s) anyone handed in "
-                          "(%2), or whose share of confident errors (confidence 2 or 3, then a self-critique of 0 to 2, "
-                          "among all pairs), of unsure answers (confidence 0 or 1) or of missing or empty self-critiques "
-                          "(among answered questions) is among the highest tenth of the class and at least %3 times the "
-                          "class's share, counted only with at least %4 behind it. Most reasons first; at most %5 "
-                          "students (a tenth of the class, at least 3).")
-        .arg(QString::number(list.latest.size()), latest.isEmpty() ? QStringLiteral("none") : assignments,
-             QString::number(lookFirstFactor), QString::number(lookFirstMinimum), QString::number(list.cap));
+    const QString missed = latest.isEmpty() ? QStringLiteral("the latest assignments anyone handed in (none yet)")
+                           : latest.size() == 1
+                               ? QStringLiteral("the latest assignment anyone handed in (assignment %1)").arg(latest.front())
+                               : QStringLiteral("the latest %1 assignments anyone handed in (assignments %2)")
+                                     .arg(QString::number(latest.size()), latest.join(QStringLiteral(" and ")));
+    return QStringLiteral("Named here: a student who handed in nothing for %1; or one whose share of confident errors "
+                          "(confidence 2 or 3, then a self-critique of 0 to 2, among their pairs of ratings), of unsure "
+                          "answers (confidence 0 or 1, among their confidence ratings) or of missing or empty "
+                          "self-critiques (among the questions they answered) is among the highest tenth of the class "
+                          "and at least %2 times the class's share; a share counts only with at least %3 answers behind "
+                          "it. Most reasons first, then the furthest above the class; at most %4 students (a tenth of "
+                          "the class, at least 3).")
+        .arg(missed, QString::number(lookFirstFactor), QString::number(lookFirstMinimum), QString::number(list.cap));
 }
 
 QString reasonText(const LookFirstReason &r, const LookFirst &list)

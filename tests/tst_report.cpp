@@ -926,6 +926,14 @@ void ReportTest::rosterOfAClass()
     QVERIFY(QFile::exists(site + QLatin1Char('/') + gwen));
     QVERIFY2(index.contains(QStringLiteral("<tr><td class=\"name\"><a href=\"%1\">Gwen</a></td><td>nothing handed in for "
                                            "assignments 1 and 2</td></tr>").arg(gwen)), qPrintable(index));
+    // The rule, in words on the page: seven students, so at most three.
+    QVERIFY(index.contains(QStringLiteral(
+        "<p>Named here: a student who handed in nothing for the latest 2 assignments anyone handed in (assignments 1 and "
+        "2); or one whose share of confident errors (confidence 2 or 3, then a self-critique of 0 to 2, among their pairs "
+        "of ratings), of unsure answers (confidence 0 or 1, among their confidence ratings) or of missing or empty "
+        "self-critiques (among the questions they answered) is among the highest tenth of the class and at least 1.5 "
+        "times the class's share; a share counts only with at least 4 answers behind it. Most reasons first, then the "
+        "furthest above the class; at most 3 students (a tenth of the class, at least 3).</p>")));
     QVERIFY(index.contains(QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (1): fay.</p>")));
     // The roster: Gwen first (the list), then by name; her row says she handed in nothing.
     QVERIFY(index.contains(QStringLiteral("<tr><td class=\"n\" data-sort=\"0\">1</td><td class=\"name\" data-sort=\"gwen\">"

@@ -104,10 +104,10 @@ QStringList svgParts(const QString &svg, const QStringList &attributes)
 /// entry, `count` students (s01, s02, ...) answering question 1 of
 /// assignment 1: "c2" a confidence of 2, "s1" a self-critique of 1 after
 /// the worked answer, "e3" an empty self-critique rated 3.
-bool writeClass(const QString &root, const QStringList &spec)
+bool writeClass(const QString &root, const QStringList &plan)
 {
     int student = 0;
-    for (const QString &entry : spec) {
+    for (const QString &entry : plan) {
         const int count = entry.section(QLatin1Char('*'), 0, 0).toInt();
         const QStringList tokens = entry.section(QLatin1Char('*'), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         for (int i = 0; i < count; ++i) {
@@ -602,7 +602,7 @@ void ReportClassTest::rosterRows()
 
 void ReportClassTest::studentsToLookAt_data()
 {
-    QTest::addColumn<QStringList>("spec");
+    QTest::addColumn<QStringList>("plan");
     QTest::addColumn<QStringList>("lines");
 
     const QString sure = QStringLiteral("c3 s3 c3 s3 c3 s3 c3 s3");
@@ -652,10 +652,10 @@ void ReportClassTest::studentsToLookAt_data()
 
 void ReportClassTest::studentsToLookAt()
 {
-    QFETCH(QStringList, spec);
+    QFETCH(QStringList, plan);
     QFETCH(QStringList, lines);
     QTemporaryDir dir;
-    QVERIFY(writeClass(dir.filePath(QStringLiteral("class")), spec));
+    QVERIFY(writeClass(dir.filePath(QStringLiteral("class")), plan));
     const CourseIndex course(courseEntries());
     const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
     QVERIFY(!data.hasWarnings());
