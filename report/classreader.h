@@ -54,6 +54,11 @@ struct Student
     std::vector<StudentFile> files; ///< master file first, then SEND files, then the notes file
     std::vector<int> records;       ///< first copies only, oldest first (indices into ClassData::records)
     QStringList sharesWith;         ///< students who reach some of the same files
+    // From the roster (report/roster.h), when one is given.
+    QString folderName;             ///< the name of the folder that names the student, as the system shows it
+    QString rosterId, email;        ///< the roster's ID and e-mail, empty without
+    enum class Enrolment { NoRoster, Enrolled, NotOnRoster } enrolment = Enrolment::NoRoster;
+    int rosterRow = -1;             ///< the student's place in the roster, -1 when not on it
 };
 
 /// Everything read from the paths given to the report.
@@ -68,6 +73,7 @@ struct ClassData
     int unlistedWarnings = 0;          ///< warnings past that, counted
     int filesRead = 0;
     qint64 bytesRead = 0;
+    QString window; ///< the records kept (report/window.h), in words; empty for all
     /// True when a file or folder gave a warning.
     bool hasWarnings() const { return !warnings.empty(); }
     /// Adds a warning, or counts it once readlimits::warningsInAll are listed.

@@ -31,6 +31,9 @@ pre.course { background: #f3f6fa; }
 .warn { color: #8a3b00; }
 .charts svg { margin-right: 1.5em; vertical-align: top; }
 .mark { text-align: center; }
+th button { font: inherit; color: inherit; background: none; border: 0; padding: 0; cursor: pointer; text-align: left; }
+th[aria-sort=ascending] button::after { content: " \25b2"; } th[aria-sort=descending] button::after { content: " \25bc"; }
+.marks { font-size: .8em; white-space: nowrap; }
 @media print {
   body { margin: 0; max-width: none; }
   section.student { break-before: page; }
@@ -356,49 +359,6 @@ QString classFigures(const ClassSummary &sum)
                         "(n) and the share of 0 and 1; anything else the student typed is grouped as typed and counted "
                         "apart (grey).</p>\n");
     return h;
-}
-
-QString rosterTable(const ClassData &data, const ClassSummary &sum, const std::function<QString(size_t)> &studentLink)
-{
-    // Where each student stands in each assignment.
-    QString h = QStringLiteral("<h2 id=\"roster\">Roster</h2>\n<p>Per assignment: \u25cf done (a response to every "
-                        "question), \u25d0 partly, \u25cb missing.</p>\n<table class=\"roster\"><thead><tr><th>student</th>");
-    // The course's assignments: what a file makes up has one column for all.
-    std::vector<QString> columns;
-    bool madeUp = false;
-    for (const QString &a : sum.assignments) {
-        if (sum.questionsIn.count(a) && sum.questionsIn.at(a) > 0)
-            columns.push_back(a);
-        else
-            madeUp = true;
-    }
-    for (const QString &a : columns)
-        h += QStringLiteral("<th title=\"%1\">%2</th>").arg(escapeXml(assignmentName(a)), QString::number(a.toInt()));
-    if (madeUp)
-        h += QStringLiteral("<th title=\"records under assignments the course does not have\">other</th>");
-    h += QStringLiteral("<th>responses</th><th>notes</th><th>last day worked</th>"
-                        "<th title=\"confidence 2 or 3 followed by a self-critique of 0 to 2\">confident errors</th></tr></thead>\n<tbody>\n");
-    for (size_t si = 0; si < data.students.size(); ++si) {
-        const StudentSummary &st = sum.perStudent[si];
-        // No link where there is no page to go to (the one-file report).
-        const QString href = studentLink(si), name = escapeXml(data.students[si].name);
-        h += QStringLiteral("<tr><td class=\"name\">%1%2</td>")
-                 .arg(href.isEmpty() ? name : QStringLiteral("<a href=\"%1\">%2</a>").arg(escapeXml(href), name),
-                      sharedMark(data.students[si]));
-        for (const QString &a : columns) {
-            const Progress p = progressOf(st, sum, a);
-            const char *mark = p == Progress::Done ? "\u25cf" : p == Progress::Partly ? "\u25d0" : "\u25cb";
-            const char *word = p == Progress::Done ? "done" : p == Progress::Partly ? "partly" : "missing";
-            h += QStringLiteral("<td class=\"mark\" title=\"%1\">%2</td>").arg(QLatin1String(word), QString::fromUtf8(mark));
-        }
-        if (madeUp)
-            h += QStringLiteral("<td class=\"n\">%1</td>").arg(madeUpRecords(st, sum));
-        h += QStringLiteral("<td class=\"n\">%1</td><td class=\"n\">%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
-                 .arg(QString::number(st.responses), QString::number(st.notes),
-                      st.days.empty() ? QStringLiteral("\u2013") : escapeXml(st.days.back().date),
-                      QString::number(st.grid.confidentErrors()));
-    }
-    return h + QStringLiteral("</tbody></table>\n");
 }
 
 } // namespace Html

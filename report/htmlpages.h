@@ -87,8 +87,9 @@ QString madeUpRecords(const StudentSummary &student, const ClassSummary &summary
 /// The list of what could not be read.
 QString warningList(const ClassData &data);
 
-/// Where each student stands in each assignment, a row per student, each
-/// name a link to `studentLink(student)`.
+/// The roster (report/rostertable.cpp): a row per student, the students to
+/// look at first on top, then by name; assignments done, confident errors,
+/// unsure answers and over-confidence, each name a link to `studentLink(student)`.
 QString rosterTable(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
 
 /// "25% (n = 4)" for a rate of the pairs it is a share of, "–" for none (a rate of -1).
@@ -107,6 +108,12 @@ QString calibrationSection(const ClassSummary &summary);
 /// Where students answered a question more than once: the first attempts'
 /// pairs against the latest, as confident errors, unsure and settled pairs.
 QString reviewedChange(const ClassSummary &summary);
+
+/// "Students to look at first": the rule in words and each student with the figures that put them there.
+QString lookFirstSection(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
+
+/// The few lines that sort the roster by any column in the browser (index.html only).
+QString rosterSortScript();
 
 /// The class's figures: students, days, responses, notes.
 QString classFigures(const ClassSummary &summary);

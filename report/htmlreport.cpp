@@ -38,8 +38,10 @@ void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &
     put(QStringLiteral("<section id=\"class\"><h2>The class</h2>\n") + Html::classFigures(sum) + QStringLiteral("</section>\n"));
     put(QStringLiteral("<section id=\"attention\"><h2>Questions to look at first</h2>\n") + Html::flagList(sum, nullptr)
         + QStringLiteral("</section>\n"));
+    const auto noPage = [](size_t) { return QString(); };
+    put(Html::lookFirstSection(data, sum, noPage));
     put(Html::calibrationSection(sum));
-    put(Html::rosterTable(data, sum, [](size_t) { return QString(); }));
+    put(Html::rosterTable(data, sum, noPage));
     put(QStringLiteral("<section id=\"questions\"><h2>Every question</h2>\n") + Html::everyQuestion(sum, nullptr)
         + notInCourse(sum) + QStringLiteral("</section>\n"));
     put(Html::pageEnd());
@@ -47,8 +49,8 @@ void writeHtmlReport(QIODevice &out, const ClassData &data, const ClassSummary &
 
 QString oneFileHolds()
 {
-    return QStringLiteral("This one file holds the class's figures, the questions to look at first, calibration, the "
-                          "roster and every question's counts. The students' answers and notes, and a page per student "
+    return QStringLiteral("This one file holds the class's figures, the questions and the students to look at first, "
+                          "calibration, the roster and every question's counts. The students' answers and notes, and a page per student "
                           "and per question, are on the site (--site DIR).");
 }
 

@@ -3,6 +3,8 @@
 // output named a short summary on standard output.
 
 #include "report/classmodel.h"
+#include "report/classoptions.h"
+#include "report/lookfirst.h"
 #include "report/classreader.h"
 #include "report/coursetext.h"
 #include "report/htmlpages.h"
@@ -31,7 +33,7 @@ void say(const QString &text)
     std::fputs(qPrintable(terminalSafe(text) + QLatin1Char('\n')), stderr);
 }
 
-const QString outputOptions = QStringLiteral("--site DIR, --html FILE, --csv FILE or --json FILE (- is standard output)");
+const QString outputOptions = QStringLiteral("--site DIR, --html FILE, --csv FILE, --json FILE or --gradebook FILE (- is standard output)");
 
 /// The paths as the system gave them: on POSIX a name in another encoding
 /// than the locale's (a Latin-1 folder from a Windows zip) is kept as bytes.
@@ -60,7 +62,11 @@ struct Options
     QString html, site, csv, json;
     bool allCopies = false;
     QStringList paths;
-    bool anyOutput() const { return !html.isEmpty() || !site.isEmpty() || !csv.isEmpty() || !json.isEmpty(); }
+    ClassOptions scope; ///< --roster, --since, --assignment, --gradebook
+    bool anyOutput() const
+    {
+        return !html.isEmpty() || !site.isEmpty() || !csv.isEmpty() || !json.isEmpty() || !scope.gradebook.isEmpty();
+    }
 };
 
 /// The command line read; a status to end with at once, or -1.
@@ -87,6 +93,7 @@ int parseCommandLine(QCommandLineParser &parser, Options &options)
                                        QStringLiteral("In the CSV and JSON, keep every copy of a record (master, SEND "
                                                       "and notes file), naming the file of the first in copy_of."));
     parser.addOptions({html, site, csv, json, allCopies});
+    addClassOptions(parser);
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("A student's folder, a folder of students' folders (a class), or single files."),
                                  QStringLiteral("PATH..."));
@@ -110,6 +117,10 @@ int parseCommandLine(QCommandLineParser &parser, Options &options)
     options.csv = parser.value(csv);
     options.json = parser.value(json);
     options.allCopies = parser.isSet(allCopies);
+    if (QString error; !readClassOptions(parser, options.scope, error)) {
+        say(QStringLiteral("calculus-study-report: ") + error);
+        return 2;
+    }
     return -1;
 }
 
@@ -118,7 +129,7 @@ int parseCommandLine(QCommandLineParser &parser, Options &options)
 /// go through what stands at its path.
 bool outputsAllowed(const Options &options, const std::set<oscalls::Identity> &inputs)
 {
-    for (const QString &output : {options.html, options.csv, options.json}) {
+    for (const QString &output : {options.html, options.csv, options.json, options.scope.gradebook}) {
         const QString refused = output.isEmpty() ? QString() : refusedOutput(output, inputs);
         if (!refused.isEmpty()) {
             say(QStringLiteral("calculus-study-report: will not write %1: %2").arg(QDir::toNativeSeparators(output), refused));
@@ -155,6 +166,7 @@ void printSummary(const ClassData &data, const ClassSummary &sum)
                      .arg(QString::number(sum.students), QString::number(data.filesRead), QString::number(sum.responses),
                           QString::number(sum.notes), QString::number(data.warnings.size() + size_t(data.unlistedWarnings))));
     lines += flagLines(sum);
+    lines.append(lookFirstLines(data, sum));
     lines.append(QStringLiteral("Nothing was written; name an output with %1.").arg(outputOptions));
     for (const QString &line : lines)
         std::fputs(qPrintable(terminalSafe(line) + QLatin1Char('\n')), stdout);
@@ -168,12 +180,16 @@ bool writeOutputs(const Options &options, const ClassData &data, const CourseInd
     OutputSet outputs;
     QString reason;
     bool written = true;
-    if (!options.html.isEmpty() || !options.site.isEmpty()) {
+    if (!options.html.isEmpty() || !options.site.isEmpty() || !options.scope.gradebook.isEmpty()) {
         const ClassSummary summary = summarize(data, course);
         if (!options.html.isEmpty())
             written = outputs.write(options.html, true, [&](QIODevice &out) { writeHtmlReport(out, data, summary, made); }, reason);
         if (written && !options.site.isEmpty())
             written = SiteWriter(data, summary, course, made).write(options.site, outputs, reason);
+        if (written && !options.scope.gradebook.isEmpty())
+            written = outputs.write(options.scope.gradebook, true, [&](QIODevice &out) {
+                writeGradebook(out, data, summary, options.scope.dialect);
+            }, reason);
     }
     if (written && !options.csv.isEmpty())
         written = outputs.write(options.csv, true, [&](QIODevice &out) { writeCsv(out, data); }, reason);
@@ -221,6 +237,8 @@ int main(int argc, char *argv[])
     for (const Student &s : data.students)
         for (const StudentFile &f : s.files)
             inputs.insert(f.id);
+    if (!options.scope.rosterFile.isEmpty())
+        inputs.insert(oscalls::identityAt(options.scope.rosterFile));
     if (!outputsAllowed(options, inputs))
         return 2;
 
@@ -229,6 +247,7 @@ int main(int argc, char *argv[])
     bool shown = false;
     showProgress(reader, clock, shown);
     reader.read(data);
+    applyClassOptions(data, options.scope);
     for (const ReadWarning &w : data.warnings)
         say(QStringLiteral("warning: %1%2: %3")
                 .arg(QDir::toNativeSeparators(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), w.message));

@@ -83,6 +83,7 @@ QString SiteWriter::indexPage() const
                   QString::number(m_sum.students));
     h += Html::warningList(m_data);
     h += Html::classFigures(m_sum);
+    h += Html::lookFirstSection(m_data, m_sum, [](size_t si) { return studentPage(si); });
     const auto questionLink = [this](const QuestionSummary &q) {
         return questionPage(q, size_t(&q - m_sum.questions.data()));
     };
@@ -96,6 +97,7 @@ QString SiteWriter::indexPage() const
         h += QStringLiteral("<p><a href=\"%1\">Texts the course does not have</a>: what students answered that is not in "
                             "this course text, on one page.</p>\n")
                  .arg(notInCourse);
+    h += Html::rosterSortScript();
     return h + Html::pageEnd();
 }
 

@@ -157,6 +157,11 @@ constexpr qsizetype block = 1 << 20;
 
 } // namespace
 
+QString formulaGuarded(const QString &field)
+{
+    return guarded(field);
+}
+
 void writeCsv(QIODevice &out, const ClassData &data)
 {
     QString text;

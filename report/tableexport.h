@@ -23,3 +23,7 @@ void writeJson(QIODevice &out, const ClassData &data);
 /// writeCsv and writeJson into memory (for a small class).
 QByteArray csvTable(const ClassData &data);
 QByteArray jsonTable(const ClassData &data);
+
+/// `field` with an apostrophe before every cell a spreadsheet could run (as
+/// every field of writeCsv has it).
+QString formulaGuarded(const QString &field);

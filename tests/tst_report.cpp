@@ -6,6 +6,7 @@
 #include "report/classreader.h"
 #include "report/coursetext.h"
 #include "report/htmlreport.h"
+#include "report/site.h"
 #include "report/tableexport.h"
 
 #include "csvrows.h"
@@ -103,6 +104,9 @@ private slots:
     void summaryNamesTheFlags();
     void exitStatus_data();
     void exitStatus();
+    void rosterOfAClass();
+    void windowOfAClass_data();
+    void windowOfAClass();
 
 private:
     QTemporaryDir m_class;
@@ -475,7 +479,8 @@ void ReportTest::htmlOfSmallClass()
     QVERIFY(html.contains(QStringLiteral("<p class=\"rule\">A question is flagged when at least 5 students answered it")));
     QVERIFY(html.contains(QStringLiteral("<p>No question is flagged.</p>")));
     QCOMPARE(tablesOf(html, QStringLiteral("roster")).value(0).mid(1),
-             (QList<QStringList>{{"anna", "\u25cf", "3", "1", "03-06-2026", "0"}, {"ben", "\u25d0", "2", "0", "03-07-2026", "0"}}));
+             (QList<QStringList>{{"", "anna", "1 of 1\u25cf", "3", "0 of 1 (0%)", "1 of 2 (50%)", "\u2013", "03-06-2026"},
+                                 {"", "ben", "0 of 1\u25d0", "2", "\u2013", "\u2013", "\u2013", "03-07-2026"}}));
     // Question 1: Anna's (1, 0) pair, Ben's confidence typed as words; question 2: Anna's 3, no pair.
     const QList<QList<QStringList>> questions = tablesOf(html, QStringLiteral("questions"));
     QCOMPARE(questions.size(), 1);
@@ -593,15 +598,23 @@ void ReportTest::everyTableOfAClass_data()
                                                      << QList<QStringList>{questionHeader, tankRow};
     // Assignment 1 has two questions: Anna answered both, the others question 1 only.
     const QString done = QStringLiteral("\u25cf"), partly = QStringLiteral("\u25d0"), missing = QStringLiteral("\u25cb");
-    QTest::newRow("index: the roster, each assignment's mark")
+    // Nobody to look at first (everyone did assignment 1; no share has 4
+    // answers behind it but Anna's self-critiques, 3 of 4 missing, under 1.5
+    // times the class's 7 of 9): by name. Anna's one pair (1 then 0) is no
+    // confident error, one of her three confidences unsure; Ben's one pair
+    // (3 then 1) is, and he was sure once.
+    const QString none1 = QStringLiteral("\u2013");
+    QTest::newRow("index: the roster, done, confident errors, unsure, over-confidence")
         << "index.html" << "roster" << 0
-        << QList<QStringList>{{"student", "1", "2", "responses", "notes", "last day worked", "confident errors"},
-                              {"anna", done, partly, "5", "1", "03-07-2026", "0"},
-                              {"ben", partly, missing, "2", "0", "03-07-2026", "1"},
-                              {"carl", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"dora", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"emil", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"fay", partly, missing, "1", "0", "03-06-2026", "0"}};
+        << QList<QStringList>{{"look at first", "student", "assignments done", "responses", "confident errors", "unsure answers",
+                               "over-confidence", "last day worked"},
+                              {"", "anna", "1 of 2" + done + partly, "5", "0 of 1 (0%)", "1 of 3 (33%)", none1, "03-07-2026"},
+                              {"", "ben", "0 of 2" + partly + missing, "2", "1 of 1 (100%)", "0 of 1 (0%)", "1 of 1 (100%)",
+                               "03-07-2026"},
+                              {"", "carl", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
+                              {"", "dora", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
+                              {"", "emil", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
+                              {"", "fay", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"}};
     QTest::newRow("Anna: days worked, first and last time")
         << "student-001.html" << "days" << 0
         << QList<QStringList>{{"date", "from", "to", "records"},
@@ -868,11 +881,21 @@ void ReportTest::exitStatus_data()
     QTest::newRow("every file read; with no output named, a summary and nothing written")
         << whole << 0
         << "1 student(s), 1 file(s) read, 0 response(s) and 0 note(s), 0 warning(s).\n"
-           "Nothing was written; name an output with --site DIR, --html FILE, --csv FILE or --json FILE (- is standard output).\n"
+           "Students to look at first: none meets the rule.\n"
+           "Nothing was written; name an output with --site DIR, --html FILE, --csv FILE, --json FILE or --gradebook FILE (- is standard output).\n"
         << QString();
     QTest::newRow("a file with a warning") << whole + "stray\r\n" << 1 << "send_0306.txt:6: 1 line(s) that belong to no record" << QString();
     QTest::newRow("nothing readable") << QByteArray() << 2 << "send_0306.txt: empty file" << QString();
     QTest::newRow("a mistyped option reads nothing") << whole << 2 << "Unknown option 'htm'" << "--htm";
+    QTest::newRow("--since not as yyyy-mm-dd") << whole << 2 << "--since 03/07/2026: not a date as yyyy-mm-dd (2026-03-06)"
+                                               << "--since=03/07/2026";
+    QTest::newRow("--since a day on no calendar") << whole << 2 << "--since 2026-02-30: not a date as yyyy-mm-dd" << "--since=2026-02-30";
+    QTest::newRow("--assignment not a number") << whole << 2
+                                               << "--assignment 3,x: not an assignment number (1 to 999, or a list: 3,4)"
+                                               << "--assignment=3,x";
+    QTest::newRow("--roster not there") << whole << 2 << "--roster gone.csv: " << "--roster=gone.csv";
+    QTest::newRow("--gradebook-dialect unknown") << whole << 2 << "--gradebook-dialect tsv: not lms or excel"
+                                                 << "--gradebook-dialect=tsv";
 }
 
 void ReportTest::exitStatus()
@@ -900,6 +923,178 @@ void ReportTest::exitStatus()
     QVERIFY2(err.contains(said), qPrintable(err));
     // Nothing is written into the folder it was run in, which it reads.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+namespace {
+
+/// The roster of the class of six: five of them (Dora's folder typed in
+/// capitals), Fay left off, and Gwen, who handed in nothing.
+const QByteArray classRoster = "\xEF\xBB\xBFName;Folder;ID;Email;Section\r\n"
+                               "Lee, Anna;anna;00123;anna@example.edu;A\r\n"
+                               "=1+2 Ben;ben;456;ben@example.edu;A\r\n"
+                               "\"Carl \"\"C\"\" Day\";carl;;;\r\n"
+                               "Dora;DORA;789;;\r\n"
+                               "Emil;emil;0;;\r\n"
+                               "Gwen;gwen;0042;gwen@example.edu;\r\n";
+
+/// Runs the report program; its exit status, and what it printed into `said`.
+int runReport(const QStringList &arguments, QString &said)
+{
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), arguments);
+    if (!p.waitForFinished(60000))
+        return -1;
+    said = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+    return p.exitCode();
+}
+
+QByteArray contentsOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+void ReportTest::rosterOfAClass()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral(".")));
+    const QString roster = dir.filePath(QStringLiteral("roster.csv"));
+    {
+        QFile f(roster);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(classRoster);
+    }
+    const QString site = dir.filePath(QStringLiteral("site")), gradebook = dir.filePath(QStringLiteral("grades.csv"));
+    QString said;
+    // Warnings: a folder matched only when case is ignored, one not on the roster.
+    QCOMPARE(runReport({QStringLiteral("--roster"), roster, QStringLiteral("--site"), site, QStringLiteral("--gradebook"), gradebook,
+                        m_class.filePath(QStringLiteral("class"))}, said), 1);
+    QVERIFY2(said.contains(QStringLiteral("roster.csv:5: folder \u201cDORA\u201d taken for the folder \u201cdora\u201d, which "
+                                          "differs in case or blanks")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("fay: folder \u201cfay\u201d is not on the roster")), qPrintable(said));
+
+    // Every enrolled student in the roster's order, then Fay; Gwen with nothing.
+    QCOMPARE(contentsOf(gradebook),
+             QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
+                        "Assignment 1 mean confidence,Assignment 1 confident errors,Assignment 2 done,Assignment 2 responses,"
+                        "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
+                        "\"Lee, Anna\",,00123,anna@example.edu,,1,3,2.0,0,0.5,2,2.0,0\r\n"
+                        "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1,0,0,,0\r\n"
+                        "\"Carl \"\"C\"\" Day\",,,,,0.5,1,0.0,0,0,0,,0\r\n"
+                        "Dora,,789,,,0.5,1,0.0,0,0,0,,0\r\n"
+                        "Emil,,0,,,0.5,1,1.0,0,0,0,,0\r\n"
+                        "Gwen,,0042,gwen@example.edu,,0,0,,0,0,0,,0\r\n"
+                        "fay,,,,,0.5,1,0.0,0,0,0,,0\r\n"));
+
+    const QString index = QString::fromUtf8(contentsOf(site + QStringLiteral("/index.html")));
+    QXmlStreamReader xml(index);
+    int scripts = 0;
+    while (!xml.atEnd())
+        scripts += xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("script");
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(scripts, 1);
+    // Gwen (the seventh student, after the six folders) is the one to look at first.
+    const QString gwen = SiteWriter::studentPage(6);
+    QVERIFY(QFile::exists(site + QLatin1Char('/') + gwen));
+    QVERIFY2(index.contains(QStringLiteral("<tr><td class=\"name\"><a href=\"%1\">Gwen</a></td><td>nothing handed in for "
+                                           "assignments 1 and 2</td></tr>").arg(gwen)), qPrintable(index));
+    // The rule, in words on the page: seven students, so at most three.
+    QVERIFY(index.contains(QStringLiteral(
+        "<p>Named here: a student who handed in nothing for the latest 2 assignments anyone handed in (assignments 1 and "
+        "2); or one whose share of confident errors (confidence 2 or 3, then a self-critique of 0 to 2, among their pairs "
+        "of ratings), of unsure answers (confidence 0 or 1, among their confidence ratings) or of missing or empty "
+        "self-critiques (among the questions they answered) is among the highest tenth of the class and at least 1.5 "
+        "times the class's share; a share counts only with at least 4 answers behind it. Most reasons first, then the "
+        "furthest above the class; at most 3 students (a tenth of the class, at least 3).</p>")));
+    QVERIFY(index.contains(QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (1): fay.</p>")));
+    // The roster: Gwen first (the list), then by name; her row says she handed in nothing.
+    QVERIFY(index.contains(QStringLiteral("<tr><td class=\"n\" data-sort=\"0\">1</td><td class=\"name\" data-sort=\"gwen\">"
+                                          "<a href=\"%1\">Gwen</a> <span class=\"warn\">nothing handed in</span></td>").arg(gwen)));
+    QVERIFY(index.contains(QStringLiteral("<a href=\"%1\">fay</a> <span class=\"warn\">(not on the roster)</span>")
+                               .arg(SiteWriter::studentPage(5))));
+}
+
+void ReportTest::windowOfAClass_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("gradebook");
+    QTest::addColumn<QStringList>("summary"); // the lines from "Only" on
+    QTest::addColumn<QStringList>("csv");     // the CSV's rows: student, date, record kind
+
+    const QByteArray both = "Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
+                            "Assignment 1 mean confidence,Assignment 1 confident errors,Assignment 2 done,Assignment 2 responses,"
+                            "Assignment 2 mean confidence,Assignment 2 confident errors\r\n";
+    const QByteArray none = "0,0,,0";
+    // On 03-07 Anna did assignment 2 and Ben assignment 1; the rest worked on 03-06.
+    QTest::newRow("--since: this week's work, with who did nothing")
+        << QStringList{"--since", "2026-03-07"}
+        << both + "\"Lee, Anna\",,00123,anna@example.edu,," + none + ",0.5,2,2.0,0\r\n"
+                  "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1," + none + "\r\n"
+                  "\"Carl \"\"C\"\" Day\",,,,," + none + "," + none + "\r\n"
+                  "Dora,,789,,," + none + "," + none + "\r\nEmil,,0,,," + none + "," + none + "\r\n"
+                  "Gwen,,0042,gwen@example.edu,," + none + "," + none + "\r\nfay,,,,," + none + "," + none + "\r\n"
+        << QStringList{"Only records from 2026-03-07 on; every student is listed.", "Students to look at first:",
+                       "  Carl \"C\" Day: nothing handed in for assignments 1 and 2",
+                       "  Dora: nothing handed in for assignments 1 and 2", "  Emil: nothing handed in for assignments 1 and 2",
+                       "  2 more meet the rule; the list stops at 3."}
+        << QStringList{"anna 03-07-2026 header", "anna 03-07-2026 response", "anna 03-07-2026 response",
+                       "ben 03-07-2026 header", "ben 03-07-2026 response", "ben 03-07-2026 response"};
+    QTest::newRow("--assignment: one assignment's columns")
+        << QStringList{"--assignment", "2"}
+        << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 2 done,Assignment 2 responses,"
+                      "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0.5,2,2.0,0\r\n=1+2 Ben,,456,ben@example.edu,,0,0,,0\r\n"
+                      "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
+                      "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
+        << QStringList{"Only records of assignment 2; every student is listed.", "Students to look at first:",
+                       "  =1+2 Ben: nothing handed in for assignment 2", "  Carl \"C\" Day: nothing handed in for assignment 2",
+                       "  Dora: nothing handed in for assignment 2", "  3 more meet the rule; the list stops at 3."}
+        << QStringList{"anna 03-07-2026 header", "anna 03-07-2026 response", "anna 03-07-2026 response"};
+    QTest::newRow("both, as a list: assignments 1 and 3 from 03-07 on: Ben's alone")
+        << QStringList{"--since", "2026-03-07", "--assignment", "1,3"}
+        << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
+                      "Assignment 1 mean confidence,Assignment 1 confident errors\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0,0,,0\r\n=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1\r\n"
+                      "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
+                      "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
+        << QStringList{"Only records from 2026-03-07 on, of assignments 1 and 3; every student is listed.",
+                       "Students to look at first:", "  Carl \"C\" Day: nothing handed in for assignment 1",
+                       "  Dora: nothing handed in for assignment 1", "  Emil: nothing handed in for assignment 1",
+                       "  3 more meet the rule; the list stops at 3."}
+        << QStringList{"ben 03-07-2026 header", "ben 03-07-2026 response", "ben 03-07-2026 response"};
+}
+
+void ReportTest::windowOfAClass()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, gradebook);
+    QFETCH(QStringList, summary);
+    QFETCH(QStringList, csv);
+    QTemporaryDir dir;
+    const QString roster = dir.filePath(QStringLiteral("roster.csv")), grades = dir.filePath(QStringLiteral("grades.csv"));
+    {
+        QFile f(roster);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(classRoster);
+    }
+    const QStringList common{QStringLiteral("--roster"), roster, m_class.filePath(QStringLiteral("class"))};
+    QString said;
+    const QString table = dir.filePath(QStringLiteral("class.csv"));
+    QCOMPARE(runReport(options + QStringList{QStringLiteral("--gradebook"), grades, QStringLiteral("--csv"), table} + common, said), 1);
+    QCOMPARE(contentsOf(grades), gradebook);
+    // The record table holds the same window (the student column has the roster's names).
+    QStringList rows;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(contentsOf(table).mid(3))).mid(1))
+        rows.append(row.at(0).section(QLatin1Char(' '), -1).toLower() + QLatin1Char(' ') + row.at(2) + QLatin1Char(' ') + row.at(9));
+    QCOMPARE(rows, csv);
+    // The summary on standard output sees the same window.
+    QCOMPARE(runReport(options + common, said), 1);
+    QStringList lines = said.split(QLatin1Char('\n'));
+    const qsizetype from = lines.indexOf(summary.first());
+    QVERIFY2(from >= 0, qPrintable(said));
+    QCOMPARE(lines.mid(from, summary.size()), summary);
 }
 
 QTEST_MAIN(ReportTest)

@@ -7,7 +7,10 @@
 #include "report/classmodel.h"
 #include "report/classreader.h"
 #include "report/coursetext.h"
+#include "report/gradebook.h"
 #include "report/htmlpages.h"
+#include "report/lookfirst.h"
+#include "report/roster.h"
 #include "report/tableexport.h"
 
 #include "csvrows.h"
@@ -126,6 +129,36 @@ QStringList svgParts(const QString &svg, const QStringList &attributes)
     return xml.hasError() ? QStringList{QStringLiteral("not XML: ") + xml.errorString()} : parts;
 }
 
+/// A class written as SEND files into `root`: for each "count*tokens"
+/// entry, `count` students (s01, s02, ...) answering question 1 of
+/// assignment 1: "c2" a confidence of 2, "s1" a self-critique of 1 after
+/// the worked answer, "e3" an empty self-critique rated 3.
+bool writeClass(const QString &root, const QStringList &plan)
+{
+    int student = 0;
+    for (const QString &entry : plan) {
+        const int count = entry.section(QLatin1Char('*'), 0, 0).toInt();
+        const QStringList tokens = entry.section(QLatin1Char('*'), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (int i = 0; i < count; ++i) {
+            QByteArray bytes = header();
+            int minute = 0;
+            for (const QString &t : tokens) {
+                const QString rating = t.mid(1);
+                if (t.startsWith(QLatin1Char('c')))
+                    bytes += confidence(++minute, rating);
+                else if (t.startsWith(QLatin1Char('s')))
+                    bytes += selfCritique(++minute, rating);
+                else
+                    bytes += response(++minute, courseEntry(QStringLiteral("`a It's easiest")), QString(),
+                                      "self critique assessment: ", rating);
+            }
+            if (!writeTo(QStringLiteral("%1/s%2/send_0306.txt").arg(root).arg(++student, 2, 10, QLatin1Char('0')), bytes))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 class ReportClassTest : public QObject
@@ -145,6 +178,12 @@ private slots:
     void charts_data();
     void charts();
     void siteOfSmallClass();
+    void rosterRows_data();
+    void rosterRows();
+    void studentsToLookAt_data();
+    void studentsToLookAt();
+    void gradebookFields_data();
+    void gradebookFields();
 };
 
 void ReportClassTest::flagsAndCounts_data()
@@ -557,18 +596,25 @@ void ReportClassTest::siteOfSmallClass()
             styles += xml.isStartElement() && xml.name() == QLatin1String("style");
         }
         QVERIFY2(!xml.hasError(), qPrintable(name + QLatin1String(": ") + xml.errorString()));
-        QCOMPARE(scripts, 0);
+        // The index alone sorts its roster with a script.
+        QCOMPARE(scripts, name == QLatin1String("index.html") ? 1 : 0);
         if (name.startsWith(QLatin1String("student-"))) {
             // Sent to the student alone: its own stylesheet, no way to other pages.
             QCOMPARE(links, 0);
             QCOMPARE(styles, 1);
         }
     }
-    // The roster: a row per student, named past "crsfiles", linked to the page.
-    QVERIFY(pages["index.html"].contains(QStringLiteral(
-        "<tr><td class=\"name\"><a href=\"student-001.html\">Ann_12</a></td><td class=\"mark\" title=\"partly\">\u25d0</td>"
-        "<td class=\"mark\" title=\"partly\">\u25d0</td><td class=\"n\">3</td><td class=\"n\">1</td><td>03-06-2026</td>"
-        "<td class=\"n\">0</td></tr>")));
+    // The roster: a row per student, named past "crsfiles", linked to the
+    // page; each cell with the value it sorts by. Ann: no assignment done,
+    // 1 and 7 partly; 3 responses; her one pair (confidence 1, critique 0)
+    // no confident error; her one confidence unsure; never sure, so no
+    // over-confidence.
+    QVERIFY2(pages["index.html"].contains(QStringLiteral(
+        "<tr><td class=\"n\" data-sort=\"0\"></td><td class=\"name\" data-sort=\"ann_12\"><a href=\"student-001.html\">Ann_12</a>"
+        "</td><td data-sort=\"0.002\">0 of 2<br/><span class=\"marks\" title=\"partly: 1, 7\">\u25d0\u25d0</span></td>"
+        "<td class=\"n\" data-sort=\"3\">3</td><td class=\"n\" data-sort=\"0.0000\">0 of 1 (0%)</td>"
+        "<td class=\"n\" data-sort=\"1.0000\">1 of 1 (100%)</td><td class=\"n\" data-sort=\"-1\">\u2013</td>"
+        "<td data-sort=\"2026-03-06\">03-06-2026</td></tr>")), qPrintable(pages["index.html"]));
     QVERIFY(pages["index.html"].contains(QStringLiteral("<a href=\"student-002.html\">Ben_34</a>")));
     QVERIFY(pages["index.html"].contains(QStringLiteral("<a href=\"007-p1.html\">prompt 1</a>")));
     // A question's page: the worked answer and every student's answer.
@@ -590,6 +636,188 @@ void ReportClassTest::siteOfSmallClass()
                     + QLatin1Char(' ') + row.at(12));
     QCOMPARE(keys, (QStringList{"Ann_12 001-  ", "Ann_12 001-q1 question 1", "Ann_12 001-q1 answer 0", "Ann_12 007-  ",
                                 "Ann_12 007-p1 prompt ", "Ann_12 007-p1 note ", "Ben_34 001-  ", "Ben_34 001-q1 question 3"}));
+}
+
+void ReportClassTest::rosterRows_data()
+{
+    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QStringList>("entries");  // "folder|name|id|email @line"
+    QTest::addColumn<QStringList>("warnings"); // "line: message"
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("an LMS export: BOM, CR LF, columns in another order and case, others ignored")
+        << QByteArray("\xEF\xBB\xBF" "Email,Name,Section,FOLDER,Id\r\nann@x.edu,Ann Lee,A,Ann_12,00123\r\nben@x.edu,Ben Ode,B,Ben_34,456\r\n")
+        << QStringList{"Ann_12|Ann Lee|00123|ann@x.edu @2", "Ben_34|Ben Ode|456|ben@x.edu @3"} << QStringList{} << QString();
+    QTest::newRow("quotes holding a comma, a doubled quote and a line end; LF alone")
+        << QByteArray("folder,name\n\"Lee, Ann_12\",\"Lee, Ann \"\"Annie\"\"\"\n\"x\",\"two\nlines\"\nlast,Last One")
+        << QStringList{"Lee, Ann_12|Lee, Ann \"Annie\"|| @2", "x|two\nlines|| @3", "last|Last One|| @5"} << QStringList{}
+        << QString();
+    QTest::newRow("Excel in a comma-decimal locale: semicolons, commas kept in names")
+        << QByteArray("Folder;Name;ID\r\nAnn_12;Lee, Ann;0012\r\n") << QStringList{"Ann_12|Lee, Ann|0012| @2"} << QStringList{}
+        << QString();
+    QTest::newRow("tab separated") << QByteArray("name\tfolder\nAnn\tAnn_12\n") << QStringList{"Ann_12|Ann|| @2"}
+                                   << QStringList{} << QString();
+    QTest::newRow("empty rows and blank fields skipped, blanks trimmed")
+        << QByteArray("\r\nfolder,name\r\n,\r\n\r\n  Ann_12 , Ann \r\n") << QStringList{"Ann_12|Ann|| @5"} << QStringList{}
+        << QString();
+    QTest::newRow("a folder twice: the first row kept")
+        << QByteArray("folder,name\nAnn_12,Ann\nBen_34,Ben\nAnn_12,Anna\n") << QStringList{"Ann_12|Ann|| @2", "Ben_34|Ben|| @3"}
+        << QStringList{"4: folder \u201cAnn_12\u201d is on line 2 already; this row is left out"} << QString();
+    QTest::newRow("a row without a folder, one without a name")
+        << QByteArray("folder,name\n,Ann\nBen_34,\n") << QStringList{"Ben_34|Ben_34|| @3"}
+        << QStringList{"2: a row without a folder; left out", "3: no name; the folder name stands for it"} << QString();
+    QTest::newRow("Windows-1252 from an older Excel") << QByteArray("folder,name\nJos\xe9_1,Jos\xe9\n")
+                                                     << QStringList{"Jos\u00e9_1|Jos\u00e9|| @2"}
+                                                     << QStringList{"0: not UTF-8: read as Windows-1252"} << QString();
+    QTest::newRow("no name column") << QByteArray("folder,id\nAnn_12,1\n") << QStringList{} << QStringList{}
+                                    << "the header row (line 1) has no column name; it needs folder and name";
+    QTest::newRow("neither column: a list without a header")
+        << QByteArray("Ann_12,Ann Lee\n") << QStringList{} << QStringList{}
+        << "the header row (line 1) has no column folder or name; it needs folder and name";
+    QTest::newRow("an empty file") << QByteArray("\xEF\xBB\xBF\r\n") << QStringList{} << QStringList{} << "no header row";
+    QByteArray many = "folder,name\n";
+    for (int i = 0; i <= rosterMaxRows; ++i)
+        many += QByteArray::number(i) + ",n\n";
+    QTest::newRow("a row more than 20000") << many << QStringList{} << QStringList{} << "more than 20000 rows";
+    QTest::newRow("larger than 4 MiB") << QByteArray("folder,name\n") + QByteArray(4 << 20, 'x') << QStringList{} << QStringList{}
+                                       << "larger than 4 MiB, far more than a class's list; not read";
+    QTest::newRow("a quote never closed") << QByteArray("folder,name\nAnn_12,\"Ann\n") << QStringList{} << QStringList{}
+                                          << "a quote opened on line 2 is never closed";
+}
+
+void ReportClassTest::rosterRows()
+{
+    QFETCH(QByteArray, csv);
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, warnings);
+    QFETCH(QString, error);
+    // Through the file, as --roster reads it.
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("roster.csv")), csv));
+    Roster roster;
+    QString reason;
+    QCOMPARE(readRoster(dir.filePath(QStringLiteral("roster.csv")), roster, reason), error.isEmpty());
+    QCOMPARE(reason, error);
+    QStringList got, said;
+    for (const RosterEntry &e : roster.entries)
+        got.append(QStringLiteral("%1|%2|%3|%4 @%5").arg(e.folder, e.name, e.id, e.email).arg(e.line));
+    for (const ReadWarning &w : roster.warnings)
+        said.append(QStringLiteral("%1: %2").arg(w.line).arg(w.message));
+    QCOMPARE(got, entries);
+    QCOMPARE(said, warnings);
+}
+
+void ReportClassTest::studentsToLookAt_data()
+{
+    QTest::addColumn<QStringList>("plan");
+    QTest::addColumn<QStringList>("lines");
+
+    const QString sure = QStringLiteral("c3 s3 c3 s3 c3 s3 c3 s3");
+    // Ten students: 4 of the 40 pairs are confident errors (10%), all s01's;
+    // 4 of the 40 confidence ratings unsure (10%), all s10's.
+    QTest::newRow("the top of the class, far above its share")
+        << QStringList{"1*c3 s1 c3 s1 c3 s1 c3 s1", "8*" + sure, "1*c0 s3 c0 s3 c0 s3 c0 s3"}
+        << QStringList{"Students to look at first:", "  s01: confident errors: 4 of 4 pairs (100%; class 10%)",
+                       "  s10: unsure answers: 4 of 4 confidence ratings (100%; class 10%)"};
+    // s01 has 3 of 4, the top; but the class's share is 24 of 40 (60%): 75% is
+    // not 1.5 times it. Everyone is alike: nobody is named.
+    QTest::newRow("a hard question for everyone names nobody")
+        << QStringList{"1*c3 s1 c3 s1 c3 s1 c3 s3", "9*c3 s1 c3 s1 c3 s3 c3 s3"}
+        << QStringList{"Students to look at first: none meets the rule."};
+    // Three answers are too few to tell.
+    QTest::newRow("fewer than 4 behind a share") << QStringList{"1*c3 s1 c3 s1 c3 s1", "9*" + sure}
+                                                 << QStringList{"Students to look at first: none meets the rule."};
+    // ...nor do they count for the top tenth: s02 is the top of those with enough.
+    QTest::newRow("the top tenth among those with 4 or more")
+        << QStringList{"1*c3 s1 c3 s1 c3 s1", "1*c3 s1 c3 s1 c3 s1 c3 s1 c3 s3 c3 s3", "8*" + sure}
+        << QStringList{"Students to look at first:", "  s02: confident errors: 4 of 6 pairs (67%; class 17%)"};
+    // Two students share the top; the tenth of ten is one, ties kept.
+    QTest::newRow("missing and empty self-critiques, ties at the top")
+        << QStringList{"1*c2 c2 c2 c2", "1*c2 e3 c2 e3 c2 e3 c2 e3", "8*" + sure}
+        << QStringList{"Students to look at first:",
+                       "  s01: missing or empty self-critiques: 4 of 4 answered questions (100%; class 20%)",
+                       "  s02: missing or empty self-critiques: 4 of 4 answered questions (100%; class 20%)"};
+    // Forty students, five of them unsure in every answer (20 of 160, 13%):
+    // a tenth of forty is four, the fifth is counted.
+    QTest::newRow("at most a tenth of the class")
+        << QStringList{"5*c1 s3 c1 s3 c1 s3 c1 s3", "35*" + sure}
+        << QStringList{"Students to look at first:",
+                       "  s01: unsure answers: 4 of 4 confidence ratings (100%; class 13%)",
+                       "  s02: unsure answers: 4 of 4 confidence ratings (100%; class 13%)",
+                       "  s03: unsure answers: 4 of 4 confidence ratings (100%; class 13%)",
+                       "  s04: unsure answers: 4 of 4 confidence ratings (100%; class 13%)",
+                       "  1 more meet the rule; the list stops at 4."};
+    // Two reasons come before one: both are wrong whenever sure (8 of 40
+    // pairs in the class, 20%); s02 also left a worked answer unread (1 of 41, 2%).
+    QTest::newRow("most reasons first")
+        << QStringList{"1*c3 s1 c3 s1 c3 s1 c3 s1", "1*c3 s1 c3 s1 c3 s1 c3 s1 c3", "8*" + sure}
+        << QStringList{"Students to look at first:",
+                       "  s02: confident errors: 4 of 4 pairs (100%; class 20%); missing or empty self-critiques: 1 of 5 "
+                       "answered questions (20%; class 2%)",
+                       "  s01: confident errors: 4 of 4 pairs (100%; class 20%)"};
+}
+
+void ReportClassTest::studentsToLookAt()
+{
+    QFETCH(QStringList, plan);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    QVERIFY(writeClass(dir.filePath(QStringLiteral("class")), plan));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
+    QVERIFY(!data.hasWarnings());
+    QCOMPARE(lookFirstLines(data, summarize(data, course)), lines);
+}
+
+void ReportClassTest::gradebookFields_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QByteArray>("roster"); // empty for none
+    QTest::addColumn<QByteArray>("lms");    // the student's row
+    QTest::addColumn<QByteArray>("excel");
+
+    const QByteArray rosterHead = "folder,name,id,email\n";
+    QTest::newRow("Canvas download folder: name and ID split")
+        << "Ann Lee_12345" << QByteArray() << QByteArray("Ann Lee,,12345,,,0.5,1,2.0,0") << QByteArray("Ann Lee;;\"=\"\"12345\"\"\";;;0,5;1;2,0;0");
+    QTest::newRow("Moodle download folder: its suffix dropped, the comma quoted")
+        << "Lee, Ann_0042_assignsubmission_file_" << QByteArray() << QByteArray("\"Lee, Ann\",,0042,,,0.5,1,2.0,0")
+        << QByteArray("Lee, Ann;;\"=\"\"0042\"\"\";;;0,5;1;2,0;0");
+    QTest::newRow("a folder without a number: no ID") << "ann" << QByteArray() << QByteArray("ann,,,,,0.5,1,2.0,0")
+                                                     << QByteArray("ann;;;;;0,5;1;2,0;0");
+    QTest::newRow("roster: leading zeros, quotes, e-mail")
+        << "a1" << QByteArray(rosterHead + "a1,\"Ann \"\"Annie\"\" Lee\",000789,ann@x.edu\n")
+        << QByteArray("\"Ann \"\"Annie\"\" Lee\",,000789,ann@x.edu,,0.5,1,2.0,0")
+        << QByteArray("\"Ann \"\"Annie\"\" Lee\";;\"=\"\"000789\"\"\";ann@x.edu;;0,5;1;2,0;0");
+    QTest::newRow("roster: a name a spreadsheet would run, an ID of letters")
+        << "a1" << QByteArray(rosterHead + "a1,\"=HYPERLINK(\"\"http://x\"\")\",@id-7,\n")
+        << QByteArray("\"=HYPERLINK(\"\"http://x\"\")\",,@id-7,,,0.5,1,2.0,0")
+        << QByteArray("\"'=HYPERLINK(\"\"http://x\"\")\";;'@id-7;;;0,5;1;2,0;0");
+}
+
+void ReportClassTest::gradebookFields()
+{
+    QFETCH(QString, folder);
+    QFETCH(QByteArray, roster);
+    QFETCH(QByteArray, lms);
+    QFETCH(QByteArray, excel);
+    // One student, question 1 of assignment 1 rated 2 (assignment 1 has two questions: partly).
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("class/") + folder + QStringLiteral("/send_0306.txt")),
+                    header() + confidence(1, QStringLiteral("2"))));
+    const CourseIndex course(courseEntries());
+    ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
+    if (!roster.isEmpty()) {
+        Roster r;
+        QString error;
+        QVERIFY(parseRoster(roster, r, error));
+        applyRoster(data, r);
+    }
+    const ClassSummary sum = summarize(data, course);
+    const QByteArray head = "Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
+                            "Assignment 1 mean confidence,Assignment 1 confident errors\r\n";
+    QCOMPARE(gradebookTable(data, sum, GradebookDialect::Lms), head + lms + "\r\n");
+    QCOMPARE(gradebookTable(data, sum, GradebookDialect::Excel),
+             "\xEF\xBB\xBF" + QByteArray(head).replace(',', ';') + excel + "\r\n");
 }
 
 QTEST_GUILESS_MAIN(ReportClassTest)

@@ -361,7 +361,7 @@ void ReportInputsTest::outputs_data()
     QTest::newRow("- is standard output") << "" << QStringList{"--csv", "-", "class"} << 0 << "" << QStringList{"class"};
     QTest::newRow("no output named: a summary on standard output, nothing written")
         << "" << QStringList{"class"} << 0
-        << "1 student(s), 1 file(s) read, 1 response(s) and 0 note(s), 0 warning(s).\nNothing was written; name an output with"
+        << "1 student(s), 1 file(s) read, 1 response(s) and 0 note(s), 0 warning(s).\nStudents to look at first: none meets the rule.\nNothing was written; name an output with"
         << QStringList{"class"};
     QTest::newRow("an output named like a master file (the output name forgotten)")
         << "" << QStringList{"--csv", "masterFile.txt", "class/s1/send_0306.txt"} << 2
