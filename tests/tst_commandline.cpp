@@ -61,6 +61,14 @@ void CommandLineTest::answersWithoutDisplayOrFolder_data()
     QTest::newRow("the review's version")
         << review << QStringList{QStringLiteral("--version")}
         << "calculus-study-review \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n";
+    const QString classReport = QStringLiteral(CLASS_REPORT_PROGRAM);
+    QTest::newRow("the class report's help")
+        << classReport << QStringList{QStringLiteral("--help")}
+        << "Usage: calculus-study-class-report \\[--help \\| --version\\]\n\nThe instructor's class report without a "
+           "console: .*\"NAME report\" beside the class folder.*calculus-study-class-report\\(1\\)\\.\n";
+    QTest::newRow("the class report's version")
+        << classReport << QStringList{QStringLiteral("--version")}
+        << "calculus-study-class-report \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n";
 }
 
 void CommandLineTest::answersWithoutDisplayOrFolder()
