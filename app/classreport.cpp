@@ -69,6 +69,7 @@ ClassReportRun::Start ClassReportRun::start()
         m_platform.chooseFile(QStringLiteral("Class report: choose the class's roster, a CSV file (Cancel: no roster)"),
                               QFileInfo(site).absolutePath(), QStringLiteral("CSV files (*.csv);;All files (*)"));
     m_site = site;
+    m_reasons.clear();
     m_said.clear();
     m_unsaid = 0;
     m_partial.clear();
@@ -119,10 +120,12 @@ void ClassReportRun::takeLine(const QString &raw)
         emit progress(0, 0, QStringLiteral("Writing the pages into %1").arg(QDir::toNativeSeparators(m_site)));
         return;
     }
-    if (line.startsWith(reportPrefix))
+    // Why the report failed comes first in a box, the warnings that tell more after it.
+    QStringList &kept = line.startsWith(reportPrefix) ? m_reasons : m_said;
+    if (&kept == &m_reasons)
         line.remove(0, reportPrefix.size());
-    if (m_said.size() < maxLines)
-        m_said.append(line);
+    if (kept.size() < maxLines)
+        kept.append(line);
     else
         ++m_unsaid;
 }
@@ -133,7 +136,10 @@ void ClassReportRun::ended(int code, QProcess::ExitStatus status)
     if (!m_partial.isEmpty())
         takeLine(QString::fromLocal8Bit(m_partial));
     m_partial.clear();
-    QString said = m_said.join(QLatin1Char('\n'));
+    QString said = m_reasons.join(QLatin1Char('\n'));
+    if (!m_reasons.isEmpty() && !m_said.isEmpty())
+        said += QStringLiteral("\n\n");
+    said += m_said.join(QLatin1Char('\n'));
     if (m_unsaid > 0)
         said += QStringLiteral("\n(%1 more line(s))").arg(m_unsaid);
     if (status != QProcess::NormalExit) {

@@ -58,6 +58,7 @@ private:
     QString m_program, m_start, m_site;
     std::unique_ptr<QProcess> m_process;
     QByteArray m_partial;   // standard error after its last full line
-    QStringList m_said;     // the report's other lines, the first maxLines of them
-    int m_unsaid = 0;       // lines past those
+    QStringList m_reasons;  // the report's own lines ("calculus-study-report: ..."), the first maxLines
+    QStringList m_said;     // its other lines (warnings), the first maxLines of them
+    int m_unsaid = 0;       // lines past either
 };

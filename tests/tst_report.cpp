@@ -862,9 +862,16 @@ void ReportTest::classReportWindow_data()
     QTest::newRow("a folder without students' files: the report's status 2 and its words")
         << "empty" << QString() << false << int(Start::Started)
         << "The class report could not be made (status 2):\n\n"
-           "warning: {work}/empty: a folder without masterFile.txt, send_*.txt or notes_.txt\n"
-           "nothing was read; no output written, the last ones are left as they were"
+           "nothing was read; no output written, the last ones are left as they were\n\n"
+           "warning: {work}/empty: a folder without masterFile.txt, send_*.txt or notes_.txt"
         << false;
+    QString many = QStringLiteral("The class report could not be made (status 2):\n\n"
+                                  "nothing was read; no output written, the last ones are left as they were\n");
+    for (int i = 1; i <= 20; ++i)
+        many += QStringLiteral("\nwarning: {work}/many/s%1: a folder without masterFile.txt, send_*.txt or notes_.txt")
+                    .arg(i, 2, 10, QLatin1Char('0'));
+    QTest::newRow("25 empty students' folders: the reason, then the first 20 warnings and a count")
+        << "many" << QString() << false << int(Start::Started) << many + "\n(5 more line(s))" << false;
     QTest::newRow("a file where the site goes: the report's status 3 and its words")
         << "blocked" << QString() << false << int(Start::Started)
         << "The class report could not be made (status 3):\n\n"
@@ -899,12 +906,15 @@ void ReportTest::classReportWindow()
     QVERIFY(copyTree(m_class.filePath(QStringLiteral("class/ben")), work.filePath(QStringLiteral("blocked/ben"))));
     QVERIFY(writeBytes(work.filePath(QStringLiteral("blocked report")), "the instructor's own file"));
     QVERIFY(QDir(work.path()).mkdir(QStringLiteral("empty")));
+    for (int i = 1; i <= 25; ++i)
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("many/s%1").arg(i, 2, 10, QLatin1Char('0')))));
     const QStringList before = QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     const QString root = QDir::rootPath(), program = QStringLiteral(REPORT_PROGRAM);
+    // The paths as the boxes show them: no text of theirs holds another slash.
     const auto shown = [&](QString text) {
-        return text.replace(QLatin1String("{work}"), QDir::toNativeSeparators(work.path()))
-            .replace(QLatin1String("{root}"), QDir::toNativeSeparators(root))
-            .replace(QLatin1String("{program}"), QDir::toNativeSeparators(program));
+        return QDir::toNativeSeparators(text.replace(QLatin1String("{work}"), work.path())
+                                            .replace(QLatin1String("{root}"), root)
+                                            .replace(QLatin1String("{program}"), program));
     };
 
     ScriptedPlatform platform;
