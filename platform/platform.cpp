@@ -63,7 +63,11 @@ QString QtPlatform::inputBox(const QString &prompt)
 
 void QtPlatform::message(const QString &text)
 {
-    QMessageBox::warning(m_parent, applicationTitle(), text);
+    // Plain text always: a box can carry names from handed-in files (the
+    // class report's warnings), and a name like "<img src=...>" is not markup.
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 QDateTime QtPlatform::now()
