@@ -139,6 +139,7 @@ void WindowsResourcesTest::icon_data()
     QTest::addColumn<QString>("program");
     QTest::newRow("the study program") << QStringLiteral(CALCULUS_STUDY_PROGRAM);
     QTest::newRow("the report program") << QStringLiteral(REPORT_PROGRAM);
+    QTest::newRow("the class report's window") << QStringLiteral(CLASS_REPORT_PROGRAM);
 }
 
 void WindowsResourcesTest::icon()
