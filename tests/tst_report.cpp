@@ -11,17 +11,17 @@
 
 #include "csvrows.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QApplication>
 #include <QJsonArray>
-#include <QMessageBox>
-#include <QTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 namespace {
