@@ -50,6 +50,23 @@ QByteArray reviewHelpText()
         .toLocal8Bit();
 }
 
+QByteArray classReportHelpText()
+{
+    return QByteArrayLiteral(
+        "Usage: calculus-study-class-report [--help | --version]\n"
+        "\n"
+        "The instructor's class report without a console: it asks for the class folder\n"
+        "(a folder of the students' folders) and, if there is one, the class's roster\n"
+        "(a CSV file), runs calculus-study-report from its own folder to write the\n"
+        "report's pages into the folder \"NAME report\" beside the class folder, shows\n"
+        "its progress, and opens the pages' index in the default browser.\n"
+        "\n"
+        "  --help     print this text and exit\n"
+        "  --version  print the version and exit\n"
+        "\n"
+        "Any other argument is ignored. The manual page is calculus-study-class-report(1).\n");
+}
+
 QByteArray helpText()
 {
     const QString folder = QDir::toNativeSeparators(QueryForm::systemDefaultFolder());
@@ -83,14 +100,18 @@ void print(const QByteArray &text)
 
 bool answerCommandLine(int argc, char *argv[], Program program)
 {
-    const bool review = program == Program::Review;
+    const char *name = program == Program::Review        ? "calculus-study-review "
+                       : program == Program::ClassReport ? "calculus-study-class-report "
+                                                         : "calculus-study ";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
-            print(review ? reviewHelpText() : helpText());
+            print(program == Program::Review        ? reviewHelpText()
+                  : program == Program::ClassReport ? classReportHelpText()
+                                                    : helpText());
             return true;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
-            print(QByteArray(review ? "calculus-study-review " : "calculus-study ")
+            print(QByteArray(name)
                   + QByteArrayLiteral(CALCULUS_STUDY_VERSION "\n"
                                       "Copyright 2026 Calculus Study maintainers; MIT licence.\n"));
             return true;

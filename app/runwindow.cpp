@@ -33,20 +33,27 @@ void whileStarting(QtMsgType type, const QMessageLogContext &, const QString &me
 
 } // namespace
 
-int runWindow(int argc, char *argv[], const char *program, WalkSource *walk)
+std::unique_ptr<QApplication> startToolkit(char *argv[], const char *program)
 {
-    Q_UNUSED(argc);
     programName = program;
     // The toolkit is given no argument but the program's name: the command
     // line is the program's own (--help, --version) and nothing else acts.
-    int toolkitArgc = 1;
+    // QApplication keeps a reference to the count for its life.
+    static int toolkitArgc = 1;
     const QtMessageHandler usual = qInstallMessageHandler(whileStarting);
-    QApplication app(toolkitArgc, argv);
+    auto app = std::make_unique<QApplication>(toolkitArgc, argv);
     qInstallMessageHandler(usual);
     QApplication::setApplicationName(QString::fromLatin1(program));
     QApplication::setApplicationVersion(QStringLiteral(CALCULUS_STUDY_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/app/icons/calculus-study-256.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral(CALCULUS_STUDY_APP_ID));
+    return app;
+}
+
+int runWindow(int argc, char *argv[], const char *program, WalkSource *walk)
+{
+    Q_UNUSED(argc);
+    const std::unique_ptr<QApplication> app = startToolkit(argv, program);
 
     QtPlatform platform;
     QueryForm form(platform);
@@ -57,5 +64,5 @@ int runWindow(int argc, char *argv[], const char *program, WalkSource *walk)
     platform.setDialogParent(&form);
     form.show();
     form.restoreUnrecordedAnswer();
-    return app.exec();
+    return app->exec();
 }

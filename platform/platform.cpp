@@ -4,9 +4,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
 
 #include <cstdlib>
 #include <optional>
@@ -14,6 +18,27 @@
 QString Platform::applicationTitle()
 {
     return QStringLiteral("Calculus Study");
+}
+
+QString Platform::chooseFolder(const QString &, const QString &)
+{
+    return QString();
+}
+
+QString Platform::chooseFile(const QString &, const QString &, const QString &)
+{
+    return QString();
+}
+
+bool Platform::startProcess(QProcess &, const QString &, const QStringList &, QString &reason)
+{
+    reason = QStringLiteral("this program starts no other");
+    return false;
+}
+
+bool Platform::openInBrowser(const QString &)
+{
+    return false;
 }
 
 QString QtPlatform::inputBox(const QString &prompt)
@@ -38,7 +63,11 @@ QString QtPlatform::inputBox(const QString &prompt)
 
 void QtPlatform::message(const QString &text)
 {
-    QMessageBox::warning(m_parent, applicationTitle(), text);
+    // Plain text always: a box can carry names from handed-in files (the
+    // class report's warnings), and a name like "<img src=...>" is not markup.
+    QMessageBox box(QMessageBox::Warning, applicationTitle(), text, QMessageBox::Ok, m_parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 QDateTime QtPlatform::now()
@@ -84,4 +113,32 @@ QImage QtPlatform::clipboardImage()
 void QtPlatform::exitProcess()
 {
     std::exit(exitStatus());
+}
+
+QString QtPlatform::chooseFolder(const QString &title, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(m_parent, title, start);
+}
+
+QString QtPlatform::chooseFile(const QString &title, const QString &start, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(m_parent, title, start, filter);
+}
+
+bool QtPlatform::startProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                              QString &reason)
+{
+    // A console program started from a program without a console gets no
+    // console window of its own on Windows (QProcess asks CREATE_NO_WINDOW).
+    process.start(program, arguments, QIODevice::ReadOnly);
+    if (process.waitForStarted(30000))
+        return true;
+    reason = process.errorString();
+    process.kill();
+    return false;
+}
+
+bool QtPlatform::openInBrowser(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

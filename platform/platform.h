@@ -3,11 +3,13 @@
 #include <QDateTime>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include "platform/ossync.h"
 
 #include <functional>
 
+class QProcess;
 class QWidget;
 
 // syncToDisk, syncFolderToDisk and their observer are in platform/ossync.h,
@@ -43,6 +45,22 @@ public:
     void setExitStatus(int status) { m_exitStatus = status; }
     int exitStatus() const { return m_exitStatus; }
 
+    // The desktop's ways in, which the class report's launcher uses; a
+    // platform that is never asked for them (the study window's) may keep
+    // these, which act as a Cancel or a failure.
+
+    /// Modal folder chooser opened at `start`; the folder chosen, or empty on Cancel.
+    virtual QString chooseFolder(const QString &title, const QString &start);
+    /// Modal chooser of one existing file of `filter` ("CSV files (*.csv)"); the file, or empty on Cancel.
+    virtual QString chooseFile(const QString &title, const QString &start, const QString &filter);
+    /// Starts `program` with `arguments` in `process`, whose signals the caller has
+    /// connected; false with the system's reason when it could not be started.
+    virtual bool startProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                              QString &reason);
+    /// Opens the local file `path` with the desktop's program for it (a page: the
+    /// default browser); false when nothing could be started.
+    virtual bool openInBrowser(const QString &path);
+
     /// Title of every box the program shows.
     static QString applicationTitle();
 
@@ -66,6 +84,11 @@ public:
     void setClipboardImage(const QImage &image) override;
     QImage clipboardImage() override;
     void exitProcess() override;
+    QString chooseFolder(const QString &title, const QString &start) override;
+    QString chooseFile(const QString &title, const QString &start, const QString &filter) override;
+    bool startProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                      QString &reason) override;
+    bool openInBrowser(const QString &path) override;
 
 private:
     QWidget *m_parent;

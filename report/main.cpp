@@ -61,6 +61,7 @@ struct Options
 {
     QString html, site, csv, json;
     bool allCopies = false;
+    bool progress = false;
     QStringList paths;
     ClassOptions scope; ///< --roster, --since, --assignment, --gradebook
     bool anyOutput() const
@@ -92,7 +93,10 @@ int parseCommandLine(QCommandLineParser &parser, Options &options)
     const QCommandLineOption allCopies(QStringLiteral("all-copies"),
                                        QStringLiteral("In the CSV and JSON, keep every copy of a record (master, SEND "
                                                       "and notes file), naming the file of the first in copy_of."));
-    parser.addOptions({html, site, csv, json, allCopies});
+    const QCommandLineOption progress(QStringLiteral("progress"),
+                                      QStringLiteral("Print the reading's progress on standard error from the first file "
+                                                     "on, not only once reading takes more than a second."));
+    parser.addOptions({html, site, csv, json, allCopies, progress});
     addClassOptions(parser);
     parser.addPositionalArgument(QStringLiteral("PATH"),
                                  QStringLiteral("A student's folder, a folder of students' folders (a class), or single files."),
@@ -117,6 +121,7 @@ int parseCommandLine(QCommandLineParser &parser, Options &options)
     options.csv = parser.value(csv);
     options.json = parser.value(json);
     options.allCopies = parser.isSet(allCopies);
+    options.progress = parser.isSet(progress);
     if (QString error; !readClassOptions(parser, options.scope, error)) {
         say(QStringLiteral("calculus-study-report: ") + error);
         return 2;
@@ -201,13 +206,16 @@ bool writeOutputs(const Options &options, const ClassData &data, const CourseInd
     return false;
 }
 
-/// Progress on standard error once reading takes more than a second.
-void showProgress(ClassReader &reader, QElapsedTimer &clock, bool &shown)
+/// Progress on standard error once reading takes more than a second, once a
+/// second; `fromStart` (--progress, which the class report's window reads):
+/// from the first file on, four times a second.
+void showProgress(ClassReader &reader, QElapsedTimer &clock, bool &shown, bool fromStart)
 {
-    auto lastShown = std::make_shared<qint64>(0);
-    reader.setProgress([&clock, &shown, lastShown](int done, int total, qint64 bytes) {
+    const qint64 after = fromStart ? 0 : 1000, every = fromStart ? 250 : 1000;
+    auto lastShown = std::make_shared<qint64>(fromStart ? -every : 0);
+    reader.setProgress([&clock, &shown, lastShown, after, every](int done, int total, qint64 bytes) {
         const qint64 now = clock.elapsed();
-        if (now < 1000 || (now - *lastShown < 1000 && done < total))
+        if (now < after || (now - *lastShown < every && done < total))
             return;
         *lastShown = now;
         shown = true;
@@ -245,7 +253,7 @@ int main(int argc, char *argv[])
     QElapsedTimer clock;
     clock.start();
     bool shown = false;
-    showProgress(reader, clock, shown);
+    showProgress(reader, clock, shown, options.progress);
     reader.read(data);
     applyClassOptions(data, options.scope);
     for (const ReadWarning &w : data.warnings)

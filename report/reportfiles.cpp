@@ -88,13 +88,14 @@ bool makeSiteFolder(const QString &path, QString &reason)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isDir()) {
-        reason = QStringLiteral("it is not a folder");
+        // As every other output's reason: "path: why".
+        reason = QStringLiteral("%1: it is not a folder").arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (info.exists() || oscalls::injectedFault(oscalls::Io::MakeFolder, path, reason))
         return info.exists();
     if (!QDir().mkpath(path)) {
-        reason = QStringLiteral("the folder cannot be made");
+        reason = QStringLiteral("%1: the folder cannot be made").arg(QDir::toNativeSeparators(path));
         return false;
     }
     return true;

@@ -148,7 +148,8 @@ silent_install() {
     command_prompt "\"Z:${installer//\//\\}\" /S /D=$install_dir"
     local root missing=0
     root=$(installed)
-    for f in bin/calculus-study.exe bin/calculus-study-report.exe bin/Qt6Core.dll bin/Qt6Gui.dll \
+    for f in bin/calculus-study.exe bin/calculus-study-report.exe bin/calculus-study-class-report.exe \
+        bin/calculus-study-review.exe bin/Qt6Core.dll bin/Qt6Gui.dll \
         bin/Qt6Widgets.dll bin/platforms/qwindows.dll bin/styles/qwindowsvistastyle.dll \
         bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll bin/libwinpthread-1.dll Uninstall.exe; do
         [ -f "$root/$f" ] || { echo "not installed: $f" >&2; missing=1; }
@@ -156,6 +157,8 @@ silent_install() {
     local shortcut
     shortcut=$(find "$install_prefix/drive_c" -path '*Start Menu*' -name 'Calculus Study.lnk' | head -n 1)
     [ -n "$shortcut" ] || { echo "no Start-menu entry" >&2; missing=1; }
+    find "$install_prefix/drive_c" -path '*Start Menu*' -name 'Calculus Study - class report.lnk' | grep -q . ||
+        { echo "no Start-menu entry for the class report" >&2; missing=1; }
     # The entry of Windows' list of installed programs, which starts the uninstaller.
     local entry
     entry=$(WINEPREFIX=$install_prefix wine reg query \

@@ -63,6 +63,16 @@ grep -q "^Icon=$id\$" "$desktop" || bad "menu entry's icon is not $id"
 grep -q "<id>$id</id>" "$metainfo" || bad "AppStream id is not $id"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" || bad "AppStream launchable is not $id.desktop"
 desktop-file-validate "$desktop" || bad "desktop-file-validate failed"
+# The other programs' entries: each valid, under Education, starting its program.
+for entry in review:calculus-study-review class_report:calculus-study-class-report; do
+    other=$root/usr/share/applications/$id.${entry%%:*}.desktop
+    [ -s "$other" ] || { bad "missing: ${other#"$root"}"; continue; }
+    grep -q "^Exec=${entry#*:}\$" "$other" || bad "${other##*/} does not start ${entry#*:}"
+    grep -q '^Categories=Education;' "$other" || bad "${other##*/} is not under Education"
+    desktop-file-validate "$other" || bad "desktop-file-validate failed on ${other##*/}"
+done
+grep -q '^Name=Calculus Study: class report$' "$root/usr/share/applications/$id.class_report.desktop" ||
+    bad "the class report's menu entry is not \"Calculus Study: class report\""
 appstreamcli validate --no-net --pedantic "$metainfo" || bad "appstreamcli validate failed"
 
 version=$(dpkg-deb -f "$deb" Version)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QTest>
 
 #ifdef Q_OS_WIN
@@ -43,6 +44,47 @@ float ScriptedPlatform::random()
     ++randomsDrawn;
     m_lcg = m_lcg * 1664525u + 1013904223u;
     return float(m_lcg >> 8) / 16777216.0f;
+}
+
+QString ScriptedPlatform::chooseFolder(const QString &title, const QString &start)
+{
+    choosers.append(QStringLiteral("folder: %1 (%2)").arg(title, start));
+    if (chosenFolders.isEmpty()) {
+        qWarning("unexpected folder chooser: %s", qPrintable(title));
+        return QString();
+    }
+    return chosenFolders.takeFirst();
+}
+
+QString ScriptedPlatform::chooseFile(const QString &title, const QString &start, const QString &filter)
+{
+    choosers.append(QStringLiteral("file: %1 (%2; %3)").arg(title, start, filter));
+    if (chosenFiles.isEmpty()) {
+        qWarning("unexpected file chooser: %s", qPrintable(title));
+        return QString();
+    }
+    return chosenFiles.takeFirst();
+}
+
+bool ScriptedPlatform::startProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                                    QString &reason)
+{
+    started.append((QStringList{program} + arguments).join(QLatin1Char('\n')));
+    if (!failStart.isEmpty()) {
+        reason = failStart;
+        return false;
+    }
+    process.start(program, arguments, QIODevice::ReadOnly);
+    if (process.waitForStarted(30000))
+        return true;
+    reason = process.errorString();
+    return false;
+}
+
+bool ScriptedPlatform::openInBrowser(const QString &path)
+{
+    opened.append(path);
+    return !browserFails;
 }
 
 void ScriptedPlatform::setClipboardImage(const QImage &image)

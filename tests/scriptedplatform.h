@@ -26,6 +26,13 @@ public:
     int exits = 0;
     bool hasClipboard = true;
     QImage clipboard;
+    QStringList chosenFolders;  ///< answers to the folder choosers, in order ("" is a Cancel)
+    QStringList chosenFiles;    ///< answers to the file choosers, in order ("" is a Cancel)
+    QStringList choosers;       ///< every chooser shown: "folder: title (start)" or "file: title (start; filter)"
+    QStringList started;        ///< every process start asked for: the program, then its arguments, one a line
+    QString failStart;          ///< when set, every process start fails with this reason
+    QStringList opened;         ///< every path opened in the browser
+    bool browserFails = false;  ///< when set, opening in the browser fails
 
     ScriptedPlatform();
     ~ScriptedPlatform() override;
@@ -38,6 +45,12 @@ public:
     void setClipboardImage(const QImage &image) override;
     QImage clipboardImage() override { return hasClipboard ? clipboard : QImage(); }
     void exitProcess() override { ++exits; }
+    QString chooseFolder(const QString &title, const QString &start) override;
+    QString chooseFile(const QString &title, const QString &start, const QString &filter) override;
+    /// A real process, unless failStart is set.
+    bool startProcess(QProcess &process, const QString &program, const QStringList &arguments,
+                      QString &reason) override;
+    bool openInBrowser(const QString &path) override;
 
 private:
     quint32 m_lcg = 12345;

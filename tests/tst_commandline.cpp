@@ -3,6 +3,7 @@
 // answer shows up as a crash or as a file left in that home.
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -61,6 +62,14 @@ void CommandLineTest::answersWithoutDisplayOrFolder_data()
     QTest::newRow("the review's version")
         << review << QStringList{QStringLiteral("--version")}
         << "calculus-study-review \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n";
+    const QString classReport = QStringLiteral(CLASS_REPORT_PROGRAM);
+    QTest::newRow("the class report's help")
+        << classReport << QStringList{QStringLiteral("--help")}
+        << "Usage: calculus-study-class-report \\[--help \\| --version\\]\n\nThe instructor's class report without a "
+           "console: .*\"NAME report\" beside the class folder.*calculus-study-class-report\\(1\\)\\.\n";
+    QTest::newRow("the class report's version")
+        << classReport << QStringList{QStringLiteral("--version")}
+        << "calculus-study-class-report \\d+\\.\\d+\\.\\d+\nCopyright \\d{4} .*; MIT licence\\.\n";
 }
 
 void CommandLineTest::answersWithoutDisplayOrFolder()
@@ -93,42 +102,50 @@ void CommandLineTest::answersWithoutDisplayOrFolder()
 
 void CommandLineTest::withoutDisplay_data()
 {
+    QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("platform");
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status"); // -1: still running, asking its first question
+    const QString study = QStringLiteral(CALCULUS_STUDY_PROGRAM), classReport = QStringLiteral(CLASS_REPORT_PROGRAM);
 #ifndef Q_OS_WIN
     // Windows always has a display; a Windows program without its platform
     // plugin is a broken install, which Qt itself tells in a message box.
-    QTest::newRow("no display: one line and status 1") << "xcb" << QStringList() << 1;
+    QTest::newRow("no display: one line and status 1") << study << "xcb" << QStringList() << 1;
+    QTest::newRow("the class report's window, no display: one line and status 1")
+        << classReport << "xcb" << QStringList() << 1;
 #endif
     // Passed on to the toolkit, -platform would choose the display there is not.
     QTest::newRow("a toolkit option is an ignored argument")
-        << "offscreen" << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << -1;
+        << study << "offscreen" << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << -1;
+    QTest::newRow("the class report's window: a toolkit option is ignored, its chooser asks")
+        << classReport << "offscreen" << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb")} << -1;
 }
 
 void CommandLineTest::withoutDisplay()
 {
+    QFETCH(QString, program);
     QFETCH(QString, platform);
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
     QTemporaryDir home;
     QVERIFY(home.isValid());
-    QProcess program;
-    program.setProcessEnvironment(noDisplay(home.path(), platform));
-    program.setWorkingDirectory(home.path());
-    program.start(QStringLiteral(CALCULUS_STUDY_PROGRAM), arguments);
-    QVERIFY(program.waitForStarted());
+    QProcess run;
+    run.setProcessEnvironment(noDisplay(home.path(), platform));
+    run.setWorkingDirectory(home.path());
+    run.start(program, arguments);
+    QVERIFY(run.waitForStarted());
     if (status < 0) {
-        QVERIFY(!program.waitForFinished(3000));
-        program.kill();
-        program.waitForFinished();
+        QVERIFY(!run.waitForFinished(3000));
+        run.kill();
+        run.waitForFinished();
         return;
     }
-    QVERIFY(program.waitForFinished(30000));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), status);
-    const QString error = QString::fromLocal8Bit(program.readAllStandardError());
-    QVERIFY2(QRegularExpression(QStringLiteral("^calculus-study: cannot show its window: [^\\n]+\\n$")).match(error).hasMatch(),
+    QVERIFY(run.waitForFinished(30000));
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), status);
+    const QString error = QString::fromLocal8Bit(run.readAllStandardError());
+    const QString name = QFileInfo(program).completeBaseName();
+    QVERIFY2(QRegularExpression(QStringLiteral("^%1: cannot show its window: [^\\n]+\\n$").arg(name)).match(error).hasMatch(),
              qPrintable(error));
 }
 

@@ -190,6 +190,8 @@ void LayersTest::forbiddenIncludes_data()
         << "^flow/queryform\\.h$";
     QTest::newRow("the report reaches no widget code, of the platform layer only its files")
         << "^report/" << "^(flow|ui|figures)/|^platform/(?!oscalls\\.h$|ossync\\.h$)";
+    QTest::newRow("the class report's window runs the report as a program, never in its own process")
+        << "^app/classreport" << "^(?!app/|platform/)";
 }
 
 void LayersTest::forbiddenIncludes()

@@ -1,6 +1,7 @@
 #include "scriptedplatform.h"
 #include "tests/formaccess.h"
 
+#include "app/classreport.h"
 #include "records/recordreader.h"
 #include "report/classmodel.h"
 #include "report/classreader.h"
@@ -11,13 +12,17 @@
 
 #include "csvrows.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMessageBox>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 namespace {
@@ -79,6 +84,17 @@ QStringList warningTexts(const RecordFileContents &c)
     return out;
 }
 
+/// Copies the folder `from`, every folder and file in it, to `to`.
+bool copyTree(const QString &from, const QString &to)
+{
+    QDir().mkpath(to);
+    for (const QFileInfo &e : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        const QString target = to + QLatin1Char('/') + e.fileName();
+        if (e.isDir() ? !copyTree(e.filePath(), target) : !QFile::copy(e.filePath(), target))
+            return false;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -107,6 +123,10 @@ private slots:
     void rosterOfAClass();
     void windowOfAClass_data();
     void windowOfAClass();
+    void classReportWindow_data();
+    void classReportWindow();
+    void classReportPassesTheRoster();
+    void boxesShowNamesAsTyped();
 
 private:
     QTemporaryDir m_class;
@@ -1095,6 +1115,165 @@ void ReportTest::windowOfAClass()
     const qsizetype from = lines.indexOf(summary.first());
     QVERIFY2(from >= 0, qPrintable(said));
     QCOMPARE(lines.mid(from, summary.size()), summary);
+}
+
+void ReportTest::classReportWindow_data()
+{
+    QTest::addColumn<QString>("chosen");   // the class folder chosen in the work folder; "" a Cancel
+    QTest::addColumn<QString>("failStart"); // the reason a process start fails, or ""
+    QTest::addColumn<bool>("browserFails");
+    QTest::addColumn<int>("start");        // ClassReportRun::Start
+    QTest::addColumn<QString>("message");  // the one box shown, "" none; {work} the work folder
+    QTest::addColumn<bool>("opened");      // the run ended with the index in the browser
+
+    using Start = ClassReportRun::Start;
+    QTest::newRow("the six students' site written beside the class and its index opened")
+        << "class" << QString() << false << int(Start::Started) << QString() << true;
+    QTest::newRow("the class chooser cancelled: nothing more asked, started or written")
+        << QString() << QString() << false << int(Start::Cancelled) << QString() << false;
+    QTest::newRow("a folder without students' files: the report's status 2 and its words")
+        << "empty" << QString() << false << int(Start::Started)
+        << "The class report could not be made (status 2):\n\n"
+           "nothing was read; no output written, the last ones are left as they were\n\n"
+           "warning: {work}/empty: a folder without masterFile.txt, send_*.txt or notes_.txt"
+        << false;
+    QString many = QStringLiteral("The class report could not be made (status 2):\n\n"
+                                  "nothing was read; no output written, the last ones are left as they were\n");
+    for (int i = 1; i <= 20; ++i)
+        many += QStringLiteral("\nwarning: {work}/many/s%1: a folder without masterFile.txt, send_*.txt or notes_.txt")
+                    .arg(i, 2, 10, QLatin1Char('0'));
+    QTest::newRow("25 empty students' folders: the reason, then the first 20 warnings and a count")
+        << "many" << QString() << false << int(Start::Started) << many + "\n(5 more line(s))" << false;
+    QTest::newRow("a file where the site goes: the report's status 3 and its words")
+        << "blocked" << QString() << false << int(Start::Started)
+        << "The class report could not be made (status 3):\n\n"
+           "cannot write {work}/blocked report: it is not a folder; the outputs of the last run are left as they were"
+        << false;
+    QTest::newRow("the report program cannot be started")
+        << "class" << "scripted failure" << false << int(Start::Failed)
+        << "The report program {program} could not be started: scripted failure" << false;
+    QTest::newRow("no browser: the index's path is told instead")
+        << "class" << QString() << true << int(Start::Started)
+        << "The class report is written, but no browser could be started for it. Open this page in a browser:\n\n"
+           "{work}/class report/index.html"
+        << false;
+    QTest::newRow("a drive's root has nothing beside it")
+        << "{root}" << QString() << false << int(Start::Failed)
+        << "The report's pages go into a new folder beside the class folder, and {root} has nothing beside it. "
+           "Choose a folder inside it."
+        << false;
+}
+
+void ReportTest::classReportWindow()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, failStart);
+    QFETCH(bool, browserFails);
+    QFETCH(int, start);
+    QFETCH(QString, message);
+    QFETCH(bool, opened);
+
+    QTemporaryDir work;
+    QVERIFY(copyTree(m_class.filePath(QStringLiteral("class")), work.filePath(QStringLiteral("class"))));
+    QVERIFY(copyTree(m_class.filePath(QStringLiteral("class/ben")), work.filePath(QStringLiteral("blocked/ben"))));
+    QVERIFY(writeBytes(work.filePath(QStringLiteral("blocked report")), "the instructor's own file"));
+    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("empty")));
+    for (int i = 1; i <= 25; ++i)
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("many/s%1").arg(i, 2, 10, QLatin1Char('0')))));
+    const QStringList before = QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QString root = QDir::rootPath(), program = QStringLiteral(REPORT_PROGRAM);
+    // The paths as the boxes show them: no text of theirs holds another slash.
+    const auto shown = [&](QString text) {
+        return QDir::toNativeSeparators(text.replace(QLatin1String("{work}"), work.path())
+                                            .replace(QLatin1String("{root}"), root)
+                                            .replace(QLatin1String("{program}"), program));
+    };
+
+    ScriptedPlatform platform;
+    platform.chosenFolders = {chosen.isEmpty() ? QString() : chosen == QLatin1String("{root}") ? root : work.filePath(chosen)};
+    platform.chosenFiles = {QString()}; // no roster
+    platform.failStart = failStart;
+    platform.browserFails = browserFails;
+    ClassReportRun run(platform, program);
+    QSignalSpy ended(&run, &ClassReportRun::finished);
+    QStringList progress;
+    QList<QPair<int, int>> counts;
+    connect(&run, &ClassReportRun::progress, this, [&](int done, int total, const QString &text) {
+        progress.append(text);
+        counts.append({done, total});
+    });
+    QCOMPARE(int(run.start()), start);
+    if (start == int(ClassReportRun::Start::Started)) {
+        QVERIFY(ended.wait(60000));
+        QCOMPARE(ended.first().first().toBool(), opened);
+        QCOMPARE(platform.started, QStringList{(QStringList{program, "--progress", "--site", work.filePath(chosen + " report"),
+                                                            "--", work.filePath(chosen)})
+                                                   .join(QLatin1Char('\n'))});
+    }
+    QCOMPARE(platform.messages, message.isEmpty() ? QStringList() : QStringList{shown(message)});
+    QCOMPARE(platform.choosers.size(), chosen.isEmpty() || chosen == QLatin1String("{root}") ? 1 : 2);
+    const QString index = work.filePath(QStringLiteral("class report/index.html"));
+    QCOMPARE(platform.opened, opened || browserFails ? QStringList{index} : QStringList());
+    if (!opened && !browserFails) {
+        // Nothing was written, and no hidden file left beside the folders.
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+        return;
+    }
+    // The index of the six, and what was said while it was made: the 14 files
+    // of the class (anna's master, notes and two SEND files; the others' master
+    // and SEND file each), then the pages.
+    QVERIFY(bytesOf(index).contains("<title>"));
+    QCOMPARE(progress.first(), shown(QStringLiteral("Starting the report of {work}/class")));
+    QCOMPARE(progress.mid(progress.size() - 2),
+             (QStringList{"Reading: 14 of 14 files, 0.0 MB", shown(QStringLiteral("Writing the pages into {work}/class report"))}));
+    QCOMPARE(counts.at(counts.size() - 2), qMakePair(14, 14));
+    QCOMPARE(counts.last(), qMakePair(0, 0));
+}
+
+void ReportTest::classReportPassesTheRoster()
+{
+    // The roster chosen goes to the report as --roster, before the class.
+    QTemporaryDir work;
+    QVERIFY(copyTree(m_class.filePath(QStringLiteral("class/ben")), work.filePath(QStringLiteral("class/ben"))));
+    const QString roster = writeFile(work, QStringLiteral("roster.csv"), "folder,name\r\nben,Ben Ng\r\n");
+    ScriptedPlatform platform;
+    platform.chosenFolders = {work.filePath(QStringLiteral("class"))};
+    platform.chosenFiles = {roster};
+    ClassReportRun run(platform, QStringLiteral(REPORT_PROGRAM));
+    run.setStartFolder(work.path());
+    QSignalSpy ended(&run, &ClassReportRun::finished);
+    QCOMPARE(int(run.start()), int(ClassReportRun::Start::Started));
+    QVERIFY(ended.wait(60000));
+    QCOMPARE(platform.choosers,
+             (QStringList{"folder: Class report: choose the class folder (the folder of the students' folders) (" + work.path() + ")",
+                          "file: Class report: choose the class's roster, a CSV file (Cancel: no roster) (" + work.path()
+                              + "; CSV files (*.csv);;All files (*))"}));
+    QCOMPARE(platform.started.value(0).split(QLatin1Char('\n')).mid(1),
+             (QStringList{"--progress", "--site", work.filePath(QStringLiteral("class report")), "--roster", roster, "--",
+                          work.filePath(QStringLiteral("class"))}));
+    // The report took it: the roster's name stands on the index, and the page opened.
+    QVERIFY(ended.first().first().toBool());
+    QCOMPARE(platform.opened, QStringList{work.filePath(QStringLiteral("class report/index.html"))});
+    QVERIFY(bytesOf(platform.opened.value(0)).contains("Ben Ng"));
+}
+
+void ReportTest::boxesShowNamesAsTyped()
+{
+    // The real platform's box, which shows the report's warnings with the
+    // students' folder names in them: markup in a name is shown, not obeyed.
+    QtPlatform platform;
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            format = box->textFormat();
+            text = box->text();
+            box->accept();
+        }
+    });
+    platform.message(QStringLiteral("<img src=\"x\"> <b>ben</b>: a folder without masterFile.txt"));
+    QCOMPARE(text, QStringLiteral("<img src=\"x\"> <b>ben</b>: a folder without masterFile.txt"));
+    QCOMPARE(format, Qt::PlainText);
 }
 
 QTEST_MAIN(ReportTest)

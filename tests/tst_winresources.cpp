@@ -91,6 +91,9 @@ void WindowsResourcesTest::versionInformation_data()
                                        << "Calculus Study, a study program for Applied Calculus I";
     QTest::newRow("the report program") << QStringLiteral(REPORT_PROGRAM)
                                         << "Calculus Study report, the instructor's report of students' files";
+    QTest::newRow("the class report's window")
+        << QStringLiteral(CLASS_REPORT_PROGRAM)
+        << "Calculus Study class report, the instructor's report without a console";
 }
 
 void WindowsResourcesTest::versionInformation()
@@ -136,6 +139,7 @@ void WindowsResourcesTest::icon_data()
     QTest::addColumn<QString>("program");
     QTest::newRow("the study program") << QStringLiteral(CALCULUS_STUDY_PROGRAM);
     QTest::newRow("the report program") << QStringLiteral(REPORT_PROGRAM);
+    QTest::newRow("the class report's window") << QStringLiteral(CLASS_REPORT_PROGRAM);
 }
 
 void WindowsResourcesTest::icon()

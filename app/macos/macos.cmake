@@ -24,7 +24,7 @@ set_target_properties(calculus-study PROPERTIES
     MACOSX_BUNDLE_ICON_FILE calculus-study.icns
     MACOSX_BUNDLE_COPYRIGHT "${PROJECT_COPYRIGHT}"
     MACOSX_BUNDLE_INFO_STRING "Calculus Study ${PROJECT_VERSION}")
-set_target_properties(calculus-study-report calculus-study-review PROPERTIES
+set_target_properties(calculus-study-report calculus-study-review calculus-study-class-report PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY $<TARGET_BUNDLE_CONTENT_DIR:calculus-study>/MacOS)
 
 # A disk image holding the bundle, made by cpack after macdeployqt (README).

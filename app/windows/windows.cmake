@@ -27,6 +27,7 @@ endfunction()
 add_windows_resources(calculus-study "Calculus Study, a study program for Applied Calculus I")
 add_windows_resources(calculus-study-report "Calculus Study report, the instructor's report of students' files")
 add_windows_resources(calculus-study-review "Calculus Study review, a walk through your own weak questions")
+add_windows_resources(calculus-study-class-report "Calculus Study class report, the instructor's report without a console")
 
 # Found beside the program: Qt looks for plugins in the program's folder.
 install(FILES $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
@@ -73,7 +74,8 @@ set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Calculus Study")
 # A Start-menu name holds no colon (it is a file name): a dash stands for it.
 set(CPACK_PACKAGE_EXECUTABLES calculus-study "Calculus Study"
-                              calculus-study-review "Calculus Study - review my weak questions")
+                              calculus-study-review "Calculus Study - review my weak questions"
+                              calculus-study-class-report "Calculus Study - class report")
 set(CPACK_NSIS_DISPLAY_NAME "Calculus Study ${PROJECT_VERSION}")
 set(CPACK_NSIS_PACKAGE_NAME "Calculus Study")
 set(CPACK_NSIS_MUI_ICON ${WINDOWS_ICON})
