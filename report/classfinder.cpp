@@ -234,6 +234,7 @@ private:
         Student s;
         s.folder = folder.absolute().cleaned().shown();
         s.name = name;
+        s.folderName = name;
         s.id = id;
         s.home = oscalls::resolved(naming);
         m_students.emplace(std::make_pair(id, name), int(m_data.students.size()));

@@ -49,6 +49,7 @@ struct Student
 {
     QString name;                   ///< as the outputs show it: unlike every other student's, invisible characters spelled out
     QString folder;                 ///< as the system shows it
+    QString folderName;             ///< the name of the folder that names the student, as found: names the student's page
     oscalls::NativePath home;       ///< the folder that names the student, links resolved: the files must lie in it
     oscalls::Identity id;           ///< of the folder holding the files
     std::vector<StudentFile> files; ///< master file first, then SEND files, then the notes file

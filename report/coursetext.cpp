@@ -45,7 +45,7 @@ CourseIndex::CourseIndex(const QStringList &entries)
             m_questions[assignment] = question;
         if (place.role == CoursePlace::Answer) {
             QString &answer = m_answers[assignment + QLatin1Char('#') + QString::number(question)];
-            answer += (answer.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) + text;
+            answer += (answer.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) + shownText(text);
         }
         place.assignment = assignment;
         place.question = question;
@@ -86,4 +86,15 @@ QString firstLine(const QString &text, int width)
         start = end + 1;
     }
     return QString();
+}
+
+QString shownText(const QString &courseText)
+{
+    QString text = courseText;
+    text.replace(QLatin1String("{}"), QLatin1String("\n"));
+    while (!text.isEmpty() && text.back().isSpace())
+        text.chop(1);
+    if (text.endsWith(QLatin1String("**")))
+        text.chop(2);
+    return text;
 }

@@ -598,30 +598,55 @@ void ReportTest::everyTableOfAClass_data()
     QTest::newRow("index: the roster, each assignment's mark")
         << "index.html" << "roster" << 0
         << QList<QStringList>{{"student", "1", "2", "responses", "notes", "last day worked", "confident errors"},
-                              {"anna", done, partly, "5", "1", "03-07-2026", "0"},
-                              {"ben", partly, missing, "2", "0", "03-07-2026", "1"},
-                              {"carl", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"dora", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"emil", partly, missing, "1", "0", "03-06-2026", "0"},
-                              {"fay", partly, missing, "1", "0", "03-06-2026", "0"}};
+                              {"anna", done, partly, "5", "1", "2026-03-07", "0"},
+                              {"ben", partly, missing, "2", "0", "2026-03-07", "1"},
+                              {"carl", partly, missing, "1", "0", "2026-03-06", "0"},
+                              {"dora", partly, missing, "1", "0", "2026-03-06", "0"},
+                              {"emil", partly, missing, "1", "0", "2026-03-06", "0"},
+                              {"fay", partly, missing, "1", "0", "2026-03-06", "0"}};
     QTest::newRow("Anna: days worked, first and last time")
-        << "student-001.html" << "days" << 0
+        << "anna-55579b55.html" << "days" << 0
         << QList<QStringList>{{"date", "from", "to", "records"},
-                              {"03-06-2026", "09:00:10", "09:20:00", "4"},
-                              {"03-07-2026", "14:00:30", "14:30:00", "2"}};
-    QTest::newRow("Ben: one day") << "student-002.html" << "days" << 0
-                                  << QList<QStringList>{{"date", "from", "to", "records"}, {"03-07-2026", "10:00:05", "10:10:00", "2"}};
+                              {"2026-03-06", "09:00:10", "09:20:00", "4"},
+                              {"2026-03-07", "14:00:30", "14:30:00", "2"}};
+    QTest::newRow("Ben: one day") << "ben-6700869c.html" << "days" << 0
+                                  << QList<QStringList>{{"date", "from", "to", "records"}, {"2026-03-07", "10:00:05", "10:10:00", "2"}};
     QTest::newRow("Anna: per assignment")
-        << "student-001.html" << "assignments" << 0
+        << "anna-55579b55.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "3", "1", spread(0, 1, 0, 1, QString()), spread(1, 0, 0, 0, QString())},
                               {"Assignment 2", "2", "0", spread(0, 0, 1, 0, other), none}};
     QTest::newRow("Ben: per assignment")
-        << "student-002.html" << "assignments" << 0
+        << "ben-6700869c.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "2", "0", spread(0, 0, 0, 1, QString()), spread(0, 1, 0, 0, QString())}};
     QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
+    // A row per student, their latest attempt: Ben's confident error (3,
+    // then 1) first, then the unsure answers by name; "?" four times.
+    const QStringList responsesHeader{"student", "answer", "confidence", "self-critique", "self-critique said",
+                                      "same answer", "reads as", "attempts"};
+    const QString dash = QStringLiteral("\u2013"), four = QStringLiteral("\u00d74");
+    QTest::newRow("question 1's page: every student's latest answer beside both ratings")
+        << "001-q1.html" << "responses" << 0
+        << QList<QStringList>{responsesHeader,
+                              {"ben", "30", "3", "1", "wrong sign", "", "confident error", "1"},
+                              {"anna", "x > 30", "1", "0", "I got it", "", "unsure", "1"},
+                              {"carl", "?", "0", dash, "", four, "unsure", "1"},
+                              {"dora", "?", "0", dash, "", four, "unsure", "1"},
+                              {"emil", "?", "1", dash, "", four, "unsure", "1"},
+                              {"fay", "?", "0", dash, "", four, "unsure", "1"}};
+    QTest::newRow("question 1's page: identical answers grouped")
+        << "001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"?", four}};
+    // Anna answered assignment 2's question 1 twice: 2, then "2 or 3", no self-critique.
+    const QStringList attemptsHeader{"question", "attempts", "first: confidence", "first: self-critique",
+                                     "latest: confidence", "latest: self-critique"};
+    QTest::newRow("Anna: first attempt and latest per question")
+        << "anna-55579b55.html" << "attempts" << 0
+        << QList<QStringList>{attemptsHeader,
+                              {"Assignment 1, question 1", "1", "1", "0", "1", "0"},
+                              {"Assignment 1, question 2", "1", "3", dash, "3", dash},
+                              {"Assignment 2, question 1", "2", "2", dash, "as typed: \u201c2 or 3\u201d", dash}};
 }
 
 void ReportTest::everyTableOfAClass()
@@ -675,28 +700,28 @@ void ReportTest::everyChartAndLineOfAClass_data()
 
     // Anna: two ratings in each assignment, so each bar is half high; one pair, confidence 1 then 0.
     QTest::newRow("Anna's page")
-        << "student-001.html"
+        << "anna-55579b55.html"
         << QList<QStringList>{bars(true, "2", {"rect fill=#fdb863 width=16 height=63", "rect fill=#0571b0 width=16 height=63",
                                                "text:1", "rect fill=#92c5de width=16 height=63",
                                                "rect fill=#bbbbbb width=16 height=63", "text:2"}),
                               bars(false, "1", {"rect fill=#e66101 width=16 height=126", "text:1", "text:2"}), grid(1, 0)}
         << "5 response(s), 1 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 0; files: masterFile.txt, "
            "send_0306.txt, send_0307.txt, notes_.txt."
-        << QStringList{line("", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
-                       line("", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
-                       line("", "03-06-2026 09:10:00", "Assignment 1 question 2", toQuestion, "confidence 3"),
-                       line("", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", ""),
-                       line("", "03-07-2026 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
-                       line("", "03-07-2026 14:30:00", "Assignment 2 question 1", toQuestion,
+        << QStringList{line("", "2026-03-06 09:00:10", q1, toQuestion, "confidence 1"),
+                       line("", "2026-03-06 09:05:00", q1, toAnswer, "self-critique 0"),
+                       line("", "2026-03-06 09:10:00", "Assignment 1 question 2", toQuestion, "confidence 3"),
+                       line("", "2026-03-06 09:20:00", "Assignment 1 question 2", "note", ""),
+                       line("", "2026-03-07 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
+                       line("", "2026-03-07 14:30:00", "Assignment 2 question 1", toQuestion,
                             "confidence as typed: \u201c2 or 3\u201d")};
     // Ben: sure (3), then wrong (1).
     QTest::newRow("Ben's page")
-        << "student-002.html"
+        << "ben-6700869c.html"
         << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
                               bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1)}
         << "2 response(s), 0 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 1; files: masterFile.txt, send_0307.txt."
-        << QStringList{line("", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
-                       line("", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1")};
+        << QStringList{line("", "2026-03-07 10:00:05", q1, toQuestion, "confidence 3"),
+                       line("", "2026-03-07 10:10:00", q1, toAnswer, "self-critique 1")};
     // Question 1's spread bars: confidence 3, 2, 0, 1 of six (80, 53.3, 0, 26.7
     // of 160 pixels), self-critique 1, 1 of two.
     QTest::newRow("question 1's page: its bars, every student's answers")
@@ -707,16 +732,9 @@ void ReportTest::everyChartAndLineOfAClass_data()
                               {"svg", "title:0: 1, 1: 1, 2: 0, 3: 0, other: 0", "rect fill=#eeeeee width=160 height=14",
                                "rect fill=#e66101 width=80 height=14", "rect fill=#fdb863 width=80 height=14"}}
         << "6 student(s) answered; 6 rated it 0 or 1."
-        << QStringList{line("anna", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
-                       line("anna", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
-                       line("ben", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
-                       line("ben", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1"),
-                       line("carl", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
-                       line("dora", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
-                       line("emil", "03-06-2026 11:00:05", q1, toQuestion, "confidence 1"),
-                       line("fay", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0")};
+        << QStringList(); // a row per student instead of a card per record (below)
     QTest::newRow("the notes page") << "notes.html" << QList<QStringList>() << "<a href=\"index.html\">The class</a>"
-                                    << QStringList{line("anna", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", "")};
+                                    << QStringList{line("anna", "2026-03-06 09:20:00", "Assignment 1 question 2", "note", "")};
 }
 
 void ReportTest::everyChartAndLineOfAClass()
