@@ -6,6 +6,7 @@
 #include "report/classreader.h"
 #include "report/coursetext.h"
 #include "report/htmlreport.h"
+#include "report/site.h"
 #include "report/tableexport.h"
 
 #include "csvrows.h"
@@ -16,6 +17,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QTest>
 #include <QXmlStreamReader>
 
@@ -101,9 +105,19 @@ private slots:
     void csvAndJsonHoldEveryRecord();
     void exitStatus_data();
     void exitStatus();
+    void studentPageNames_data();
+    void studentPageNames();
+    void siteFolder_data();
+    void siteFolder();
+    void studentCard_data();
+    void studentCard();
+    void pagesPassAxe_data();
+    void pagesPassAxe();
 
 private:
+    void makeHostileClass();
     QTemporaryDir m_class;
+    QTemporaryDir m_hostile; // a class of hostile names and texts, its site in site/
     QMap<QString, QString> m_pages; // the class site's pages by name
 };
 
@@ -506,6 +520,37 @@ QStringList recordLinesOf(const QString &page)
 
 } // namespace
 
+namespace {
+
+using StringMap = QMap<QString, QString>;
+
+/// A student in `folder` who answers question 1 of `assignment` with the
+/// program's own commands, rated `rating`.
+void answerOnce(const QString &folder, const QString &assignment, const QString &answer = QStringLiteral("?"),
+                const QString &rating = QStringLiteral("1"))
+{
+    QDir().mkpath(folder);
+    StudentRun s(QDate(2026, 3, 6), QTime(11, 0, 0), assignment, folder);
+    s.at(11, 0, 5), s.next(), s.respond(answer, rating);
+    inside(*s.form).cmdQuitClick();
+}
+
+/// Runs the report with `--site site` over `root`; the status, and what it said into `said`.
+int writeSite(const QString &site, const QString &root, QString &said)
+{
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, root});
+    if (!p.waitForFinished(60000))
+        return -1;
+    said = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitCode();
+}
+
+const QString markerLine = QStringLiteral("calculus-study-report: this folder is a site of pages this program wrote; "
+                                          "its next run replaces them and removes those listed below.\n");
+
+} // namespace
+
 void ReportTest::initTestCase()
 {
     // A class of six worked with the program's own commands, counted by hand
@@ -551,11 +596,32 @@ void ReportTest::initTestCase()
     p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, root});
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
+    makeHostileClass();
     for (const QString &name : QDir(site).entryList({QStringLiteral("*.html")}, QDir::Files)) {
         QFile f(site + QLatin1Char('/') + name);
         QVERIFY(f.open(QIODevice::ReadOnly));
         m_pages[name] = QString::fromUtf8(f.readAll());
     }
+}
+
+void ReportTest::makeHostileClass()
+{
+    // Names and texts that a page must show as text, and a later run of
+    // assignment 1 (a second attempt): the pages the accessibility check reads.
+    const QString root = m_hostile.filePath(QStringLiteral("class"));
+    const QString zoe = root + QStringLiteral("/Zo\u00eb \u00d1\u00fa\u00f1ez"), x = root + QStringLiteral("/x<y & \"z\"");
+    QDir().mkpath(zoe);
+    QDir().mkpath(x);
+    for (const int day : {6, 9}) {
+        StudentRun s(QDate(2026, 3, day), QTime(9, 0, 0), QStringLiteral("1"), zoe);
+        s.at(9, 0, 10), s.next(), s.respond(day == 6 ? QStringLiteral("x > 30") : QStringLiteral("x > 30 \u202e<b>"), QStringLiteral("3"));
+        s.at(9, 5, 0), s.next(), s.respond(QStringLiteral("needed the sign]]>&amp;"), day == 6 ? QStringLiteral("1") : QStringLiteral("3"));
+        s.at(9, 6, 0), s.note(QStringLiteral("<script>alert(1)</script> ") + QString(300, QLatin1Char('w')));
+        inside(*s.form).cmdQuitClick();
+    }
+    answerOnce(x, QStringLiteral("1"), QStringLiteral("x > 30"), QStringLiteral("two"));
+    QString said;
+    QCOMPARE(writeSite(m_hostile.filePath(QStringLiteral("site")), root, said), 0);
 }
 
 void ReportTest::everyTableOfAClass_data()
@@ -845,6 +911,241 @@ void ReportTest::exitStatus()
     QVERIFY2(err.contains(said), qPrintable(err));
     // Nothing is written into the folder it was run in, which it reads.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void ReportTest::studentPageNames_data()
+{
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("pages");
+
+    // The hash is the first 8 hex digits of the SHA-256 of the name in UTF-8, worked out apart.
+    QTest::newRow("plain names") << QStringList{"anna", "ben"} << QStringList{"anna-55579b55.html", "ben-6700869c.html"};
+    QTest::newRow("a student added before them: theirs unchanged")
+        << QStringList{"aaron", "anna", "ben"} << QStringList{"aaron-39fdbdb8.html", "anna-55579b55.html", "ben-6700869c.html"};
+    QTest::newRow("case tells names apart, not the slug") << QStringList{"Anna"} << QStringList{"anna-bf4fccd6.html"};
+    QTest::newRow("accents dropped from the slug, kept in the hash")
+        << QStringList{QStringLiteral("Zo\u00eb \u00d1\u00fa\u00f1ez")} << QStringList{"zoe-nunez-eadd386d.html"};
+    QTest::newRow("no Latin letters: a neutral slug") << QStringList{QStringLiteral("\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432")}
+                                                      << QStringList{"student-2b8929ba.html"};
+    QTest::newRow("a path in the name leads nowhere")
+        << QStringList{"../etc", "a/b", ".."} << QStringList{"etc-f7f9121f.html", "a-b-c14cddc0.html", "student-5ec1f7e7.html"};
+    QTest::newRow("markup and a NUL are only letters to drop")
+        << QStringList{"x<y & \"z\"", QString::fromUtf8("a\0b", 3)} << QStringList{"x-y-z-137800eb.html", "a-b-59b271ae.html"};
+    QTest::newRow("a long name: the slug cut at 40") << QStringList{QString(100, QLatin1Char('a'))}
+                                                     << QStringList{QString(40, QLatin1Char('a')) + "-28165978.html"};
+    QTest::newRow("the same file name twice is told apart, never one over the other")
+        << QStringList{"anna", "anna", "anna"} << QStringList{"anna-55579b55.html", "anna-55579b55-2.html", "anna-55579b55-3.html"};
+}
+
+void ReportTest::studentPageNames()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, pages);
+    const std::vector<QString> names = SiteWriter::studentPages(std::vector<QString>(folders.begin(), folders.end()));
+    QCOMPARE(QStringList(names.begin(), names.end()), pages);
+}
+
+
+void ReportTest::siteFolder_data()
+{
+    QTest::addColumn<QStringList>("earlier"); // students of an earlier --site into the folder ("anna:2": assignment 2)
+    QTest::addColumn<StringMap>("planted"); // then put into it ("@link:" a link to outside/...)
+    QTest::addColumn<QStringList>("now");     // the class written now
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("after");   // the folder's entries afterwards
+
+    const QString marker = QStringLiteral(".calculus-study-report");
+    const QStringList carlSite{marker, "001-q1.html", "carl-69bfe1e6.html", "index.html", "notes.html", "style.css"};
+    QTest::newRow("an empty folder") << QStringList() << StringMap() << QStringList{"carl"} << 0 << QString() << carlSite;
+    QTest::newRow("another class's site: its pages removed, a file of the instructor's kept")
+        << QStringList{"anna:2", "ben:2"} << StringMap{{"mine.txt", "mine"}} << QStringList{"carl"} << 0 << QString()
+        << QStringList{marker, "001-q1.html", "carl-69bfe1e6.html", "index.html", "mine.txt", "notes.html", "style.css"};
+    QTest::newRow("a student added: every other page keeps its name")
+        << QStringList{"anna:1", "ben:1"} << StringMap() << QStringList{"aaron", "anna", "ben"} << 0 << QString()
+        << QStringList{marker, "001-q1.html", "aaron-39fdbdb8.html", "anna-55579b55.html", "ben-6700869c.html", "index.html",
+                       "notes.html", "style.css"};
+    const QString refused = QStringLiteral("is not a site this program made");
+    QTest::newRow("the instructor's own folder with an index.html: refused, untouched")
+        << QStringList() << StringMap{{"index.html", "my own page"}} << QStringList{"carl"} << 2 << refused
+        << QStringList{"index.html"};
+    QTest::newRow("a marker planted as a link: refused, nothing removed")
+        << QStringList() << StringMap{{marker, "@link:marker"}, {"old.html", "old"}} << QStringList{"carl"} << 2
+        << refused << QStringList{marker, "old.html"};
+    QTest::newRow("a marker of another first line: refused")
+        << QStringList() << StringMap{{marker, "a site\nold.html\n"}, {"old.html", "old"}} << QStringList{"carl"} << 2
+        << refused << QStringList{marker, "old.html"};
+    QTest::newRow("a marker listing paths out of the folder: only its own old page removed")
+        << QStringList()
+        << StringMap{{marker, markerLine + "../outside/victim.html\nsub/../../outside/victim.html\n..\n.\nold.html\n"},
+                                  {"old.html", "old"}}
+        << QStringList{"carl"} << 0 << QString() << carlSite;
+    QTest::newRow("a page that is a link: refused, the link and what it leads to left")
+        << QStringList() << StringMap{{marker, markerLine + "linked.html\n"}, {"linked.html", "@link:victim.html"}}
+        << QStringList{"carl"} << 2 << "linked.html: it is a symbolic link" << QStringList{marker, "linked.html"};
+}
+
+void ReportTest::siteFolder()
+{
+    QFETCH(QStringList, earlier);
+    QFETCH(StringMap, planted);
+    QFETCH(QStringList, now);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QStringList, after);
+
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("site")), outside = dir.filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(site) && QDir().mkpath(outside));
+    const auto put = [](const QString &path, const QString &text) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
+    };
+    QVERIFY(put(outside + QStringLiteral("/victim.html"), QStringLiteral("not the report's")));
+    QVERIFY(put(outside + QStringLiteral("/marker"), markerLine + QStringLiteral("../outside/victim.html\nold.html\n")));
+    QString told;
+    if (!earlier.isEmpty()) {
+        for (const QString &student : earlier)
+            answerOnce(dir.filePath(QStringLiteral("earlier/") + student.section(QLatin1Char(':'), 0, 0)),
+                       student.section(QLatin1Char(':'), 1, 1));
+        QCOMPARE(writeSite(site, dir.filePath(QStringLiteral("earlier")), told), 0);
+    }
+    for (auto it = planted.cbegin(); it != planted.cend(); ++it) {
+        const QString path = site + QLatin1Char('/') + it.key();
+        if (it.value().startsWith(QLatin1String("@link:")))
+            QVERIFY(QFile::link(outside + QLatin1Char('/') + it.value().mid(6), path));
+        else
+            QVERIFY(put(path, it.value()));
+    }
+    for (const QString &student : now)
+        answerOnce(dir.filePath(QStringLiteral("now/") + student), QStringLiteral("1"));
+    QCOMPARE(writeSite(site, dir.filePath(QStringLiteral("now")), told), status);
+    QVERIFY2(told.contains(said), qPrintable(told));
+    QCOMPARE(QDir(site).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name), after);
+    // Nothing outside the folder is touched, nor a file of the instructor's.
+    QFile victim(outside + QStringLiteral("/victim.html"));
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("not the report's"));
+    for (auto it = planted.cbegin(); it != planted.cend(); ++it) {
+        QFile f(site + QLatin1Char('/') + it.key());
+        if (status != 0 && !it.value().startsWith(QLatin1String("@link:")) && f.open(QIODevice::ReadOnly))
+            QCOMPARE(QString::fromUtf8(f.readAll()), it.value());
+    }
+}
+
+namespace {
+
+/// The lines of the calibration card on a student's page (section "card"), in order.
+QStringList cardOf(const QString &page)
+{
+    QStringList lines;
+    QXmlStreamReader xml(page);
+    bool inCard = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("section"))
+            inCard = xml.attributes().value(QLatin1String("id")) == QLatin1String("card");
+        else if (xml.isStartElement() && inCard
+                 && (xml.name() == QLatin1String("li") || xml.name() == QLatin1String("p") || xml.name() == QLatin1String("h3")))
+            lines.append(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        else if (xml.isEndElement() && xml.name() == QLatin1String("section"))
+            inCard = false;
+    }
+    return lines;
+}
+
+} // namespace
+
+void ReportTest::studentCard_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("card");
+
+    const QString basis = QStringLiteral("It is based on your own self-critique ratings in the files of yours this report read: a "
+                                         "self-critique of 3 says you needed no correction, 0 to 2 that you did.");
+    const QString none = QStringLiteral(": no answers yet with a self-critique after them.");
+    // Anna: one pair on a first attempt, some confidence (1) then 0; her
+    // second attempt at assignment 2's question 1 has no self-critique.
+    QTest::newRow("Anna") << "anna-55579b55.html"
+                          << QStringList{basis, "First attempts", "When you were certain" + none, "When you were pretty confident" + none,
+                                         "When you had some confidence, your self-critique said you needed to correct yourself 1 time in 1.",
+                                         "When you had no confidence" + none, "Later attempts (reviews and runs again)",
+                                         "No answers yet with both ratings.",
+                                         "Sure but needing correction: none of first attempts, none of later ones."};
+    // Ben: certain (3), then a self-critique of 1: a confident error.
+    QTest::newRow("Ben") << "ben-6700869c.html"
+                         << QStringList{basis, "First attempts",
+                                        "When you were certain, your self-critique said you needed to correct yourself 1 time in 1.",
+                                        "When you were pretty confident" + none, "When you had some confidence" + none,
+                                        "When you had no confidence" + none, "Later attempts (reviews and runs again)",
+                                        "No answers yet with both ratings.",
+                                        "Sure but needing correction: 100% of first attempts, none of later ones."};
+}
+
+void ReportTest::studentCard()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, card);
+    QCOMPARE(cardOf(m_pages.value(page)), card);
+}
+
+void ReportTest::pagesPassAxe_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("the index") << "index.html";
+    QTest::newRow("a question page") << "001-q1.html";
+    QTest::newRow("a student page of a hostile name") << "x-y-z-137800eb.html";
+    QTest::newRow("a student page with a later attempt") << "zoe-nunez-eadd386d.html";
+    QTest::newRow("the notes page") << "notes.html";
+}
+
+void ReportTest::pagesPassAxe()
+{
+    // WCAG 2.1 A and AA and axe's best practices, in the browser the
+    // instructor opens the pages with.
+    QFETCH(QString, page);
+    QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty())
+        chromium = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
+    QVERIFY2(!chromium.isEmpty() && QFile::exists(QStringLiteral(AXE_SCRIPT)),
+             "Chromium and axe-core are needed: scripts/setup.sh installs them (axe-core into build/axe, for the tests only)");
+    const QString site = m_hostile.filePath(QStringLiteral("site"));
+    QFile in(site + QLatin1Char('/') + page);
+    QVERIFY2(in.open(QIODevice::ReadOnly), qPrintable(page));
+    // A copy beside the page that runs axe once loaded and writes what it found into itself.
+    QString html = QString::fromUtf8(in.readAll());
+    const QString runner = QStringLiteral(
+        "<script src=\"%1\"></script><script>axe.run(document, {runOnly: {type: 'tag', values: ['wcag2a', 'wcag2aa', "
+        "'wcag21a', 'wcag21aa', 'best-practice']}, resultTypes: ['violations']}).then(function (r) { var out = "
+        "document.createElement('pre'); out.id = 'axe-result'; out.textContent = JSON.stringify(r.violations.map(function (v) "
+        "{ return v.id + ': ' + v.nodes.map(function (n) { return n.target.join(' ') + ' ' + n.failureSummary; }).join(' | '); })); "
+        "document.body.appendChild(out); });</script>")
+                               .arg(QUrl::fromLocalFile(QStringLiteral(AXE_SCRIPT)).toString());
+    QVERIFY(html.contains(QStringLiteral("</body>")));
+    html.replace(QStringLiteral("</body>"), runner + QStringLiteral("</body>"));
+    const QString copy = site + QStringLiteral("/axe-") + page;
+    QFile out(copy);
+    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(html.toUtf8()) > 0);
+    out.close();
+    QProcess p;
+    p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+                       QStringLiteral("--allow-file-access-from-files"), QStringLiteral("--virtual-time-budget=60000"),
+                       QStringLiteral("--dump-dom"), QUrl::fromLocalFile(copy).toString()});
+    QVERIFY(p.waitForFinished(120000));
+    const QString dom = QString::fromUtf8(p.readAllStandardOutput());
+    const QRegularExpression result(QStringLiteral("<pre id=\"axe-result\">(.*?)</pre>"),
+                                    QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch found = result.match(dom);
+    QVERIFY2(found.hasMatch(), qPrintable(QStringLiteral("no result from axe; Chromium said: ") + QString::fromLocal8Bit(p.readAllStandardError()).left(2000)));
+    QString json = found.captured(1);
+    json.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&nbsp;"), QStringLiteral("\u00a0")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    const QJsonArray violations = QJsonDocument::fromJson(json.toUtf8()).array();
+    QStringList said;
+    for (const QJsonValue &v : violations)
+        said.append(v.toString());
+    QVERIFY2(QJsonDocument::fromJson(json.toUtf8()).isArray(), qPrintable(json.left(500)));
+    QVERIFY2(said.isEmpty(), qPrintable(said.join(QStringLiteral("\n"))));
 }
 
 QTEST_MAIN(ReportTest)
