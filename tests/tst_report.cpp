@@ -111,6 +111,7 @@ private slots:
     void siteFolder();
     void studentCard_data();
     void studentCard();
+    void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
 
@@ -620,8 +621,15 @@ void ReportTest::makeHostileClass()
         inside(*s.form).cmdQuitClick();
     }
     answerOnce(x, QStringLiteral("1"), QStringLiteral("x > 30"), QStringLiteral("two"));
+    answerOnce(root + QStringLiteral("/\u00dcnal"), QStringLiteral("1"), QStringLiteral(" X >30 "), QStringLiteral("1"));
     QString said;
-    QCOMPARE(writeSite(m_hostile.filePath(QStringLiteral("site")), root, said), 0);
+    const QString site = m_hostile.filePath(QStringLiteral("site"));
+    QCOMPARE(writeSite(site, root, said), 0);
+    for (const QString &name : QDir(site).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        QFile f(site + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        m_pages[QStringLiteral("hostile/") + name] = QString::fromUtf8(f.readAll());
+    }
 }
 
 void ReportTest::everyTableOfAClass_data()
@@ -704,6 +712,9 @@ void ReportTest::everyTableOfAClass_data()
                               {"fay", "?", "0", dash, "", four, "unsure", "1"}};
     QTest::newRow("question 1's page: identical answers grouped")
         << "001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"?", four}};
+    // Blanks and case aside, as the first of them (the unsure one) typed it.
+    QTest::newRow("question 1's page of the other class: \"X >30\" and \"x > 30\" one answer")
+        << "hostile/001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"X >30", QStringLiteral("\u00d72")}};
     // Anna answered assignment 2's question 1 twice: 2, then "2 or 3", no self-critique.
     const QStringList attemptsHeader{"question", "attempts", "first: confidence", "first: self-critique",
                                      "latest: confidence", "latest: self-critique"};
@@ -1087,6 +1098,17 @@ void ReportTest::studentCard()
     QFETCH(QString, page);
     QFETCH(QStringList, card);
     QCOMPARE(cardOf(m_pages.value(page)), card);
+}
+
+void ReportTest::courseMarkersNeverShown()
+{
+    // The worked answers of assignment 1's questions end with "**" in the
+    // course text; what a student typed is shown as typed.
+    QVERIFY(m_pages.value(QStringLiteral("001-q1.html")).contains(QStringLiteral("The worked answer")));
+    for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it) {
+        QVERIFY2(!it.value().contains(QStringLiteral("**</pre>")), qPrintable(it.key()));
+        QVERIFY2(!it.value().contains(QStringLiteral("{}")), qPrintable(it.key()));
+    }
 }
 
 void ReportTest::pagesPassAxe_data()
