@@ -114,6 +114,8 @@ private slots:
     void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
+    void responsesFilterAndSort_data();
+    void responsesFilterAndSort();
 
 private:
     void makeHostileClass();
@@ -1121,53 +1123,112 @@ void ReportTest::pagesPassAxe_data()
     QTest::newRow("the notes page") << "notes.html";
 }
 
-void ReportTest::pagesPassAxe()
+namespace {
+
+/// Opens a copy of `page` of `site` in headless Chromium with `script` run
+/// once it is loaded (after axe-core when `withAxe`); what the script puts
+/// into the page's element "result", or why there is none.
+QString runInChromium(const QString &site, const QString &page, const QString &script, bool withAxe, bool &ok)
 {
-    // WCAG 2.1 A and AA and axe's best practices, in the browser the
-    // instructor opens the pages with.
-    QFETCH(QString, page);
+    ok = false;
     QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
     if (chromium.isEmpty())
         chromium = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
-    QVERIFY2(!chromium.isEmpty() && QFile::exists(QStringLiteral(AXE_SCRIPT)),
-             "Chromium and axe-core are needed: scripts/setup.sh installs them (axe-core into build/axe, for the tests only)");
-    const QString site = m_hostile.filePath(QStringLiteral("site"));
+    if (chromium.isEmpty() || (withAxe && !QFile::exists(QStringLiteral(AXE_SCRIPT))))
+        return QStringLiteral("Chromium and axe-core are needed: scripts/setup.sh installs them (axe-core into build/axe, for the tests only)");
     QFile in(site + QLatin1Char('/') + page);
-    QVERIFY2(in.open(QIODevice::ReadOnly), qPrintable(page));
-    // A copy beside the page that runs axe once loaded and writes what it found into itself.
+    if (!in.open(QIODevice::ReadOnly))
+        return page + QStringLiteral(": no such page");
     QString html = QString::fromUtf8(in.readAll());
-    const QString runner = QStringLiteral(
-        "<script src=\"%1\"></script><script>axe.run(document, {runOnly: {type: 'tag', values: ['wcag2a', 'wcag2aa', "
-        "'wcag21a', 'wcag21aa', 'best-practice']}, resultTypes: ['violations']}).then(function (r) { var out = "
-        "document.createElement('pre'); out.id = 'axe-result'; out.textContent = JSON.stringify(r.violations.map(function (v) "
-        "{ return v.id + ': ' + v.nodes.map(function (n) { return n.target.join(' ') + ' ' + n.failureSummary; }).join(' | '); })); "
-        "document.body.appendChild(out); });</script>")
-                               .arg(QUrl::fromLocalFile(QStringLiteral(AXE_SCRIPT)).toString());
-    QVERIFY(html.contains(QStringLiteral("</body>")));
-    html.replace(QStringLiteral("</body>"), runner + QStringLiteral("</body>"));
-    const QString copy = site + QStringLiteral("/axe-") + page;
+    const QString axe = withAxe ? QStringLiteral("<script src=\"%1\"></script>").arg(QUrl::fromLocalFile(QStringLiteral(AXE_SCRIPT)).toString())
+                                : QString();
+    html.replace(QStringLiteral("</body>"), axe + QStringLiteral("<script>") + script + QStringLiteral("</script></body>"));
+    const QString copy = site + QStringLiteral("/run-") + page;
     QFile out(copy);
-    QVERIFY(out.open(QIODevice::WriteOnly) && out.write(html.toUtf8()) > 0);
+    if (!out.open(QIODevice::WriteOnly) || out.write(html.toUtf8()) <= 0)
+        return copy + QStringLiteral(": cannot be written");
     out.close();
     QProcess p;
     p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
                        QStringLiteral("--allow-file-access-from-files"), QStringLiteral("--virtual-time-budget=60000"),
                        QStringLiteral("--dump-dom"), QUrl::fromLocalFile(copy).toString()});
-    QVERIFY(p.waitForFinished(120000));
-    const QString dom = QString::fromUtf8(p.readAllStandardOutput());
-    const QRegularExpression result(QStringLiteral("<pre id=\"axe-result\">(.*?)</pre>"),
-                                    QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch found = result.match(dom);
-    QVERIFY2(found.hasMatch(), qPrintable(QStringLiteral("no result from axe; Chromium said: ") + QString::fromLocal8Bit(p.readAllStandardError()).left(2000)));
-    QString json = found.captured(1);
-    json.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+    if (!p.waitForFinished(120000))
+        return QStringLiteral("Chromium did not end");
+    const QRegularExpressionMatch found = QRegularExpression(QStringLiteral("<pre id=\"result\">(.*?)</pre>"),
+                                                             QRegularExpression::DotMatchesEverythingOption)
+                                              .match(QString::fromUtf8(p.readAllStandardOutput()));
+    if (!found.hasMatch())
+        return QStringLiteral("no result; Chromium said: ") + QString::fromLocal8Bit(p.readAllStandardError()).left(2000);
+    ok = true;
+    QString result = found.captured(1);
+    return result.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
         .replace(QStringLiteral("&nbsp;"), QStringLiteral("\u00a0")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    const QJsonArray violations = QJsonDocument::fromJson(json.toUtf8()).array();
+}
+
+/// Shows what `expression` (a script's text) gives in the element "result".
+QString resultOf(const QString &expression)
+{
+    return QStringLiteral("(function () { var out = document.createElement('pre'); out.id = 'result'; out.textContent = %1; "
+                          "document.body.appendChild(out); })")
+        .arg(expression);
+}
+
+} // namespace
+
+void ReportTest::pagesPassAxe()
+{
+    // WCAG 2.1 A and AA and axe's best practices, in the browser the
+    // instructor opens the pages with.
+    QFETCH(QString, page);
+    const QString script =
+        QStringLiteral("axe.run(document, {runOnly: {type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', "
+                       "'best-practice']}, resultTypes: ['violations']}).then(function (r) { %1(); });")
+            .arg(resultOf(QStringLiteral("JSON.stringify(r.violations.map(function (v) { return v.id + ': ' + "
+                                         "v.nodes.map(function (n) { return n.target.join(' ') + ' ' + n.failureSummary; })"
+                                         ".join(' | '); }))")));
+    bool ok = false;
+    const QString json = runInChromium(m_hostile.filePath(QStringLiteral("site")), page, script, true, ok);
+    QVERIFY2(ok, qPrintable(json));
+    const QJsonDocument found = QJsonDocument::fromJson(json.toUtf8());
+    QVERIFY2(found.isArray(), qPrintable(json.left(500)));
     QStringList said;
-    for (const QJsonValue &v : violations)
+    for (const QJsonValue &v : found.array())
         said.append(v.toString());
-    QVERIFY2(QJsonDocument::fromJson(json.toUtf8()).isArray(), qPrintable(json.left(500)));
     QVERIFY2(said.isEmpty(), qPrintable(said.join(QStringLiteral("\n"))));
+}
+
+void ReportTest::responsesFilterAndSort_data()
+{
+    QTest::addColumn<QString>("clicks"); // the page's buttons clicked, in order, by their text's start
+    QTest::addColumn<QString>("rows");   // then the students of the rows shown, in order
+
+    // Question 1 of the class of six: Ben's confident error, the others unsure.
+    QTest::newRow("as written: confident errors first, then by name") << "" << "ben anna carl dora emil fay";
+    QTest::newRow("confident errors only") << "confident errors" << "ben";
+    QTest::newRow("unsure only") << "unsure" << "anna carl dora emil fay";
+    QTest::newRow("unsure, then all again") << "unsure|all" << "ben anna carl dora emil fay";
+    QTest::newRow("sorted by confidence, lowest first") << "confidence" << "carl dora fay anna emil ben";
+    QTest::newRow("by confidence twice: highest first") << "confidence|confidence" << "ben anna emil carl dora fay";
+    QTest::newRow("by student, name order") << "student" << "anna ben carl dora emil fay";
+    QTest::newRow("by the same answer: the four \"?\" together last") << "same answer" << "ben anna carl dora emil fay";
+}
+
+void ReportTest::responsesFilterAndSort()
+{
+    QFETCH(QString, clicks);
+    QFETCH(QString, rows);
+    const QString script =
+        QStringLiteral("var clicks = '%1'.split('|').filter(function (c) { return c; });"
+                       "clicks.forEach(function (c) { Array.prototype.forEach.call(document.getElementsByTagName('button'), "
+                       "function (b) { if (b.textContent.indexOf(c) === 0) b.click(); }); });"
+                       "var shown = Array.prototype.filter.call(document.getElementById('responses-table').tBodies[0].rows, "
+                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[0].textContent; }).join(' ');"
+                       "%2();")
+            .arg(clicks, resultOf(QStringLiteral("shown")));
+    bool ok = false;
+    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), QStringLiteral("001-q1.html"), script, false, ok);
+    QVERIFY2(ok, qPrintable(shown));
+    QCOMPARE(shown, rows);
 }
 
 QTEST_MAIN(ReportTest)
