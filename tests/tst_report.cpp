@@ -717,6 +717,17 @@ void ReportTest::everyTableOfAClass_data()
     // Blanks and case aside, as the first of them (the unsure one) typed it.
     QTest::newRow("question 1's page of the other class: \"X >30\" and \"x > 30\" one answer")
         << "hostile/001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"X >30", QStringLiteral("\u00d72")}};
+    // Ünal unsure first; Zoë's second run (certain, no correction needed)
+    // with her first attempt beneath; a confidence typed as a word.
+    QTest::newRow("the other class's question 1: the latest attempt, the earlier beneath")
+        << "hostile/001-q1.html" << "responses" << 0
+        << QList<QStringList>{responsesHeader,
+                              {QStringLiteral("\u00dcnal"), "X >30", "1", dash, "", QStringLiteral("\u00d72"), "unsure", "1"},
+                              {QStringLiteral("Zo\u00eb \u00d1\u00fa\u00f1ez"),
+                               QStringLiteral("x > 30 \u202e<b>attempt 1, 2026-03-06: \u201cx > 30\u201d \u00b7 confidence 3 \u00b7 self-critique 1"),
+                               "3", "3", "needed the sign]]>&amp;", "", "", "2"},
+                              {"x<y & \"z\"", "x > 30", QStringLiteral("as typed: \u201ctwo\u201d"), dash, "",
+                               QStringLiteral("\u00d72"), "", "1"}};
     // Anna answered assignment 2's question 1 twice: 2, then "2 or 3", no self-critique.
     const QStringList attemptsHeader{"question", "attempts", "first: confidence", "first: self-critique",
                                      "latest: confidence", "latest: self-critique"};
