@@ -48,6 +48,9 @@ ul.earlier { margin: .2em 0 0; padding-left: 1.2em; font-size: .85em; color: #44
 #filters button[aria-pressed="true"] { font-weight: bold; }
 th button { font: inherit; font-weight: bold; background: none; border: 0; padding: 0; cursor: pointer; color: #222; }
 th[scope="row"] { font-weight: normal; background: none; }
+table.responses { width: 100%; }
+table.responses thead th, table.responses td.n, table.attempts thead th { overflow-wrap: normal; white-space: nowrap; }
+table.responses th[scope="row"] { min-width: 8em; overflow-wrap: normal; }
 @media print {
   nav, #filters { display: none; }
   table.responses { font-size: 10px; }
@@ -208,6 +211,8 @@ QString ratingShown(const FileRecord &r)
         return QStringLiteral("\u2013");
     if (ratingValue(r.rating) >= 0)
         return r.rating.trimmed();
+    if (r.rating.trimmed().isEmpty())
+        return QStringLiteral("<span class=\"apart\">(empty)</span>");
     return QStringLiteral("<span class=\"apart\">as typed: \u201c%1\u201d</span>").arg(escapeXml(r.rating));
 }
 
