@@ -111,6 +111,8 @@ private slots:
     void siteFolder();
     void studentCard_data();
     void studentCard();
+    void notesPerQuestion_data();
+    void notesPerQuestion();
     void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
@@ -1111,6 +1113,28 @@ void ReportTest::studentCard()
     QFETCH(QString, page);
     QFETCH(QStringList, card);
     QCOMPARE(cardOf(m_pages.value(page)), card);
+}
+
+void ReportTest::notesPerQuestion_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("markup"); // the page holds it
+
+    // Anna's note on assignment 1's question 2, the class's second question.
+    QTest::newRow("notes: a section per question, its heading a link to the question")
+        << "notes.html"
+        << "<h2>Assignment 1</h2>\n<section id=\"notes-2\"><h3><a href=\"001-q2.html\">question 2</a>: Section 0.1 solve "
+           "2x^2+1&lt;9x-3</h3>\n<div class=\"record note\">";
+    QTest::newRow("the question's page links to its notes") << "001-q2.html" << "<a href=\"notes.html#notes-2\">Notes on it</a>";
+    QTest::newRow("a question without notes links to none")
+        << "001-q1.html" << "<nav aria-label=\"pages of the report\"><p><a href=\"index.html\">The class</a></p></nav>";
+}
+
+void ReportTest::notesPerQuestion()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, markup);
+    QVERIFY2(m_pages.value(page).contains(markup), qPrintable(markup));
 }
 
 void ReportTest::courseMarkersNeverShown()
