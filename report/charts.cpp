@@ -2,10 +2,12 @@
 
 #include "report/xmltext.h"
 
+#include <QStringList>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -21,6 +23,14 @@ int spreadAt(const Spread &s, int i)
 QString number(double v)
 {
     return QString::number(std::round(v * 10) / 10, 'g', 8);
+}
+
+/// An assignment under its column: its number, or a name's first three characters.
+QString assignmentLabel(const QString &name)
+{
+    bool numeric = false;
+    const int n = name.toInt(&numeric);
+    return numeric ? QString::number(n) : name.left(3);
 }
 
 /// Writes one <svg> element; every text passes through xmlSafe, as the
@@ -66,6 +76,37 @@ public:
         m_xml.writeAttribute(QStringLiteral("x2"), number(x2));
         m_xml.writeAttribute(QStringLiteral("y2"), number(y2));
         m_xml.writeAttribute(QStringLiteral("stroke"), QStringLiteral("#888888"));
+    }
+    /// A line through the points, dashed when `dashed`.
+    void polyline(const std::vector<std::pair<double, double>> &points, const QString &stroke, bool dashed)
+    {
+        QStringList xy;
+        for (const auto &[x, y] : points)
+            xy.append(number(x) + QLatin1Char(',') + number(y));
+        m_xml.writeEmptyElement(QStringLiteral("polyline"));
+        m_xml.writeAttribute(QStringLiteral("points"), xy.join(QLatin1Char(' ')));
+        m_xml.writeAttribute(QStringLiteral("fill"), QStringLiteral("none"));
+        m_xml.writeAttribute(QStringLiteral("stroke"), stroke);
+        if (dashed)
+            m_xml.writeAttribute(QStringLiteral("stroke-dasharray"), QStringLiteral("4 3"));
+    }
+    /// A point of a series: a circle or a square, with a title a pointer or a screen reader finds.
+    void marker(double x, double y, bool square, const QString &fill, const QString &title)
+    {
+        m_xml.writeStartElement(square ? QStringLiteral("rect") : QStringLiteral("circle"));
+        if (square) {
+            m_xml.writeAttribute(QStringLiteral("x"), number(x - 3.5));
+            m_xml.writeAttribute(QStringLiteral("y"), number(y - 3.5));
+            m_xml.writeAttribute(QStringLiteral("width"), QStringLiteral("7"));
+            m_xml.writeAttribute(QStringLiteral("height"), QStringLiteral("7"));
+        } else {
+            m_xml.writeAttribute(QStringLiteral("cx"), number(x));
+            m_xml.writeAttribute(QStringLiteral("cy"), number(y));
+            m_xml.writeAttribute(QStringLiteral("r"), QStringLiteral("4"));
+        }
+        m_xml.writeAttribute(QStringLiteral("fill"), fill);
+        m_xml.writeTextElement(QStringLiteral("title"), xmlSafe(title));
+        m_xml.writeEndElement();
     }
     /// `anchor`: start, middle or end; `rotate` turns the text up for a vertical axis.
     void text(double x, double y, const QString &content, const char *anchor = "start", bool rotate = false)
@@ -187,6 +228,63 @@ QString calibration(const int pairs[4][4], const QString &title)
     }
     svg.text(left + 2 * cell, top + 4 * cell + 30, QStringLiteral("confidence"), "middle");
     svg.text(left - 24, top + 2 * cell, QStringLiteral("self-critique"), "middle", true);
+    return svg.finish();
+}
+
+QString calibrationTrend(const std::map<QString, calibration::Grid> &byAssignment, const QString &title)
+{
+    const int columns = int(byAssignment.size());
+    const int left = 44, bottom = 34, top = 20, step = 22;
+    const int plotWidth = std::max(1, columns) * step;
+    const int keyX = left + plotWidth + 16;
+    const int width = std::max(300, keyX + 130), height = 180;
+    const int plotHeight = height - top - bottom;
+    Svg svg(width, height, title);
+    svg.text(0, 12, title);
+    svg.line(left, top, left, top + plotHeight);
+    svg.line(left, top + plotHeight, left + plotWidth, top + plotHeight);
+    svg.text(left - 4, top + 4, QStringLiteral("100%"), "end");
+    svg.text(left - 4, top + plotHeight, QStringLiteral("0%"), "end");
+    svg.text(12, top + plotHeight / 2.0, QStringLiteral("share"), "middle", true);
+    svg.text(left + plotWidth / 2.0, height - 4, QStringLiteral("assignment"), "middle");
+    struct Series
+    {
+        const char *name, *colour;
+        bool square;
+        double (calibration::Grid::*rate)() const;
+        int low, high; // the confidence levels it is a share of
+    };
+    const Series series[2] = {{"over-confidence", "#e66101", false, &calibration::Grid::overconfidence, 2, 3},
+                              {"under-confidence", "#0571b0", true, &calibration::Grid::underconfidence, 0, 1}};
+    for (const Series &s : series) {
+        std::vector<std::pair<double, double>> points;
+        std::vector<QString> titles;
+        double x = left + step / 2.0;
+        for (const auto &[name, grid] : byAssignment) {
+            const double rate = (grid.*s.rate)();
+            if (rate >= 0) {
+                points.emplace_back(x, top + plotHeight * (1.0 - rate));
+                titles.push_back(QStringLiteral("%1, assignment %2: %3% (n = %4)")
+                                     .arg(QLatin1String(s.name), assignmentLabel(name), QString::number(qRound(rate * 100)),
+                                          QString::number(grid.at(s.low) + grid.at(s.high))));
+            }
+            x += step;
+        }
+        if (points.size() > 1)
+            svg.polyline(points, QLatin1String(s.colour), s.square);
+        for (size_t i = 0; i < points.size(); ++i)
+            svg.marker(points[i].first, points[i].second, s.square, QLatin1String(s.colour), titles[i]);
+    }
+    double x = left + step / 2.0;
+    for (const auto &[name, grid] : byAssignment) {
+        svg.text(x, top + plotHeight + 13, assignmentLabel(name), "middle");
+        x += step;
+    }
+    for (int i = 0; i < 2; ++i) {
+        svg.marker(keyX + 5, top + 9 + i * 16, series[i].square, QLatin1String(series[i].colour),
+                   QLatin1String(series[i].name));
+        svg.text(keyX + 14, top + 13 + i * 16, QLatin1String(series[i].name));
+    }
     return svg.finish();
 }
 

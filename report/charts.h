@@ -24,4 +24,10 @@ QString ratingsByAssignment(const std::map<QString, AssignmentCounts> &assignmen
 /// circle's area the number of pairs, the number written in it.
 QString calibration(const int pairs[4][4], const QString &title);
 
+/// Over-confidence (orange circles, solid line) and under-confidence (blue
+/// squares, dashed line) per assignment as shares from 0 to 100%, an
+/// assignment with no pairs of that kind left without a point; each
+/// point's <title> gives the rate with its n.
+QString calibrationTrend(const std::map<QString, calibration::Grid> &byAssignment, const QString &title);
+
 } // namespace Charts

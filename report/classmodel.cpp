@@ -81,6 +81,83 @@ void addToAttempt(std::vector<AttemptPair> &attempts, const ClassRecord &c, int 
     }
 }
 
+/// True when the attempt's two responses carry the ratings their roles ask for.
+bool ratedPair(const ClassData &data, const AttemptPair &a)
+{
+    return a.paired() && data.records[size_t(a.answer)].record.ratingKind == FileRecord::Confidence
+           && data.records[size_t(a.critique)].record.ratingKind == FileRecord::SelfCritique;
+}
+
+/// The students who answered a question, and those who rated it low or were confidently wrong.
+struct Who
+{
+    QSet<int> answered, lowConfidence, lowSelfCritique, struggled, confidentError;
+};
+
+/// A student's confident errors per question, and where the student
+/// answered a question again: the first attempt's pair against the latest
+/// paired one after it, into the class's reviewed grids.
+void noteAttempts(const ClassData &data, ClassSummary &sum, const StudentSummary &st, int si, std::vector<Who> &who,
+                  QSet<int> &reviewed)
+{
+    for (const auto &[qi, attempts] : st.attempts) {
+        for (const AttemptPair &a : attempts)
+            if (ratedPair(data, a) && calibration::classify(a.confidence, a.selfCritique) == calibration::Kind::ConfidentError)
+                who[size_t(qi)].confidentError.insert(si);
+        if (attempts.size() < 2)
+            continue;
+        reviewed.insert(qi);
+        ++sum.reviewedAnswers;
+        if (ratedPair(data, attempts.front()))
+            sum.reviewedFirst.add(attempts.front().confidence, attempts.front().selfCritique);
+        for (auto a = attempts.rbegin(); a + 1 != attempts.rend(); ++a)
+            if (ratedPair(data, *a)) {
+                sum.reviewedLatest.add(a->confidence, a->selfCritique);
+                break;
+            }
+    }
+}
+
+/// The flagged questions, by the rule of classmodel.h: sum.flagged in
+/// order, and each one's `flagged`.
+void chooseFlags(ClassSummary &sum)
+{
+    std::vector<int> candidates;
+    std::vector<double> shares;
+    int questions = 0;
+    for (size_t i = 0; i < sum.questions.size(); ++i) {
+        const QuestionSummary &q = sum.questions[i];
+        if (q.prompt)
+            continue;
+        ++questions;
+        if (q.studentsAnswered >= flagMinStudents) {
+            candidates.push_back(int(i));
+            shares.push_back(q.flagShare());
+        }
+    }
+    if (candidates.empty())
+        return;
+    // The nearest-rank percentile: the smallest share at least that many hundredths of them reach.
+    std::sort(shares.begin(), shares.end());
+    const size_t rank = size_t((flagPercentile * shares.size() + 99) / 100);
+    const double threshold = shares[std::max<size_t>(rank, 1) - 1];
+    const auto byShare = [&](int a, int b) {
+        const QuestionSummary &x = sum.questions[size_t(a)], &y = sum.questions[size_t(b)];
+        if (x.flagShare() != y.flagShare())
+            return x.flagShare() > y.flagShare();
+        return x.studentsAnswered > y.studentsAnswered;
+    };
+    std::stable_sort(candidates.begin(), candidates.end(), byShare);
+    const size_t most = size_t(std::min(flagMostItems, (questions + flagFraction - 1) / flagFraction));
+    for (int i : candidates) {
+        QuestionSummary &q = sum.questions[size_t(i)];
+        if (sum.flagged.size() >= most || q.flagShare() <= 0.0 || q.flagShare() < threshold)
+            break;
+        q.flagged = true;
+        sum.flagged.push_back(i);
+    }
+}
+
 /// A confidence and the self-critique after the same question's worked
 /// answer, into the student's, the assignment's, the question's and the
 /// class's grids, as a first or a later attempt.
@@ -88,8 +165,7 @@ void addPairs(const ClassData &data, ClassSummary &sum, StudentSummary &st)
 {
     for (const auto &[qi, attempts] : st.attempts) {
         for (const AttemptPair &a : attempts) {
-            if (!a.paired() || data.records[size_t(a.answer)].record.ratingKind != FileRecord::Confidence
-                || data.records[size_t(a.critique)].record.ratingKind != FileRecord::SelfCritique)
+            if (!ratedPair(data, a))
                 continue;
             calibration::Grid one;
             one.add(a.confidence, a.selfCritique);
@@ -128,11 +204,8 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
     QSet<QString> allDays;
     QHash<QString, int> questionIndex; // assignment + item
     QHash<QString, int> unknownTexts;  // assignment + first line, for texts the course lacks
-    struct Who
-    {
-        QSet<int> answered, lowConfidence, lowSelfCritique, struggled;
-    };
     std::vector<Who> who;
+    QSet<int> reviewed; // questions some student answered more than once
     QSet<QString> assignments;
 
     sum.perStudent.resize(data.students.size());
@@ -227,7 +300,9 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
         for (auto it = reached.cbegin(); it != reached.cend(); ++it)
             st.assignments[it.key()].questionsReached = int(it.value().size());
         addPairs(data, sum, st);
+        noteAttempts(data, sum, st, int(si), who, reviewed);
     }
+    sum.reviewedQuestions = int(reviewed.size());
     sum.days = int(allDays.size());
     sum.assignments.assign(assignments.cbegin(), assignments.cend());
     std::sort(sum.assignments.begin(), sum.assignments.end());
@@ -241,10 +316,8 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
         q.lowConfidenceStudents = int(w.lowConfidence.size());
         q.lowSelfCritiqueStudents = int(w.lowSelfCritique.size());
         q.struggled = int(w.struggled.size());
-        // One student's single 0 is no sign about a question: enough
-        // students, and enough of its ratings, must say so.
-        q.flagged = (q.lowConfidenceStudents >= flagStudents && q.confidence.lowShare() >= flagShare)
-                    || (q.lowSelfCritiqueStudents >= flagStudents && q.selfCritique.lowShare() >= flagShare);
+        q.confidentErrorStudents = int(w.confidentError.size());
+        q.lowOrConfidentError = int((w.struggled + w.confidentError).size());
     }
     // By assignment; questions by number, then prompts, then texts the course lacks.
     std::vector<size_t> order(sum.questions.size());
@@ -274,18 +347,28 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
         st.attempts = std::move(attempts);
     }
 
-    for (size_t i = 0; i < sum.questions.size(); ++i)
-        if (sum.questions[i].flagged)
-            sum.flagged.push_back(int(i));
-    auto share = [&](int i) {
-        const QuestionSummary &q = sum.questions[size_t(i)];
-        return std::max(q.confidence.lowShare(), q.selfCritique.lowShare());
-    };
-    std::stable_sort(sum.flagged.begin(), sum.flagged.end(), [&](int a, int b) {
-        const QuestionSummary &x = sum.questions[size_t(a)], &y = sum.questions[size_t(b)];
-        if (x.struggled != y.struggled)
-            return x.struggled > y.struggled;
-        return share(a) > share(b);
-    });
+    chooseFlags(sum);
     return sum;
+}
+
+QString flagRule()
+{
+    return QStringLiteral("A question is flagged when at least %1 students answered it and the share of them who rated it "
+                          "0 or 1 (confidence or self-critique) or made a confident error on it (confidence 2 or 3, then "
+                          "a self-critique of 0 to 2) is above none and at least the %2th percentile of these questions' "
+                          "shares; the highest share first, ties by more students; at most one question in %3 and at most %4. "
+                          "Prompts (\u201cAdd comments on any surprises\u2026\u201d) ask for comments, not answers, and are "
+                          "never flagged.")
+        .arg(flagMinStudents)
+        .arg(flagPercentile)
+        .arg(flagFraction)
+        .arg(flagMostItems);
+}
+
+std::map<QString, calibration::Grid> classGridsByAssignment(const ClassSummary &sum)
+{
+    std::map<QString, calibration::Grid> grids;
+    for (const QuestionSummary &q : sum.questions)
+        grids[q.assignment].add(q.grid);
+    return grids;
 }

@@ -53,6 +53,11 @@ struct QuestionSummary
     Spread confidence, selfCritique;
     /// Students who rated it 0 or 1 at least once (confidence, self-critique, either).
     int lowConfidenceStudents = 0, lowSelfCritiqueStudents = 0, struggled = 0;
+    /// Students with a confident error on it in some attempt, and those who
+    /// rated it 0 or 1 or made a confident error (what a flag counts).
+    int confidentErrorStudents = 0, lowOrConfidentError = 0;
+    /// lowOrConfidentError among the students who answered it (0 for none).
+    double flagShare() const { return studentsAnswered ? double(lowOrConfidentError) / studentsAnswered : 0.0; }
     bool flagged = false;
     calibration::Grid grid;   ///< every attempt's pair of ratings
     std::vector<int> records; ///< indices into ClassData::records, by student then time
@@ -113,12 +118,29 @@ struct ClassSummary
     std::vector<QString> assignments;       ///< every assignment with a record, in order
     std::map<QString, int> questionsIn;     ///< questions the course has per assignment
     calibration::Grid grid, firstGrid, laterGrid; ///< the class's pairs, as StudentSummary's
+    /// Where a student answered a question more than once: the pair of the
+    /// first attempt, and that of the latest attempt after it with both
+    /// ratings; how many questions and how many student-question answers.
+    calibration::Grid reviewedFirst, reviewedLatest;
+    int reviewedQuestions = 0, reviewedAnswers = 0;
 };
 
-/// A question is flagged when at least this many students rated it 0 or 1...
-constexpr int flagStudents = 5;
-/// ...and these ratings are at least this share of its 0-to-3 ratings.
-constexpr double flagShare = 1.0 / 3.0;
+// Which questions come first, relative to the class (flagRule() says it in
+// words from these): of the questions (never prompts) that at least
+// flagMinStudents students answered, those whose flagShare() is above 0 and
+// at least the flagPercentile-th percentile of these questions' shares;
+// the highest share first, ties by more students; at most one in
+// flagFraction of the class's questions (rounded up) and flagMostItems.
+constexpr int flagMinStudents = 5;
+constexpr int flagPercentile = 75;
+constexpr int flagFraction = 5;
+constexpr int flagMostItems = 20;
+
+/// The flag rule in words, for the pages.
+QString flagRule();
+
+/// The class's pairs per assignment (every attempt's), from the questions' grids.
+std::map<QString, calibration::Grid> classGridsByAssignment(const ClassSummary &summary);
 
 /// Counts, spreads and pairs for the class and each student.
 ClassSummary summarize(const ClassData &data, const CourseIndex &course);

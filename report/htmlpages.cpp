@@ -82,7 +82,75 @@ QString spreadCell(const Spread &s)
            + QStringLiteral("</span></td>");
 }
 
+/// The student's calibration per assignment.
+QString studentTrend(const StudentSummary &st)
+{
+    std::map<QString, calibration::Grid> grids;
+    for (const auto &[name, counts] : st.assignments)
+        grids[name] = counts.grid;
+    return Charts::calibrationTrend(grids, QStringLiteral("Over- and under-confidence per assignment"));
+}
+
 } // namespace
+
+QString rateText(double rate, int n)
+{
+    return rate < 0 ? QStringLiteral("\u2013") : QStringLiteral("%1 (n = %2)").arg(percent(rate)).arg(n);
+}
+
+QString ratesLine(const calibration::Grid &grid)
+{
+    return QStringLiteral("<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): %1; "
+                          "under-confidence (self-critique 3 among the answers rated 0 or 1): %2.</p>\n")
+        .arg(rateText(grid.overconfidence(), grid.at(2) + grid.at(3)),
+             rateText(grid.underconfidence(), grid.at(0) + grid.at(1)));
+}
+
+QString flagList(const ClassSummary &sum, const QuestionLink &link)
+{
+    QString h = QStringLiteral("<p class=\"rule\">") + escapeXml(flagRule()) + QStringLiteral("</p>\n");
+    if (sum.flagged.empty())
+        return h + QStringLiteral("<p>No question is flagged.</p>\n");
+    return h + QStringLiteral("<p>%1 of %2 item(s) flagged.</p>\n").arg(sum.flagged.size()).arg(sum.questions.size())
+           + questionTable(sum, sum.flagged, true, link);
+}
+
+QString calibrationSection(const ClassSummary &sum)
+{
+    QString h = QStringLiteral("<section id=\"calibration\"><h2>Calibration</h2>\n<p>Each answer's confidence against the "
+                               "self-critique the student gave after the worked answer: a confident error is confidence 2 "
+                               "or 3, then a self-critique of 0 to 2; an unsure answer that needed no critique is "
+                               "confidence 0 or 1, then 3.</p>\n<div class=\"charts\">\n");
+    h += Charts::calibration(sum.grid.pairs, QStringLiteral("The class: confidence, then self-critique"));
+    h += Charts::calibrationTrend(classGridsByAssignment(sum), QStringLiteral("The class: over- and under-confidence per assignment"));
+    h += QStringLiteral("\n</div>\n") + ratesLine(sum.grid);
+    if (sum.grid.apart > 0)
+        h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
+                 .arg(sum.grid.apart);
+    return h + reviewedChange(sum) + QStringLiteral("</section>\n");
+}
+
+QString reviewedChange(const ClassSummary &sum)
+{
+    QString h = QStringLiteral("<h3 id=\"reviewed\">Questions answered again</h3>\n");
+    if (sum.reviewedAnswers == 0)
+        return h + QStringLiteral("<p>No student answered a question more than once.</p>\n");
+    h += QStringLiteral("<p>%1 question(s) that students answered more than once (a later run or a review walk), %2 time(s) "
+                        "a student and a question: the first attempt against the latest with both ratings.</p>\n")
+             .arg(sum.reviewedQuestions)
+             .arg(sum.reviewedAnswers);
+    h += QStringLiteral("<table class=\"reviewed\"><caption>First attempts against the latest</caption><thead><tr><th scope=\"col\">attempt</th><th scope=\"col\">pairs</th>"
+                        "<th scope=\"col\">confident errors</th><th scope=\"col\">unsure</th>"
+                        "<th scope=\"col\">settled (sure, no critique needed)</th></tr></thead>\n<tbody>\n");
+    const std::pair<const char *, const calibration::Grid *> rows[] = {{"first", &sum.reviewedFirst},
+                                                                       {"latest", &sum.reviewedLatest}};
+    for (const auto &[name, g] : rows)
+        h += QStringLiteral("<tr><th scope=\"row\">%1</th><td class=\"n\">%2</td><td class=\"n\">%3</td>"
+                            "<td class=\"n\">%4</td><td class=\"n\">%5</td></tr>\n")
+                 .arg(QLatin1String(name), QString::number(g->total()), QString::number(g->confidentErrors()),
+                      QString::number(g->at(0) + g->at(1)), QString::number(g->pairs[2][3] + g->pairs[3][3]));
+    return h + QStringLiteral("</tbody></table>\n");
+}
 
 QString stylesheet()
 {
@@ -151,7 +219,12 @@ QString questionTable(const ClassSummary &sum, const std::vector<int> &indices, 
     if (withAssignment)
         h += QStringLiteral("<th>assignment</th>");
     h += QStringLiteral("<th>item</th><th>first line</th><th>students answered</th><th>students who rated 0 or 1</th>"
-                        "<th>confidence</th><th>self-critique</th></tr></thead>\n<tbody>\n");
+                        "<th>confidence</th><th>self-critique</th>"
+                        "<th title=\"students who rated it 0 or 1 or made a confident error, of those who answered\">"
+                        "rated low or confidently wrong</th>"
+                        "<th title=\"confident errors among the pairs of confidence 2 or 3\">over-confidence</th>"
+                        "<th title=\"self-critique 3 among the pairs of confidence 0 or 1\">under-confidence</th>"
+                        "</tr></thead>\n<tbody>\n");
     for (int i : indices) {
         const QuestionSummary &q = sum.questions[size_t(i)];
         const QString href = link ? link(q) : QString();
@@ -163,7 +236,13 @@ QString questionTable(const ClassSummary &sum, const std::vector<int> &indices, 
             h += QStringLiteral("<td>%1</td>").arg(escapeXml(assignmentName(q.assignment)));
         h += QStringLiteral("<td>%1</td><td>%2</td><td class=\"n answered\">%3</td><td class=\"n struggled\">%4</td>")
                  .arg(name, escapeXml(q.label), QString::number(q.studentsAnswered), QString::number(q.struggled));
-        h += spreadCell(q.confidence) + spreadCell(q.selfCritique) + QStringLiteral("</tr>\n");
+        h += spreadCell(q.confidence) + spreadCell(q.selfCritique);
+        h += QStringLiteral("<td class=\"n share\">%1</td><td class=\"n\">%2</td><td class=\"n\">%3</td></tr>\n")
+                 .arg(q.studentsAnswered ? QStringLiteral("%1 of %2 (%3)").arg(q.lowOrConfidentError).arg(q.studentsAnswered)
+                                               .arg(percent(q.flagShare()))
+                                         : QStringLiteral("\u2013"),
+                      rateText(q.grid.overconfidence(), q.grid.at(2) + q.grid.at(3)),
+                      rateText(q.grid.underconfidence(), q.grid.at(0) + q.grid.at(1)));
     }
     return h + QStringLiteral("</tbody></table>\n");
 }
@@ -234,7 +313,8 @@ void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
     h += Charts::ratingsByAssignment(st.assignments, true, QStringLiteral("Confidence per assignment"));
     h += Charts::ratingsByAssignment(st.assignments, false, QStringLiteral("Self-critique per assignment"));
     h += Charts::calibration(st.grid.pairs, QStringLiteral("Confidence against the self-critique that followed"));
-    h += QStringLiteral("\n</div>\n");
+    h += studentTrend(st);
+    h += QStringLiteral("\n</div>\n") + ratesLine(st.grid);
     if (st.grid.apart > 0)
         h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
                  .arg(st.grid.apart);
@@ -317,9 +397,7 @@ QString classFigures(const ClassSummary &sum)
         h += QStringLiteral("<tr><th>%1</th><td class=\"n\" id=\"%1\">%2</td></tr>\n").arg(QLatin1String(name)).arg(value);
     h += QStringLiteral("</table>\n<p>Ratings 0 to 3 are counted apiece (0 orange to 3 blue), with how many there are "
                         "(n) and the share of 0 and 1; anything else the student typed is grouped as typed and counted "
-                        "apart (grey). A question is flagged when at least %1 students, and a third of its ratings, "
-                        "gave 0 or 1.</p>\n")
-             .arg(flagStudents);
+                        "apart (grey).</p>\n");
     return h;
 }
 
@@ -345,8 +423,11 @@ QString rosterTable(const ClassData &data, const ClassSummary &sum, const std::f
                         "<th title=\"confidence 2 or 3 followed by a self-critique of 0 to 2\">confident errors</th></tr></thead>\n<tbody>\n");
     for (size_t si = 0; si < data.students.size(); ++si) {
         const StudentSummary &st = sum.perStudent[si];
+        // No link where there is no page to go to (the one-file report).
+        const QString href = studentLink(si), name = escapeXml(data.students[si].name);
         h += QStringLiteral("<tr><td class=\"name\">%1%2</td>")
-                 .arg(QStringLiteral("<a href=\"%1\">%2</a>").arg(escapeXml(studentLink(si)), escapeXml(data.students[si].name)), sharedMark(data.students[si]));
+                 .arg(href.isEmpty() ? name : QStringLiteral("<a href=\"%1\">%2</a>").arg(escapeXml(href), name),
+                      sharedMark(data.students[si]));
         for (const QString &a : columns) {
             const Progress p = progressOf(st, sum, a);
             const char *mark = p == Progress::Done ? "\u25cf" : p == Progress::Partly ? "\u25d0" : "\u25cb";

@@ -101,6 +101,23 @@ QString warningList(const ClassData &data);
 /// name a link to `studentLink(student)`.
 QString rosterTable(const ClassData &data, const ClassSummary &summary, const std::function<QString(size_t)> &studentLink);
 
+/// "25% (n = 4)" for a rate of the pairs it is a share of, "–" for none (a rate of -1).
+QString rateText(double rate, int n);
+
+/// A paragraph of a grid's over- and under-confidence, each with its n.
+QString ratesLine(const calibration::Grid &grid);
+
+/// The flag rule in words, then the flagged questions' table (or that none is).
+QString flagList(const ClassSummary &summary, const QuestionLink &link);
+
+/// The class's calibration: its grid, its rates, their change across
+/// assignments, and the questions answered again (reviewedChange).
+QString calibrationSection(const ClassSummary &summary);
+
+/// Where students answered a question more than once: the first attempts'
+/// pairs against the latest, as confident errors, unsure and settled pairs.
+QString reviewedChange(const ClassSummary &summary);
+
 /// The class's figures: students, days, responses, notes.
 QString classFigures(const ClassSummary &summary);
 

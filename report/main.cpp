@@ -131,6 +131,22 @@ bool outputsAllowed(const Options &options, const std::set<oscalls::Identity> &i
     return refused.isEmpty();
 }
 
+/// The flagged questions, a line each with the share and n that put it there.
+QStringList flagLines(const ClassSummary &sum)
+{
+    if (sum.flagged.empty())
+        return {};
+    QStringList lines{QStringLiteral("Questions to look at first (students who rated them 0 or 1 or made a confident error, "
+                                     "of those who answered):")};
+    for (const int i : sum.flagged) {
+        const QuestionSummary &q = sum.questions[size_t(i)];
+        lines.append(QStringLiteral("  %1, %2: %3% of %4; %5")
+                         .arg(Html::assignmentName(q.assignment), Html::itemName(q),
+                              QString::number(qRound(q.flagShare() * 100)), QString::number(q.studentsAnswered), q.label));
+    }
+    return lines;
+}
+
 /// The class in a few lines on standard output, when no output is named.
 void printSummary(const ClassData &data, const ClassSummary &sum)
 {
@@ -138,13 +154,7 @@ void printSummary(const ClassData &data, const ClassSummary &sum)
     lines.append(QStringLiteral("%1 student(s), %2 file(s) read, %3 response(s) and %4 note(s), %5 warning(s).")
                      .arg(QString::number(sum.students), QString::number(data.filesRead), QString::number(sum.responses),
                           QString::number(sum.notes), QString::number(data.warnings.size() + size_t(data.unlistedWarnings))));
-    if (!sum.flagged.empty())
-        lines.append(QStringLiteral("Questions to look at first (students who rated them 0 or 1):"));
-    for (size_t i = 0; i < sum.flagged.size() && i < 10; ++i) {
-        const QuestionSummary &q = sum.questions[size_t(sum.flagged[i])];
-        lines.append(QStringLiteral("  %1, %2: %3 student(s); %4")
-                         .arg(Html::assignmentName(q.assignment), Html::itemName(q), QString::number(q.struggled), q.label));
-    }
+    lines += flagLines(sum);
     lines.append(QStringLiteral("Nothing was written; name an output with %1.").arg(outputOptions));
     for (const QString &line : lines)
         std::fputs(qPrintable(terminalSafe(line) + QLatin1Char('\n')), stdout);

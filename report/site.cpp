@@ -1,5 +1,6 @@
 #include "report/site.h"
 
+#include "report/charts.h"
 #include "report/htmlpages.h"
 #include "report/reportfiles.h"
 #include "report/xmltext.h"
@@ -158,13 +159,8 @@ QString SiteWriter::indexPage() const
     const auto questionLink = [this](const QuestionSummary &q) {
         return questionPage(q, size_t(&q - m_sum.questions.data()));
     };
-    h += QStringLiteral("<h2 id=\"attention\">Questions to look at first</h2>\n");
-    if (m_sum.flagged.empty())
-        h += QStringLiteral("<p>No question was rated 0 or 1 by %1 or more students in a third of its ratings.</p>\n")
-                 .arg(flagStudents);
-    else
-        h += QStringLiteral("<p>Most students who rated them 0 or 1 first.</p>\n")
-             + Html::questionTable(m_sum, m_sum.flagged, true, questionLink);
+    h += QStringLiteral("<h2 id=\"attention\">Questions to look at first</h2>\n") + Html::flagList(m_sum, questionLink);
+    h += Html::calibrationSection(m_sum);
 
     h += Html::rosterTable(m_data, m_sum, [this](size_t si) { return studentPage(si); });
     h += QStringLiteral("<h2 id=\"questions\">Every question</h2>\n");
@@ -272,6 +268,9 @@ void SiteWriter::questionPage(size_t qi, const Html::Put &put) const
              .arg(q.studentsAnswered)
              .arg(q.struggled);
     h += Html::questionTable(m_sum, {int(qi)}, false, nullptr);
+    h += QStringLiteral("<div class=\"charts\">\n")
+         + Charts::calibration(q.grid.pairs, QStringLiteral("Confidence against the self-critique that followed"))
+         + QStringLiteral("\n</div>\n") + Html::ratesLine(q.grid);
     responsesReport(qi, h);
     h += Html::siteEnd();
     h.flush();

@@ -8,14 +8,17 @@
 namespace {
 
 enum Column { Student, File, Date, Time, DateTime, Assignment, Item, Question, RoleColumn, Record, RatingKind, Rating,
-              RatingValue, BankFirstLine, Text, Line, CopyOf, Complete, SharedWith, ColumnCount };
+              RatingValue, BankFirstLine, Text, Line, CopyOf, Complete, SharedWith, Attempt, ColumnCount };
+// A column is only ever added at the end, so that a consumer reading by
+// position keeps its columns, as one reading by name does.
 const char *const columns[ColumnCount] = {"student", "file", "date", "time", "datetime", "assignment", "item", "question",
                                           "role", "record", "rating_kind", "rating", "rating_value",
-                                          "bank_first_line", "text", "line", "copy_of", "complete", "shared_with"};
+                                          "bank_first_line", "text", "line", "copy_of", "complete", "shared_with",
+                                          "attempt"};
 /// Columns JSON gives as numbers (null when empty).
 bool isNumber(int column)
 {
-    return column == Question || column == RatingValue || column == Line;
+    return column == Question || column == RatingValue || column == Line || column == Attempt;
 }
 
 /// The number of the two digits at `at`, or -1.
@@ -72,7 +75,8 @@ QStringList rowOf(const ClassData &data, const ClassRecord &c)
             QString::number(r.line),
             c.repeats,
             r.complete ? QStringLiteral("true") : QStringLiteral("false"),
-            c.sharedWith};
+            c.sharedWith,
+            c.attempt > 0 ? QString::number(c.attempt) : QString()};
 }
 
 bool isFormulaStart(QChar c)

@@ -10,8 +10,10 @@
 /// ("q2", "p1"), question number, role (question, answer, prompt, note),
 /// record kind, rating kind, rating as typed, its value when 0 to 3, first
 /// line of the bank text, text, line in the file, the file holding the
-/// first copy, whether the record is whole ("false" for one cut short) and
-/// the students who hand in the same file. RFC 4180 CSV in UTF-8 with a
+/// first copy, whether the record is whole ("false" for one cut short),
+/// the students who hand in the same file, and the response's attempt at
+/// its question or prompt (1, then 2 for the next run or review walk that
+/// answers it again; empty for headers and notes). RFC 4180 CSV in UTF-8 with a
 /// byte-order mark, every field quoted, written to `out` a row at a time.
 void writeCsv(QIODevice &out, const ClassData &data);
 

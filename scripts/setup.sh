@@ -17,7 +17,7 @@ packages=(
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check
-    chromium npm                    # the report's accessibility check: axe-core in headless Chromium
+    chromium npm                    # for the tests only: the one-file report's opening time, and axe-core's accessibility check
 )
 scripts/install-missing.sh "${packages[@]}"
 # axe-core for the tests only (never shipped), at one version, where tst_report looks for it.

@@ -103,6 +103,8 @@ private slots:
     void folderWithoutFiles();
     void htmlOfSmallClass();
     void csvAndJsonHoldEveryRecord();
+    void attemptsOfARerun();
+    void summaryNamesTheFlags();
     void exitStatus_data();
     void exitStatus();
     void studentPageNames_data();
@@ -355,101 +357,6 @@ void ReportTest::folderWithoutFiles()
     QCOMPARE(int(data.students.size()), 1);
 }
 
-void ReportTest::htmlOfSmallClass()
-{
-    QTemporaryDir classDir;
-    {
-        StudentRun anna; // both questions, a weak self-critique, a note
-        anna.at(9, 0, 0);
-        anna.next();
-        anna.respond(QStringLiteral("x > 30"), QStringLiteral("1"));
-        anna.next();
-        anna.respond(QStringLiteral("I got it"), QStringLiteral("0"));
-        anna.next();
-        anna.respond(QStringLiteral("x between 1/2 and 4"), QStringLiteral("3"));
-        anna.note(QStringLiteral("ask about <b> & \"quotes\""));
-        anna.copyTo(classDir.filePath(QStringLiteral("anna")));
-    }
-    {
-        StudentRun ben(QDate(2026, 3, 7)); // the first question only, a rating typed as words
-        ben.next();
-        ben.respond(QStringLiteral("30"), QStringLiteral("2 or 3"));
-        ben.next();
-        ben.respond(QStringLiteral("fine"), QStringLiteral("1"));
-        ben.copyTo(classDir.filePath(QStringLiteral("ben")));
-    }
-    const CourseIndex course(courseEntries());
-    const ClassData data = ClassReader(course).read({classDir.path()});
-    QVERIFY(!data.hasWarnings());
-    const QString html = htmlReport(data, summarize(data, course), QDateTime(QDate(2026, 3, 8), QTime(8, 0)));
-
-    QXmlStreamReader xml(html);
-    QMap<QString, QString> byId;
-    QList<QStringList> questionRows;
-    QStringList row;
-    int svgs = 0, records = 0, scripts = 0, details = 0;
-    QString cellText;
-    int depth = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement()) {
-            const QString name = xml.name().toString();
-            svgs += name == QLatin1String("svg");
-            scripts += name == QLatin1String("script");
-            details += name == QLatin1String("details");
-            records += name == QLatin1String("div") && xml.attributes().value(QLatin1String("class")).startsWith(QLatin1String("record"));
-            const QString id = xml.attributes().value(QLatin1String("id")).toString();
-            if (name == QLatin1String("td") && !id.isEmpty())
-                byId.insert(id, xml.readElementText(QXmlStreamReader::IncludeChildElements));
-            else if (name == QLatin1String("tr"))
-                row.clear();
-            else if (name == QLatin1String("td")) {
-                cellText.clear();
-                depth = 1;
-            }
-        } else if (xml.isCharacters() && depth) {
-            cellText += xml.text();
-        } else if (xml.isEndElement()) {
-            if (xml.name() == QLatin1String("td") && depth) {
-                row.append(cellText.trimmed());
-                depth = 0;
-            } else if (xml.name() == QLatin1String("tr") && row.size() >= 6) {
-                questionRows.append(row);
-            }
-        }
-    }
-    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString() + QStringLiteral(" at line %1").arg(xml.lineNumber())));
-    QCOMPARE(scripts, 0);
-    QCOMPARE(byId.value(QStringLiteral("students")), QStringLiteral("2"));
-    QCOMPARE(byId.value(QStringLiteral("days")), QStringLiteral("2"));
-    QCOMPARE(byId.value(QStringLiteral("responses")), QStringLiteral("5"));
-    QCOMPARE(byId.value(QStringLiteral("notes")), QStringLiteral("1"));
-    // Three charts per student and a bar per rated cell.
-    QVERIFY2(svgs >= 6, qPrintable(QString::number(svgs)));
-    // Every response and note open, for print too: none folded away.
-    QCOMPARE(records, 6);
-    QCOMPARE(details, 0);
-
-    // Two students are too few to flag a question: no "look at first"
-    // table, and the assignment's table lists both questions.
-    QVERIFY(html.contains(QStringLiteral("No question was rated 0 or 1 by 5 or more students")));
-    QCOMPARE(questionRows.size(), 2);
-    QCOMPARE(questionRows.at(0).mid(0, 4), (QStringList{"question 1", "Section 0.1.28 solve x/2-x/3>5", "2", "2"}));
-    QCOMPARE(questionRows.at(1).mid(0, 4), (QStringList{"question 2", "Section 0.1 solve 2x^2+1<9x-3", "1", "0"}));
-    // Each cell: the bar's title, then the counts beneath it.
-    QCOMPARE(questionRows.at(0).at(4),
-             QStringLiteral("0: 0, 1: 1, 2: 0, 3: 0, other: 1"
-                            "0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 1, 0 or 1: 100%) \u00b7 other 1: \u201c2 or 3\u201d \u00d71"));
-    QCOMPARE(questionRows.at(0).at(5),
-             QStringLiteral("0: 1, 1: 1, 2: 0, 3: 0, other: 0" "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%)"));
-    QVERIFY(html.contains(QStringLiteral("ask about &lt;b&gt; &amp; &quot;quotes&quot;")));
-
-    // Calibration: anna's confidence 1 on question 1 followed by self-critique 0.
-    const ClassSummary sum = summarize(data, course);
-    QCOMPARE(sum.perStudent[0].grid.pairs[1][0], 1);
-    QCOMPARE(sum.perStudent[1].grid.apart, 1);
-}
-
 namespace {
 
 /// Each table of `page` whose class is `tableClass`, as rows of cell texts
@@ -556,6 +463,93 @@ const QString markerLine = QStringLiteral("calculus-study-report: this folder is
 
 } // namespace
 
+void ReportTest::htmlOfSmallClass()
+{
+    QTemporaryDir classDir;
+    {
+        StudentRun anna; // both questions, a weak self-critique, a note
+        anna.at(9, 0, 0);
+        anna.next();
+        anna.respond(QStringLiteral("x > 30"), QStringLiteral("1"));
+        anna.next();
+        anna.respond(QStringLiteral("I got it"), QStringLiteral("0"));
+        anna.next();
+        anna.respond(QStringLiteral("x between 1/2 and 4"), QStringLiteral("3"));
+        anna.note(QStringLiteral("ask about <b> & \"quotes\""));
+        anna.copyTo(classDir.filePath(QStringLiteral("anna")));
+    }
+    {
+        StudentRun ben(QDate(2026, 3, 7)); // the first question only, a rating typed as words
+        ben.next();
+        ben.respond(QStringLiteral("30"), QStringLiteral("2 or 3"));
+        ben.next();
+        ben.respond(QStringLiteral("fine"), QStringLiteral("1"));
+        ben.copyTo(classDir.filePath(QStringLiteral("ben")));
+    }
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({classDir.path()});
+    QVERIFY(!data.hasWarnings());
+    const QString html = htmlReport(data, summarize(data, course), QDateTime(QDate(2026, 3, 8), QTime(8, 0)));
+
+    QXmlStreamReader xml(html);
+    QMap<QString, QString> byId;
+    int svgs = 0, records = 0, scripts = 0, links = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const QString name = xml.name().toString();
+            svgs += name == QLatin1String("svg");
+            scripts += name == QLatin1String("script");
+            links += name == QLatin1String("a");
+            records += name == QLatin1String("div") && xml.attributes().value(QLatin1String("class")).startsWith(QLatin1String("record"));
+            const QString id = xml.attributes().value(QLatin1String("id")).toString();
+            if (name == QLatin1String("td") && !id.isEmpty())
+                byId.insert(id, xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString() + QStringLiteral(" at line %1").arg(xml.lineNumber())));
+    QCOMPARE(scripts, 0);
+    QCOMPARE(byId.value(QStringLiteral("students")), QStringLiteral("2"));
+    QCOMPARE(byId.value(QStringLiteral("days")), QStringLiteral("2"));
+    QCOMPARE(byId.value(QStringLiteral("responses")), QStringLiteral("5"));
+    QCOMPARE(byId.value(QStringLiteral("notes")), QStringLiteral("1"));
+    // The class's grid and its change, and a bar per rated cell (question 1's two, question 2's confidence).
+    QCOMPARE(svgs, 2 + 3);
+    // The answers and notes stay on the site; the file says so, and links nowhere.
+    QCOMPARE(records, 0);
+    QCOMPARE(links, 0);
+    QVERIFY(!html.contains(QStringLiteral("ask about")));
+    QVERIFY(html.contains(QStringLiteral("The students' answers and notes, and a page per student and per question, are on the site")));
+
+    // Two students are too few to flag a question; the rule is on the page.
+    QVERIFY(html.contains(QStringLiteral("<p class=\"rule\">A question is flagged when at least 5 students answered it")));
+    QVERIFY(html.contains(QStringLiteral("<p>No question is flagged.</p>")));
+    QCOMPARE(tablesOf(html, QStringLiteral("roster")).value(0).mid(1),
+             (QList<QStringList>{{"anna", "\u25cf", "3", "1", "2026-03-06", "0"}, {"ben", "\u25d0", "2", "0", "2026-03-07", "0"}}));
+    // Question 1: Anna's (1, 0) pair, Ben's confidence typed as words; question 2: Anna's 3, no pair.
+    const QList<QList<QStringList>> questions = tablesOf(html, QStringLiteral("questions"));
+    QCOMPARE(questions.size(), 1);
+    const QList<QStringList> rows = questions.at(0).mid(1);
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(0).mid(0, 4), (QStringList{"question 1", "Section 0.1.28 solve x/2-x/3>5", "2", "2"}));
+    QCOMPARE(rows.at(0).mid(6), (QStringList{"2 of 2 (100%)", "\u2013", "0% (n = 1)"}));
+    QCOMPARE(rows.at(1).mid(0, 4), (QStringList{"question 2", "Section 0.1 solve 2x^2+1<9x-3", "1", "0"}));
+    QCOMPARE(rows.at(1).mid(6), (QStringList{"0 of 1 (0%)", "\u2013", "\u2013"}));
+    // Each cell: the bar's title, then the counts beneath it.
+    QCOMPARE(rows.at(0).at(4),
+             QStringLiteral("0: 0, 1: 1, 2: 0, 3: 0, other: 1"
+                            "0: 0 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 1, 0 or 1: 100%) \u00b7 other 1: \u201c2 or 3\u201d \u00d71"));
+    QCOMPARE(rows.at(0).at(5),
+             QStringLiteral("0: 1, 1: 1, 2: 0, 3: 0, other: 0" "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%)"));
+    QVERIFY(html.contains(QStringLiteral("<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): "
+                                         "\u2013; under-confidence (self-critique 3 among the answers rated 0 or 1): 0% (n = 1).</p>")));
+
+    // Calibration: anna's confidence 1 on question 1 followed by self-critique 0.
+    const ClassSummary sum = summarize(data, course);
+    QCOMPARE(sum.perStudent[0].grid.pairs[1][0], 1);
+    QCOMPARE(sum.perStudent[1].grid.apart, 1);
+}
+
 void ReportTest::initTestCase()
 {
     // A class of six worked with the program's own commands, counted by hand
@@ -654,12 +648,16 @@ void ReportTest::everyTableOfAClass_data()
                + tail;
     };
     const QString other = QStringLiteral(" \u00b7 other 1: \u201c2 or 3\u201d \u00d71");
-    const QStringList questionHeader{"item", "first line", "students answered", "students who rated 0 or 1", "confidence", "self-critique"};
+    const QStringList questionHeader{"item", "first line", "students answered", "students who rated 0 or 1", "confidence",
+                                     "self-critique", "rated low or confidently wrong", "over-confidence", "under-confidence"};
     // Question 1 of assignment 1: confidence 1, 3, 0, 0, 1, 0 from six
-    // students; self-critiques 0 (Anna) and 1 (Ben); all six rated 0 or 1 somewhere.
-    const QStringList q1Row{"question 1", q1, "6", "6", spread(3, 2, 0, 1, QString()), spread(1, 1, 0, 0, QString())};
-    const QStringList q2Row{"question 2", q2, "1", "0", spread(0, 0, 0, 1, QString()), none};
-    const QStringList tankRow{"question 1", tank, "1", "0", spread(0, 0, 1, 0, other), none};
+    // students; self-critiques 0 (Anna) and 1 (Ben); all six rated 0 or 1
+    // somewhere. Its pairs: Anna's (1, 0), unsure and needing critique;
+    // Ben's (3, 1), a confident error.
+    const QStringList q1Row{"question 1", q1, "6", "6", spread(3, 2, 0, 1, QString()), spread(1, 1, 0, 0, QString()),
+                            "6 of 6 (100%)", "100% (n = 1)", "0% (n = 1)"};
+    const QStringList q2Row{"question 2", q2, "1", "0", spread(0, 0, 0, 1, QString()), none, "0 of 1 (0%)", none, none};
+    const QStringList tankRow{"question 1", tank, "1", "0", spread(0, 0, 1, 0, other), none, "0 of 1 (0%)", none, none};
 
     QTest::newRow("index: the class's figures")
         << "index.html" << "figures" << 0
@@ -698,6 +696,12 @@ void ReportTest::everyTableOfAClass_data()
         << "ben-6700869c.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "2", "0", spread(0, 0, 0, 1, QString()), spread(0, 1, 0, 0, QString())}};
+    // Anna answered assignment 2's question 1 twice, with no self-critique either time.
+    QTest::newRow("index: questions answered again")
+        << "index.html" << "reviewed" << 0
+        << QList<QStringList>{{"attempt", "pairs", "confident errors", "unsure", "settled (sure, no critique needed)"},
+                              {"first", "0", "0", "0", "0"},
+                              {"latest", "0", "0", "0", "0"}};
     QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
     // A row per student, their latest attempt: Ben's confident error (3,
@@ -806,11 +810,18 @@ void ReportTest::everyChartAndLineOfAClass_data()
                        line("", "2026-03-07 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
                        line("", "2026-03-07 14:30:00", "Assignment 2 question 1", toQuestion,
                             "confidence as typed: \u201c2 or 3\u201d")};
-    // Ben: sure (3), then wrong (1).
+    // Ben: sure (3), then wrong (1): over-confident in the one pair of assignment 1, no unsure pair.
+    const QString trend = QStringLiteral("Over- and under-confidence per assignment");
     QTest::newRow("Ben's page")
         << "ben-6700869c.html"
         << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
-                              bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1)}
+                              bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1),
+                              QStringList{"svg", "title:" + trend, "text:" + trend} + axes
+                                  + QStringList{"text:100%", "text:0%", "text:share", "text:assignment",
+                                                "circle fill=#e66101 r=4", "title:over-confidence, assignment 1: 100% (n = 1)",
+                                                "text:1", "circle fill=#e66101 r=4", "title:over-confidence",
+                                                "text:over-confidence", "rect fill=#0571b0 width=7 height=7",
+                                                "title:under-confidence", "text:under-confidence"}}
         << "2 response(s), 0 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 1; files: masterFile.txt, send_0307.txt."
         << QStringList{line("", "2026-03-07 10:00:05", q1, toQuestion, "confidence 3"),
                        line("", "2026-03-07 10:10:00", q1, toAnswer, "self-critique 1")};
@@ -857,13 +868,13 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     const QList<QStringList> rows = parseCsv(QString::fromUtf8(csv.mid(3)));
     QCOMPARE(rows.first(), (QStringList{"student", "file", "date", "time", "datetime", "assignment", "item", "question",
                                         "role", "record", "rating_kind", "rating", "rating_value", "bank_first_line",
-                                        "text", "line", "copy_of", "complete", "shared_with"}));
+                                        "text", "line", "copy_of", "complete", "shared_with", "attempt"}));
     // One row per record: the header, the response, the note (the SEND and
     // notes files' copies are the same records).
     QCOMPARE(rows.size(), 1 + 3);
     QCOMPARE(rows.at(2), (QStringList{"cara", "masterFile.txt", "03-06-2026", "14:05:09", "2026-03-06T14:05:09", "001",
                                       "q1", "1", "question", "response", "confidence", "2", "2", firstQuestion,
-                                      "a, \"quoted\"\r\nsecond line", "6", "", "true", ""}));
+                                      "a, \"quoted\"\r\nsecond line", "6", "", "true", "", "1"}));
     QCOMPARE(rows.at(3).at(8), QStringLiteral("note"));
     QCOMPARE(rows.at(3).at(12), QString()); // no rating, no value
     // A spreadsheet must show a student's formula as text, not run it.
@@ -892,6 +903,68 @@ void ReportTest::csvAndJsonHoldEveryRecord()
     QCOMPARE(first.value(QLatin1String("datetime")).toString(), QStringLiteral("2026-03-06T14:05:09"));
     QVERIFY(json.array().at(2).toObject().value(QLatin1String("rating_value")).isNull());
     QCOMPARE(json.array().at(2).toObject().value(QLatin1String("text")).toString(), QStringLiteral("=HYPERLINK(\"x\")"));
+}
+
+void ReportTest::attemptsOfARerun()
+{
+    // Cara works through assignment 1 on 03-06: question 1 sure (3) but its
+    // self-critique 1, a confident error; question 2 unsure (1) and right
+    // (3). On 03-08 she runs it again: both sure (3, 2) and right (3, 3).
+    QTemporaryDir classDir;
+    const QString cara = classDir.filePath(QStringLiteral("cara"));
+    QDir().mkpath(cara);
+    const std::pair<QDate, QStringList> runs[] = {{QDate(2026, 3, 6), {"3", "1", "1", "3"}},
+                                                  {QDate(2026, 3, 8), {"3", "3", "2", "3"}}};
+    for (const auto &[day, ratings] : runs) {
+        StudentRun s(day, QTime(9, 0, 0), QStringLiteral("1"), cara);
+        for (const QString &rating : ratings) {
+            s.next();
+            s.respond(QStringLiteral("my answer"), rating);
+        }
+        inside(*s.form).cmdQuitClick();
+    }
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({classDir.path()});
+    QVERIFY(!data.hasWarnings());
+
+    // Each response numbered with its attempt; headers have none.
+    QStringList attempts;
+    for (const QStringList &row : parseCsv(QString::fromUtf8(csvTable(data).mid(3))).mid(1))
+        attempts.append(row.at(8) + QLatin1Char(':') + row.value(19));
+    QCOMPARE(attempts, (QStringList{":", "question:1", "answer:1", "question:1", "answer:1", ":", "question:2", "answer:2",
+                                    "question:2", "answer:2"}));
+    const QJsonArray json = QJsonDocument::fromJson(jsonTable(data)).array();
+    QCOMPARE(json.size(), 10);
+    QVERIFY(json.at(0).toObject().value(QLatin1String("attempt")).isNull());
+    QCOMPARE(json.at(7).toObject().value(QLatin1String("attempt")).toInt(), 2);
+
+    // The index: both questions answered again; then a confident error and
+    // an unsure answer, now two settled pairs.
+    const ClassSummary sum = summarize(data, course);
+    const QString html = htmlReport(data, sum, QDateTime(QDate(2026, 3, 9), QTime(8, 0)));
+    QVERIFY(html.contains(QStringLiteral("<p>2 question(s) that students answered more than once (a later run or a review "
+                                         "walk), 2 time(s) a student and a question")));
+    QCOMPARE(tablesOf(html, QStringLiteral("reviewed")).value(0),
+             (QList<QStringList>{{"attempt", "pairs", "confident errors", "unsure", "settled (sure, no critique needed)"},
+                                 {"first", "2", "1", "1", "0"},
+                                 {"latest", "2", "0", "0", "2"}}));
+    // The class's grid holds all four pairs: 1 error in 3 sure ones, 1 right in 1 unsure one.
+    QVERIFY(html.contains(QStringLiteral(
+        "<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): 33% (n = 3); under-confidence "
+        "(self-critique 3 among the answers rated 0 or 1): 100% (n = 1).</p>")));
+}
+
+void ReportTest::summaryNamesTheFlags()
+{
+    // The class of six with no output named: question 1 of assignment 1 is
+    // its one flag (all six rated it low; a fifth of its three questions, rounded up, is one).
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {m_class.filePath(QStringLiteral("class"))});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n')).mid(1, 2),
+             (QStringList{"Questions to look at first (students who rated them 0 or 1 or made a confident error, of those who answered):",
+                          "  Assignment 1, question 1: 100% of 6; Section 0.1.28 solve x/2-x/3>5"}));
 }
 
 void ReportTest::exitStatus_data()

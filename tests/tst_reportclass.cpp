@@ -2,6 +2,7 @@
 // program lays them out, and every number, flag, guard and chart the
 // instructor reads is checked against the counts written in the test.
 
+#include "bank/entrygrammar.h"
 #include "report/charts.h"
 #include "report/classmodel.h"
 #include "report/classreader.h"
@@ -76,6 +77,34 @@ bool writeTo(const QString &path, const QByteArray &bytes)
 }
 
 
+/// A question of the course with its worked answer, as the bank holds them.
+struct CourseQuestion
+{
+    QByteArray assignment;
+    QString question, answer;
+};
+
+/// The course's questions whose text and worked answer are one line of
+/// Latin-1 each (as response() writes them), in course order.
+std::vector<CourseQuestion> plainQuestions()
+{
+    std::vector<CourseQuestion> out;
+    QByteArray assignment;
+    const QStringList entries = courseEntries();
+    const auto plain = [](const QString &t) {
+        return !t.contains(QLatin1Char('\n')) && !t.contains(QLatin1Char('\r'))
+               && std::all_of(t.begin(), t.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    for (int i = 1; i + 1 < entries.size(); ++i) {
+        if (entrygrammar::isHeading(entries[i]))
+            assignment = entries[i].left(3).toLatin1();
+        else if (entries[i].startsWith(entrygrammar::questionMarker) && entries[i + 1].startsWith(entrygrammar::answerMarker)
+                 && plain(entries[i]) && plain(entries[i + 1]))
+            out.push_back({assignment, entries[i].mid(2), entries[i + 1].mid(2)});
+    }
+    return out;
+}
+
 /// The element names, attributes asked for and texts of an SVG, in order,
 /// as "rect fill=#e66101 width=32" and "text:label"; empty when it is not
 /// well-formed XML.
@@ -106,7 +135,8 @@ class ReportClassTest : public QObject
 private slots:
     void flagsAndCounts_data();
     void flagsAndCounts();
-    void flaggedMostStudentsFirst();
+    void flagsRelativeToTheClass_data();
+    void flagsRelativeToTheClass();
     void csvGuards_data();
     void csvGuards();
     void csvInASpreadsheet_data();
@@ -134,15 +164,15 @@ void ReportClassTest::flagsAndCounts_data()
                                                           << "0: 1 \u00b7 1: 0 \u00b7 2: 0 \u00b7 3: 2 (n = 3, 0 or 1: 33%)";
     QTest::newRow("four students are too few") << QList<QStringList>{{"0"}, {"0"}, {"1"}, {"1"}} << false << false << 4
                                                << "0: 2 \u00b7 1: 2 \u00b7 2: 0 \u00b7 3: 0 (n = 4, 0 or 1: 100%)";
-    QTest::newRow("five students but under a third of the ratings")
-        << many(5, "0") + many(11, "2") << false << false << 5 << "0: 5 \u00b7 1: 0 \u00b7 2: 11 \u00b7 3: 0 (n = 16, 0 or 1: 31%)";
-    QTest::newRow("five students and exactly a third") << many(5, "0") + many(10, "2") << false << true << 5
-                                                       << "0: 5 \u00b7 1: 0 \u00b7 2: 10 \u00b7 3: 0 (n = 15, 0 or 1: 33%)";
+    QTest::newRow("five of sixteen: the class's only question is its top one")
+        << many(5, "0") + many(11, "2") << false << true << 5 << "0: 5 \u00b7 1: 0 \u00b7 2: 11 \u00b7 3: 0 (n = 16, 0 or 1: 31%)";
+    QTest::newRow("fifteen students, none rated 0 or 1") << many(15, "2") << false << false << 0
+                                                         << "0: 0 \u00b7 1: 0 \u00b7 2: 15 \u00b7 3: 0 (n = 15, 0 or 1: 0%)";
     QTest::newRow("one student's five 0s are one student")
         << QList<QStringList>{{"0", "0", "0", "0", "0"}} << false << false << 1
         << "0: 5 \u00b7 1: 0 \u00b7 2: 0 \u00b7 3: 0 (n = 5, 0 or 1: 100%)";
     QTest::newRow("blanks around a rating count, other typing is grouped apart")
-        << QList<QStringList>{{" 0 "}, {"1\t"}, {"not sure"}, {""}, {"not sure"}, {"4"}, {"01"}, {"<b>"}} << false << false << 2
+        << QList<QStringList>{{" 0 "}, {"1\t"}, {"not sure"}, {""}, {"not sure"}, {"4"}, {"01"}, {"<b>"}} << false << true << 2
         << "0: 1 \u00b7 1: 1 \u00b7 2: 0 \u00b7 3: 0 (n = 2, 0 or 1: 100%) \u00b7 <span class=\"apart\">other 6: \u201cnot sure\u201d "
            "\u00d72, (empty) \u00d71, \u201c01\u201d \u00d71, \u201c4\u201d \u00d71, \u201c&lt;b&gt;\u201d \u00d71</span>";
     QTest::newRow("ratings typed as formats are shown as typed, never filled in")
@@ -182,25 +212,82 @@ void ReportClassTest::flagsAndCounts()
     QCOMPARE(Html::countsText(onAnswer ? q.selfCritique : q.confidence), counts);
 }
 
-void ReportClassTest::flaggedMostStudentsFirst()
+void ReportClassTest::flagsRelativeToTheClass_data()
 {
-    // Question 1: all 5 students rated it 0. Question 2: 6 of 12 rated it 1.
-    // More students struggled with question 2, though a smaller share.
+    // Per question (the course's first one-line questions, in order):
+    // {students who answered, of them rating it 0, then confidently wrong
+    // (3, then a self-critique of 2, "self-critique was necessary")}; the
+    // others answer 3 and critique 3.
+    QTest::addColumn<QList<QList<int>>>("questions");
+    QTest::addColumn<int>("promptLow");  // students who rated assignment 7's prompt 0
+    QTest::addColumn<QStringList>("flags"); // question (1 = the first of the list): share of n
+
+    const QList<int> none{5, 0, 0};
+    QTest::newRow("the highest share first, ties by more students; a fifth of ten is two")
+        << QList<QList<int>>{{5, 5, 0}, {6, 6, 0}, {12, 6, 0}, none, none, none, none, none, none, none} << 0
+        << QStringList{"2: 100% of 6", "1: 100% of 5"};
+    QTest::newRow("a confident error counts as a low rating")
+        << QList<QList<int>>{{5, 0, 3}, {5, 2, 0}, none, none, none} << 0 << QStringList{"1: 60% of 5"};
+    QTest::newRow("only the questions at the upper quartile, though the cap allows three")
+        << QList<QList<int>>{{5, 1, 0}, {5, 2, 0}, {5, 3, 0}, {5, 4, 0}, {4, 4, 0}, {4, 4, 0}, {4, 4, 0}, {4, 4, 0},
+                             {4, 4, 0}, {4, 4, 0}, {4, 4, 0}}
+        << 0 << QStringList{"4: 80% of 5", "3: 60% of 5"};
+    QTest::newRow("four students are too few, whatever their share")
+        << QList<QList<int>>{{4, 4, 0}, none} << 0 << QStringList();
+    QTest::newRow("no one rated low: nothing flagged") << QList<QList<int>>{none, none} << 0 << QStringList();
+    QTest::newRow("a prompt is never flagged, however rated")
+        << QList<QList<int>>{{5, 1, 0}} << 5 << QStringList{"1: 20% of 5"};
+}
+
+void ReportClassTest::flagsRelativeToTheClass()
+{
+    QFETCH(QList<QList<int>>, questions);
+    QFETCH(int, promptLow);
+    QFETCH(QStringList, flags);
+    const std::vector<CourseQuestion> course = plainQuestions();
+    QVERIFY2(course.size() >= size_t(questions.size()), qPrintable(QString::number(course.size())));
+
     QTemporaryDir dir;
-    for (int s = 0; s < 12; ++s) {
-        QByteArray bytes = header();
-        if (s < 5)
-            bytes += confidence(1, QStringLiteral("0"));
-        bytes += confidence(2, s < 6 ? QStringLiteral("1") : QStringLiteral("3"), question2);
+    int students = promptLow;
+    for (const QList<int> &q : questions)
+        students = std::max(students, q[0]);
+    for (int s = 0; s < students; ++s) {
+        QByteArray bytes, assignment;
+        int minute = 0;
+        for (int k = 0; k < questions.size(); ++k) {
+            const QList<int> &q = questions[k];
+            if (s >= q[0])
+                continue;
+            if (course[size_t(k)].assignment != assignment)
+                bytes += header(assignment = course[size_t(k)].assignment);
+            const bool low = s < q[1], wrong = !low && s < q[1] + q[2];
+            bytes += confidence(++minute, low ? QStringLiteral("0") : QStringLiteral("3"), course[size_t(k)].question);
+            bytes += response(++minute, course[size_t(k)].answer, QStringLiteral("my critique"), "self critique assessment: ",
+                              wrong ? QStringLiteral("2") : QStringLiteral("3"));
+        }
+        if (s < promptLow)
+            bytes += header("007") + response(++minute, prompt7, QStringLiteral("a comment"), "confidence assessment:  ",
+                                              QStringLiteral("0"));
         QVERIFY(writeTo(dir.filePath(QStringLiteral("s%1/send_0306.txt").arg(s, 2, 10, QLatin1Char('0'))), bytes));
     }
-    const CourseIndex course(courseEntries());
-    const ClassData data = ClassReader(course).read({dir.path()});
-    const ClassSummary sum = summarize(data, course);
-    QStringList order;
-    for (int i : sum.flagged)
-        order.append(QStringLiteral("%1 (%2 students)").arg(sum.questions[size_t(i)].label).arg(sum.questions[size_t(i)].struggled));
-    QCOMPARE(order, (QStringList{question2 + " (6 students)", question1 + " (5 students)"}));
+    const CourseIndex index(courseEntries());
+    const ClassData data = ClassReader(index).read({dir.path()});
+    QVERIFY(!data.hasWarnings());
+    const ClassSummary sum = summarize(data, index);
+    QCOMPARE(int(sum.questions.size()), questions.size() + (promptLow > 0));
+    QStringList got;
+    for (int i : sum.flagged) {
+        const QuestionSummary &q = sum.questions[size_t(i)];
+        int k = 0;
+        while (k < questions.size() && course[size_t(k)].question != q.bankText)
+            ++k;
+        got.append(QStringLiteral("%1: %2% of %3").arg(k + 1).arg(qRound(q.flagShare() * 100)).arg(q.studentsAnswered));
+    }
+    QCOMPARE(got, flags);
+    int marked = 0;
+    for (const QuestionSummary &q : sum.questions)
+        marked += q.flagged;
+    QCOMPARE(marked, flags.size());
 }
 
 void ReportClassTest::csvGuards_data()
@@ -405,6 +492,26 @@ void ReportClassTest::charts_data()
     calibration += QStringList{"text:confidence", "text:self-critique"};
     QTest::newRow("calibration: a circle per pair count, its area the count, a control character made safe")
         << Charts::calibration(pairs, QStringLiteral("a\x01" "b")) << QStringList{"r"} << calibration;
+
+    // Assignment 1: 1 confident error in 4 sure pairs, nothing unsure;
+    // assignment 2: both sure pairs wrong, 1 of 2 unsure ones right.
+    std::map<QString, calibration::Grid> grids;
+    grids[QStringLiteral("001")].add(3, 1);
+    for (int i = 0; i < 3; ++i)
+        grids[QStringLiteral("001")].add(3, 3);
+    grids[QStringLiteral("002")].add(0, 3);
+    grids[QStringLiteral("002")].add(1, 0);
+    grids[QStringLiteral("002")].add(2, 0);
+    grids[QStringLiteral("002")].add(2, 0);
+    QTest::newRow("calibration per assignment: a point per rate with its n, a line through two, none without pairs")
+        << Charts::calibrationTrend(grids, QStringLiteral("Calibration & <trend>")) << QStringList{"fill", "points", "r", "width"}
+        << QStringList{"svg width=300", "title:Calibration & <trend>", "text:Calibration & <trend>", "line", "line",
+                       "text:100%", "text:0%", "text:share", "text:assignment", "polyline fill=none points=55,114.5 77,20",
+                       "circle fill=#e66101 r=4", "title:over-confidence, assignment 1: 25% (n = 4)",
+                       "circle fill=#e66101 r=4", "title:over-confidence, assignment 2: 100% (n = 2)",
+                       "rect fill=#0571b0 width=7", "title:under-confidence, assignment 2: 50% (n = 2)", "text:1", "text:2",
+                       "circle fill=#e66101 r=4", "title:over-confidence", "text:over-confidence",
+                       "rect fill=#0571b0 width=7", "title:under-confidence", "text:under-confidence"};
 }
 
 void ReportClassTest::charts()
