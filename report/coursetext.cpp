@@ -75,15 +75,20 @@ QString CourseIndex::answerText(const QString &assignment, int question) const
 
 QString firstLine(const QString &text, int width)
 {
+    // "{}" is a line break of the course text's, as the program shows it.
+    const auto breakAt = [&text](qsizetype i) {
+        return text.at(i) == QLatin1Char('\r') || text.at(i) == QLatin1Char('\n')
+               || (text.at(i) == QLatin1Char('{') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('}'));
+    };
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = start;
-        while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
+        while (end < text.size() && !breakAt(end))
             ++end;
         const QString line = text.mid(start, end - start).trimmed();
         if (!line.isEmpty())
             return line.size() > width ? line.left(width - 1) + QChar(0x2026) : line;
-        start = end + 1;
+        start = end + (end < text.size() && text.at(end) == QLatin1Char('{') ? 2 : 1);
     }
     return QString();
 }

@@ -115,6 +115,8 @@ private slots:
     void studentCard();
     void notesPerQuestion_data();
     void notesPerQuestion();
+    void courseTextAsShown_data();
+    void courseTextAsShown();
     void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
@@ -1208,6 +1210,29 @@ void ReportTest::notesPerQuestion()
     QFETCH(QString, page);
     QFETCH(QString, markup);
     QVERIFY2(m_pages.value(page).contains(markup), qPrintable(markup));
+}
+
+void ReportTest::courseTextAsShown_data()
+{
+    QTest::addColumn<QString>("text"); // as the course text holds it
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("first"); // its first line, as the tables show it
+
+    QTest::newRow("a worked answer's end marker left out") << "x > 30.**" << "x > 30." << "x > 30.**";
+    QTest::newRow("blanks after the marker too") << "x > 30.** \r\n" << "x > 30." << "x > 30.**";
+    QTest::newRow("** within a text stays") << "2**3 is 8" << "2**3 is 8" << "2**3 is 8";
+    QTest::newRow("{} is a line break") << "above it.{}{}Describe the temperatures" << "above it.\n\nDescribe the temperatures"
+                                        << "above it.";
+    QTest::newRow("{} before any text") << "{} T is 18" << "\n T is 18" << "T is 18";
+}
+
+void ReportTest::courseTextAsShown()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QFETCH(QString, first);
+    QCOMPARE(shownText(text), shown);
+    QCOMPARE(firstLine(text), first);
 }
 
 void ReportTest::courseMarkersNeverShown()
