@@ -620,7 +620,12 @@ void ReportTest::makeHostileClass()
         s.at(9, 6, 0), s.note(QStringLiteral("<script>alert(1)</script> ") + QString(300, QLatin1Char('w')));
         inside(*s.form).cmdQuitClick();
     }
-    answerOnce(x, QStringLiteral("1"), QStringLiteral("x > 30"), QStringLiteral("two"));
+    {
+        StudentRun s(QDate(2026, 3, 6), QTime(10, 0, 0), QStringLiteral("1"), x); // both ratings typed as words
+        s.at(10, 0, 5), s.next(), s.respond(QStringLiteral("x > 30"), QStringLiteral("two"));
+        s.at(10, 1, 0), s.next(), s.respond(QStringLiteral("ok"), QStringLiteral("three"));
+        inside(*s.form).cmdQuitClick();
+    }
     answerOnce(root + QStringLiteral("/\u00dcnal"), QStringLiteral("1"), QStringLiteral(" X >30 "), QStringLiteral("1"));
     QString said;
     const QString site = m_hostile.filePath(QStringLiteral("site"));
@@ -734,8 +739,8 @@ void ReportTest::everyTableOfAClass_data()
                               {QStringLiteral("Zo\u00eb \u00d1\u00fa\u00f1ez"),
                                QStringLiteral("x > 30 \u202e<b>attempt 1, 2026-03-06: \u201cx > 30\u201d \u00b7 confidence 3 \u00b7 self-critique 1"),
                                "3", "3", "needed the sign]]>&amp;", "", "", "2"},
-                              {"x<y & \"z\"", "x > 30", QStringLiteral("as typed: \u201ctwo\u201d"), dash, "",
-                               QStringLiteral("\u00d72"), "", "1"}};
+                              {"x<y & \"z\"", "x > 30", QStringLiteral("as typed: \u201ctwo\u201d"),
+                               QStringLiteral("as typed: \u201cthree\u201d"), "ok", QStringLiteral("\u00d72"), "", "1"}};
     // Anna answered assignment 2's question 1 twice: 2, then "2 or 3", no self-critique.
     const QStringList attemptsHeader{"question", "attempts", "first: confidence", "first: self-critique",
                                      "latest: confidence", "latest: self-critique"};
@@ -1181,6 +1186,12 @@ void ReportTest::studentCard_data()
                                         "When you had no confidence" + none, "Later attempts (reviews and runs again)",
                                         "No answers yet with both ratings.",
                                         "Sure but needing correction: 100% of first attempts, none of later ones."};
+    // A pair of ratings typed as words is counted apart, and said so.
+    QTest::newRow("a pair typed as words") << "hostile/x-y-z-137800eb.html"
+                                           << QStringList{basis, "First attempts", "No answers yet with both ratings.",
+                                                          "Later attempts (reviews and runs again)", "No answers yet with both ratings.",
+                                                          "Sure but needing correction: none of first attempts, none of later ones.",
+                                                          "1 pair with a rating that is not 0 to 3 is counted apart."};
 }
 
 void ReportTest::studentCard()
