@@ -94,4 +94,50 @@ QString cardLine(int confidence, const Grid &grid)
         .arg(n);
 }
 
+QStringList cardLines(const Grid &grid)
+{
+    if (grid.total() == 0)
+        return {QStringLiteral("No answers yet with both ratings.")};
+    QStringList lines;
+    for (int c = 3; c >= 0; --c)
+        lines.append(cardLine(c, grid));
+    return lines;
+}
+
+QString cardHeading(bool later)
+{
+    return later ? QStringLiteral("Later attempts (reviews and runs again)") : QStringLiteral("First attempts");
+}
+
+QString cardBasis(const QString &where)
+{
+    return QStringLiteral("It is based on your own self-critique ratings in %1: a self-critique of 3 says you needed no "
+                          "correction, 0 to 2 that you did.")
+        .arg(where);
+}
+
+namespace {
+
+QString percent(double share)
+{
+    return share < 0 ? QStringLiteral("none") : QStringLiteral("%1%").arg(qRound(share * 100));
+}
+
+} // namespace
+
+QString cardChange(const Grid &first, const Grid &later)
+{
+    return QStringLiteral("Sure but needing correction: %1 of first attempts, %2 of later ones.")
+        .arg(percent(first.overconfidence()), percent(later.overconfidence()));
+}
+
+QString cardApart(int apart)
+{
+    if (apart <= 0)
+        return QString();
+    return QStringLiteral("%1 %2 with a rating that is not 0 to 3 %3 counted apart.")
+        .arg(apart)
+        .arg(apart == 1 ? QStringLiteral("pair") : QStringLiteral("pairs"), apart == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+}
+
 } // namespace calibration

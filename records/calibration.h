@@ -9,6 +9,7 @@
 // pretty confident and certain. Qt Core only.
 
 #include <QString>
+#include <QStringList>
 
 namespace calibration {
 
@@ -75,5 +76,22 @@ QString levelName(int confidence);
 /// certain, your self-critique said you needed to correct yourself 4 times
 /// in 10."; a level with no pairs says so.
 QString cardLine(int confidence, const Grid &grid);
+
+/// The card's lines for one set of attempts, certain first (cardLine per
+/// level), or the one line "No answers yet with both ratings.".
+QStringList cardLines(const Grid &grid);
+
+/// The heading of the card's first attempts ("First attempts") or later ones.
+QString cardHeading(bool later);
+
+/// What the card is based on, the ratings `where` (a file, "this report's files").
+QString cardBasis(const QString &where);
+
+/// The change from first to later attempts: "Sure but needing correction:
+/// 40% of first attempts, none of later ones."
+QString cardChange(const Grid &first, const Grid &later);
+
+/// "2 pairs with a rating that is not 0 to 3 are counted apart.", or empty for none.
+QString cardApart(int apart);
 
 } // namespace calibration

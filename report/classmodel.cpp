@@ -190,6 +190,13 @@ Progress progressOf(const StudentSummary &st, const ClassSummary &sum, const QSt
     return questions > 0 && a->second.questionsReached >= questions ? Progress::Done : Progress::Partly;
 }
 
+QString isoDate(const QString &d)
+{
+    const bool digits = d.size() == 10 && d.at(2) == QLatin1Char('-') && d.at(5) == QLatin1Char('-')
+                        && std::all_of(d.begin(), d.end(), [](QChar c) { return c == QLatin1Char('-') || (c >= QLatin1Char('0') && c <= QLatin1Char('9')); });
+    return digits ? d.mid(6, 4) + QLatin1Char('-') + d.left(2) + QLatin1Char('-') + d.mid(3, 2) : d;
+}
+
 ClassSummary summarize(const ClassData &data, const CourseIndex &course)
 {
     ClassSummary sum;
@@ -212,8 +219,8 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
                 continue;
             if (!r.date.isEmpty()) {
                 allDays.insert(r.date);
-                if (st.days.empty() || st.days.back().date != r.date)
-                    st.days.push_back({r.date, r.time, r.time, 0});
+                if (st.days.empty() || st.days.back().date != isoDate(r.date))
+                    st.days.push_back({isoDate(r.date), r.time, r.time, 0});
                 DaySummary &day = st.days.back();
                 day.first = std::min(day.first, r.time);
                 day.last = std::max(day.last, r.time);

@@ -75,9 +75,13 @@ struct AttemptPair
     bool paired() const { return answer >= 0 && critique >= 0; }
 };
 
+/// A record's date ("03-06-2026", as the program writes it) as ISO 8601
+/// ("2026-03-06"), the one form the pages show; any other text as it stands.
+QString isoDate(const QString &recordDate);
+
 struct DaySummary
 {
-    QString date; ///< mm-dd-yyyy
+    QString date; ///< yyyy-mm-dd (isoDate)
     QString first, last;
     int records = 0;
 };

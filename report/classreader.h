@@ -49,13 +49,13 @@ struct Student
 {
     QString name;                   ///< as the outputs show it: unlike every other student's, invisible characters spelled out
     QString folder;                 ///< as the system shows it
+    QString folderName;             ///< the name of the folder that names the student, as found: names the student's page
     oscalls::NativePath home;       ///< the folder that names the student, links resolved: the files must lie in it
     oscalls::Identity id;           ///< of the folder holding the files
     std::vector<StudentFile> files; ///< master file first, then SEND files, then the notes file
     std::vector<int> records;       ///< first copies only, oldest first (indices into ClassData::records)
     QStringList sharesWith;         ///< students who reach some of the same files
     // From the roster (report/roster.h), when one is given.
-    QString folderName;             ///< the name of the folder that names the student, as the system shows it
     QString rosterId, email;        ///< the roster's ID and e-mail, empty without
     enum class Enrolment { NoRoster, Enrolled, NotOnRoster } enrolment = Enrolment::NoRoster;
     int rosterRow = -1;             ///< the student's place in the roster, -1 when not on it

@@ -45,7 +45,7 @@ CourseIndex::CourseIndex(const QStringList &entries)
             m_questions[assignment] = question;
         if (place.role == CoursePlace::Answer) {
             QString &answer = m_answers[assignment + QLatin1Char('#') + QString::number(question)];
-            answer += (answer.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) + text;
+            answer += (answer.isEmpty() ? QString() : QStringLiteral("\r\n\r\n")) + shownText(text);
         }
         place.assignment = assignment;
         place.question = question;
@@ -75,15 +75,31 @@ QString CourseIndex::answerText(const QString &assignment, int question) const
 
 QString firstLine(const QString &text, int width)
 {
+    // "{}" is a line break of the course text's, as the program shows it.
+    const auto breakAt = [&text](qsizetype i) {
+        return text.at(i) == QLatin1Char('\r') || text.at(i) == QLatin1Char('\n')
+               || (text.at(i) == QLatin1Char('{') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('}'));
+    };
     qsizetype start = 0;
     while (start < text.size()) {
         qsizetype end = start;
-        while (end < text.size() && text.at(end) != QLatin1Char('\r') && text.at(end) != QLatin1Char('\n'))
+        while (end < text.size() && !breakAt(end))
             ++end;
         const QString line = text.mid(start, end - start).trimmed();
         if (!line.isEmpty())
             return line.size() > width ? line.left(width - 1) + QChar(0x2026) : line;
-        start = end + 1;
+        start = end + (end < text.size() && text.at(end) == QLatin1Char('{') ? 2 : 1);
     }
     return QString();
+}
+
+QString shownText(const QString &courseText)
+{
+    QString text = courseText;
+    text.replace(QLatin1String("{}"), QLatin1String("\n"));
+    while (!text.isEmpty() && text.back().isSpace())
+        text.chop(1);
+    if (text.endsWith(QLatin1String("**")))
+        text.chop(2);
+    return text;
 }

@@ -43,5 +43,9 @@ private:
     QHash<QString, QString> m_answers; // "assignment#question" -> the answer texts
 };
 
+/// A course text as the program shows it: each "{}" a line break, and the
+/// "**" that ends a given answer left out.
+QString shownText(const QString &courseText);
+
 /// The first non-blank line of a text, trimmed and cut to `width` characters.
 QString firstLine(const QString &text, int width = 90);

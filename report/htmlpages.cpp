@@ -43,6 +43,25 @@ th[aria-sort=ascending] button::after { content: " \25b2"; } th[aria-sort=descen
 }
 )";
 
+// The site's own pages: landmarks, a question's responses report, the card.
+const char *const pagesStyle = R"(header nav p, header p { margin: 0 0 .5em; }
+table.responses pre, table.same pre { margin: 0; padding: 0; background: none; }
+table.responses caption, table.same caption, table.attempts caption { text-align: left; font-size: .9em; padding: .2em 0; }
+ul.earlier { margin: .2em 0 0; padding-left: 1.2em; font-size: .85em; color: #444; }
+#filters button[aria-pressed="true"] { font-weight: bold; }
+th button { font: inherit; font-weight: bold; background: none; border: 0; padding: 0; cursor: pointer; color: #222; }
+th[scope="row"] { font-weight: normal; background: none; }
+table.responses { width: 100%; }
+table.responses thead th, table.responses td.n, table.attempts thead th { overflow-wrap: normal; white-space: nowrap; }
+table.responses th[scope="row"] { min-width: 8em; overflow-wrap: normal; }
+@media print {
+  nav, #filters { display: none; }
+  table.responses { font-size: 10px; }
+  table.responses th, table.responses td { padding: 0 .2em; }
+  tr[hidden] { display: none; }
+}
+)";
+
 QString ratingText(const FileRecord &r)
 {
     if (r.ratingKind == FileRecord::NoRating)
@@ -138,7 +157,7 @@ QString reviewedChange(const ClassSummary &sum)
 
 QString stylesheet()
 {
-    return QLatin1String(style);
+    return QLatin1String(style) + QLatin1String(pagesStyle);
 }
 
 QString pageStart(const QString &title, const QString &styleHref)
@@ -249,7 +268,7 @@ QString recordBlock(const ClassRecord &c, const QString &who, const QString &ban
     QString h = QStringLiteral("<div class=\"record %1\"><p class=\"meta\">%2%3 %4 \u00b7 %5 \u00b7 %6%7%8%9</p>\n")
                     .arg(r.kind == FileRecord::Note ? QStringLiteral("note") : QStringLiteral("response"),
                          who.isEmpty() ? QString() : QStringLiteral("<strong>") + who + QStringLiteral("</strong> \u00b7 "),
-                         escapeXml(r.date), escapeXml(r.time), escapeXml(where), kind, ratingText(r),
+                         escapeXml(isoDate(r.date)), escapeXml(r.time), escapeXml(where), kind, ratingText(r),
                          r.complete ? QString() : QStringLiteral(" \u00b7 <span class=\"apart\">cut short</span>"),
                          c.sharedWith.isEmpty() ? QString()
                                                 : QStringLiteral(" \u00b7 <span class=\"shared\">the same file as ")
@@ -258,9 +277,31 @@ QString recordBlock(const ClassRecord &c, const QString &who, const QString &ban
     return h + QStringLiteral("<pre>%1</pre></div>\n").arg(escapeXml(r.text));
 }
 
-void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
-                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page)
+QString siteTop(const QString &links)
 {
+    return QStringLiteral("<header><nav aria-label=\"pages of the report\"><p>%1</p></nav></header>\n<main>\n").arg(links);
+}
+
+QString siteEnd()
+{
+    return QStringLiteral("</main>\n") + pageEnd();
+}
+
+QString ratingShown(const FileRecord &r)
+{
+    if (r.ratingKind == FileRecord::NoRating)
+        return QStringLiteral("\u2013");
+    if (ratingValue(r.rating) >= 0)
+        return r.rating.trimmed();
+    if (r.rating.trimmed().isEmpty())
+        return QStringLiteral("<span class=\"apart\">(empty)</span>");
+    return QStringLiteral("<span class=\"apart\">as typed: \u201c%1\u201d</span>").arg(escapeXml(r.rating));
+}
+
+void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
+                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page, int level)
+{
+    const QString hl = QString::number(level);
     const Student &student = data.students[si];
     const StudentSummary &st = sum.perStudent[si];
     QStringList names;
@@ -281,20 +322,22 @@ void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
         h += QStringLiteral("<p class=\"apart\">%1 pair(s) with a rating other than 0 to 3 are not in the grid.</p>\n")
                  .arg(st.grid.apart);
 
-    h += QStringLiteral("<h3>Days worked</h3>\n<table class=\"days\"><thead><tr><th>date</th><th>from</th><th>to</th>"
-                        "<th>records</th></tr></thead>\n<tbody>\n");
+    h += QStringLiteral("<h%1>Days worked</h%1>\n<table class=\"days\"><thead><tr><th scope=\"col\">date</th>"
+                        "<th scope=\"col\">from</th><th scope=\"col\">to</th><th scope=\"col\">records</th></tr></thead>\n<tbody>\n")
+             .arg(hl);
     for (const DaySummary &d : st.days)
         h += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td class=\"n\">%4</td></tr>\n")
                  .arg(escapeXml(d.date), escapeXml(d.first), escapeXml(d.last))
                  .arg(d.records);
-    h += QStringLiteral("</tbody></table>\n<h3>Per assignment</h3>\n<table class=\"assignments\"><thead><tr>"
-                        "<th>assignment</th><th>responses</th><th>notes</th><th>confidence</th><th>self-critique</th>"
-                        "</tr></thead>\n<tbody>\n");
+    h += QStringLiteral("</tbody></table>\n<h%1>Per assignment</h%1>\n<table class=\"assignments\"><thead><tr>"
+                        "<th scope=\"col\">assignment</th><th scope=\"col\">responses</th><th scope=\"col\">notes</th>"
+                        "<th scope=\"col\">confidence</th><th scope=\"col\">self-critique</th></tr></thead>\n<tbody>\n")
+             .arg(hl);
     for (const auto &[name, counts] : st.assignments)
         h += QStringLiteral("<tr><td>%1</td><td class=\"n\">%2</td><td class=\"n\">%3</td>")
                  .arg(escapeXml(assignmentName(name)), QString::number(counts.responses), QString::number(counts.notes))
              + spreadCell(counts.confidence) + spreadCell(counts.selfCritique) + QStringLiteral("</tr>\n");
-    h += QStringLiteral("</tbody></table>\n<h3>Responses and notes</h3>\n");
+    h += QStringLiteral("</tbody></table>\n<h%1>Responses and notes</h%1>\n").arg(hl);
     page += h;
     for (int ri : student.records) {
         const ClassRecord &c = data.records[size_t(ri)];

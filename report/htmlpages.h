@@ -71,9 +71,19 @@ private:
 };
 
 /// A student's charts, days, assignments and every response and note,
-/// into `page`. `bankOf` gives what stands above each record's text.
+/// into `page`, its headings at `level` (3 under a student's h2, 2 on the
+/// student's own page). `bankOf` gives what stands above each record's text.
 void studentBody(const ClassData &data, const ClassSummary &summary, size_t student,
-                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page);
+                 const std::function<QString(const ClassRecord &)> &bankOf, Page &page, int level = 3);
+
+/// A site page's landmarks: a header with `links` (markup) as its
+/// navigation, then the start of the main part; siteEnd closes it.
+QString siteTop(const QString &links);
+QString siteEnd();
+
+/// A rating as a table cell shows it: the value 0 to 3, what was typed
+/// apart ("as typed: “2 or 3”"), "–" for none.
+QString ratingShown(const FileRecord &record);
 
 /// Every question of the course the class answered, a table per assignment.
 QString everyQuestion(const ClassSummary &summary, const QuestionLink &link);

@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
 
 bool OutputSet::write(const QString &path, bool named, const std::function<void(QIODevice &)> &write, QString &reason)
 {
@@ -33,6 +36,8 @@ bool OutputSet::replaceAll(QString &reason)
             return false;
         }
     }
+    for (const auto &step : m_after)
+        step();
     return true;
 }
 
@@ -64,8 +69,88 @@ QString refusedOutput(const QString &path, const std::set<oscalls::Identity> &in
     return QStringLiteral("it is not a regular file");
 }
 
+const QString siteMarker = QStringLiteral(".calculus-study-report");
+
+namespace {
+
+const QByteArray markerFirstLine = "calculus-study-report: this folder is a site of pages this program wrote; "
+                                   "its next run replaces them and removes those listed below.";
+// A marker lists a class's pages: thousands of short names at most.
+constexpr qint64 markerLimit = qint64(4) << 20;
+
+} // namespace
+
+bool isPlainPageName(const QString &name)
+{
+    if (name.isEmpty() || name.size() > 200 || name.contains(QLatin1String(".."))
+        || !(name.endsWith(QLatin1String(".html")) || name.endsWith(QLatin1String(".css"))) || name.startsWith(QLatin1Char('.')))
+        return false;
+    return std::all_of(name.begin(), name.end(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' || u == '_' || u == '.';
+    });
+}
+
+SiteFolder inspectSite(const QString &folder)
+{
+    SiteFolder site;
+    const oscalls::NativePath dir = oscalls::NativePath::fromText(folder);
+    std::vector<oscalls::NativePath> names;
+    QString why;
+    if (oscalls::inspect(dir).kind != oscalls::Kind::Folder || !oscalls::listFolder(dir, names, why) || names.empty()) {
+        site.ours = true; // made anew (or refused as no folder when it is made)
+        return site;
+    }
+    // The marker is read only as a regular file of the folder itself: a
+    // link planted in its place could name any file's lines as pages.
+    const QString marker = QDir(folder).filePath(siteMarker);
+    const oscalls::FileBytes bytes = oscalls::outputPlace(marker) == oscalls::OutputPlace::Regular
+                                         ? oscalls::readRegularFile(oscalls::NativePath::fromText(marker), markerLimit)
+                                         : oscalls::FileBytes();
+    const QList<QByteArray> lines = bytes.ok ? bytes.bytes.split('\n') : QList<QByteArray>();
+    if (lines.isEmpty() || lines.first() != markerFirstLine) {
+        site.reason = QStringLiteral("it holds files and is not a site this program made (it has no %1 of its own); "
+                                     "name a new or empty folder, or the folder of an earlier --site")
+                          .arg(siteMarker);
+        return site;
+    }
+    site.ours = true;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QString name = QString::fromUtf8(lines.at(i));
+        if (isPlainPageName(name))
+            site.pages.append(name);
+    }
+    return site;
+}
+
+QByteArray siteMarkerText(const QStringList &pages)
+{
+    QByteArray text = markerFirstLine + '\n';
+    for (const QString &page : pages)
+        text += page.toUtf8() + '\n';
+    return text;
+}
+
+QStringList removeStalePages(const QString &folder, const QStringList &before, const QStringList &now)
+{
+    QStringList failed;
+    const QSet<QString> kept(now.begin(), now.end());
+    for (const QString &name : before) {
+        if (kept.contains(name) || !isPlainPageName(name))
+            continue;
+        const QString path = QDir(folder).filePath(name);
+        QString why;
+        if (oscalls::outputPlace(path) == oscalls::OutputPlace::Regular && !oscalls::remove(path, why))
+            failed.append(name);
+    }
+    return failed;
+}
+
 QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs)
 {
+    const SiteFolder site = inspectSite(folder);
+    if (!site.ours)
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(folder), site.reason);
     // Before anything is read, which pages there will be is not known: any
     // page or stylesheet already there may be one.
     std::vector<oscalls::NativePath> names;

@@ -12,6 +12,7 @@
 
 #include <QIODevice>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -29,9 +30,13 @@ public:
     /// Renames every output written into its place; false with the reason
     /// of the first that could not be.
     bool replaceAll(QString &reason);
+    /// A step taken once every output is in place (an earlier site's
+    /// pages removed), never when one could not be written or renamed.
+    void afterReplace(std::function<void()> step) { m_after.push_back(std::move(step)); }
 
 private:
     std::vector<std::unique_ptr<oscalls::ReplacingFile>> m_files;
+    std::vector<std::function<void()>> m_after;
 };
 
 /// Why `path` may not take an output, or an empty text: a path with the
@@ -40,10 +45,40 @@ private:
 /// being read, or a link, a FIFO or a folder; a device only when `named`.
 QString refusedOutput(const QString &path, const std::set<oscalls::Identity> &inputs, bool named = true);
 
-/// The first page or stylesheet already in the site folder `folder` that
-/// refusedOutput refuses, with the reason ("site/index.html: it is one of
-/// the files being read"), or an empty text.
+/// Why the site folder `folder` may not take a site, or an empty text: a
+/// folder with files this program did not mark as its own, or a page or
+/// stylesheet already there that refusedOutput refuses ("site/index.html:
+/// it is one of the files being read").
 QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs);
+
+/// The file a site's folder holds to say that this program made it: a
+/// first line naming the program, then each page it wrote, a name a line.
+extern const QString siteMarker;
+
+/// What a site's folder holds of this program's.
+struct SiteFolder
+{
+    bool ours = false;  ///< missing, empty, or marked as made by this program
+    QStringList pages;  ///< the pages the marker lists (plain page names only)
+    QString reason;     ///< why it is not ours
+};
+
+/// Whether `folder` may take a site: one this program made (its marker a
+/// regular file, not a link), an empty one or none yet; with the pages an
+/// earlier run wrote.
+SiteFolder inspectSite(const QString &folder);
+
+/// The marker's text for a site of `pages`.
+QByteArray siteMarkerText(const QStringList &pages);
+
+/// True for a name a site's page may have: letters, digits, '-', '_' and
+/// '.', no "..", ending ".html" or ".css" (never a path, never the marker).
+bool isPlainPageName(const QString &name);
+
+/// Removes from `folder` each page of `before` that is not in `now`, only
+/// plain page names standing there as regular files; the names it could
+/// not remove.
+QStringList removeStalePages(const QString &folder, const QStringList &before, const QStringList &now);
 
 /// Makes the folder of a site (and the folders above it); false with the reason.
 bool makeSiteFolder(const QString &path, QString &reason);

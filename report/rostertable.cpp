@@ -63,12 +63,6 @@ QString assignmentsCell(const StudentSummary &st, const ClassSummary &sum, const
              escapeXml(title.join(QStringLiteral("; "))), marks);
 }
 
-/// yyyy-mm-dd of a written "mm-dd-yyyy" date, for sorting; the text as it is otherwise.
-QString sortableDate(const QString &date)
-{
-    const QDate day = QDate::fromString(date, QStringLiteral("MM-dd-yyyy"));
-    return day.isValid() ? day.toString(Qt::ISODate) : date;
-}
 
 QString nameCell(const Student &s, const QString &href, const StudentSummary &st)
 {
@@ -132,7 +126,7 @@ QString rosterTable(const ClassData &data, const ClassSummary &sum, const std::f
              + countCell(g.confidentErrors(), confident);
         const QString last = st.days.empty() ? QString() : st.days.back().date;
         h += QStringLiteral("<td data-sort=\"%1\">%2</td>")
-                 .arg(escapeXml(sortableDate(last)), last.isEmpty() ? QStringLiteral("\u2013") : escapeXml(last));
+                 .arg(escapeXml(last), last.isEmpty() ? QStringLiteral("\u2013") : escapeXml(last));
         if (madeUp)
             h += QStringLiteral("<td class=\"n\" data-sort=\"%1\">%1</td>").arg(madeUpRecords(st, sum));
         h += QStringLiteral("</tr>\n");

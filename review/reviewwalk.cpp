@@ -32,17 +32,7 @@ QString ratingShown(const QString &typed)
 /// The card's lines for one set of attempts.
 QString gridLines(const calibration::Grid &grid)
 {
-    if (grid.total() == 0)
-        return QStringLiteral("No answers yet with both ratings.\r\n");
-    QString lines;
-    for (int c = 3; c >= 0; --c)
-        lines += calibration::cardLine(c, grid) + QStringLiteral("\r\n");
-    return lines;
-}
-
-QString percent(double share)
-{
-    return share < 0 ? QStringLiteral("none") : QStringLiteral("%1%").arg(qRound(share * 100));
+    return calibration::cardLines(grid).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 } // namespace
@@ -175,17 +165,13 @@ QString ReviewWalk::card(const QString &masterPath) const
     ReviewList now;
     now.read(readRecordFile(masterPath).records, m_entries);
     const calibration::Grid first = now.firstAttempts(), later = now.laterAttempts();
-    QString text = QStringLiteral("Your calibration card\r\n\r\nIt is based on your own self-critique ratings in %1: "
-                                  "a self-critique of 3 says you needed no correction, 0 to 2 that you did.\r\n\r\n")
-                       .arg(QDir::toNativeSeparators(masterPath));
-    text += QStringLiteral("First attempts:\r\n") + gridLines(first);
-    text += QStringLiteral("\r\nLater attempts (reviews and runs again):\r\n") + gridLines(later);
-    text += QStringLiteral("\r\nSure but needing correction: %1 of first attempts, %2 of later ones.\r\n")
-                .arg(percent(first.overconfidence()), percent(later.overconfidence()));
-    const int apart = first.apart + later.apart;
-    if (apart > 0)
-        text += QStringLiteral("%1 with a rating that is not 0 to 3 %2 counted apart.\r\n")
-                    .arg(counted(apart, QStringLiteral("pair"), QStringLiteral("pairs")),
-                         apart == 1 ? QStringLiteral("is") : QStringLiteral("are"));
+    QString text = QStringLiteral("Your calibration card\r\n\r\n")
+                   + calibration::cardBasis(QDir::toNativeSeparators(masterPath)) + QStringLiteral("\r\n\r\n");
+    text += calibration::cardHeading(false) + QStringLiteral(":\r\n") + gridLines(first);
+    text += QStringLiteral("\r\n") + calibration::cardHeading(true) + QStringLiteral(":\r\n") + gridLines(later);
+    text += QStringLiteral("\r\n") + calibration::cardChange(first, later) + QStringLiteral("\r\n");
+    const QString apart = calibration::cardApart(first.apart + later.apart);
+    if (!apart.isEmpty())
+        text += apart + QStringLiteral("\r\n");
     return text + QStringLiteral("\r\nThat is the end of this review: Next Question / Answer ends it.");
 }

@@ -17,9 +17,11 @@ packages=(
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check
-    chromium                        # for the tests only: how long the one-file report takes to open
+    chromium npm                    # for the tests only: the one-file report's opening time, and axe-core's accessibility check
 )
 scripts/install-missing.sh "${packages[@]}"
+# axe-core for the tests only (never shipped), at one version, where tst_report looks for it.
+[ -f build/axe/node_modules/axe-core/axe.min.js ] || npm install --prefix build/axe --no-audit --no-fund axe-core@4.10.3 >/dev/null
 [ "${1:-}" = --install-only ] && exit 0
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \

@@ -21,6 +21,9 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QTest>
 #include <QTimer>
 #include <QXmlStreamReader>
@@ -127,9 +130,26 @@ private slots:
     void classReportWindow();
     void classReportPassesTheRoster();
     void boxesShowNamesAsTyped();
+    void studentPageNames_data();
+    void studentPageNames();
+    void siteFolder_data();
+    void siteFolder();
+    void studentCard_data();
+    void studentCard();
+    void notesPerQuestion_data();
+    void notesPerQuestion();
+    void courseTextAsShown_data();
+    void courseTextAsShown();
+    void courseMarkersNeverShown();
+    void pagesPassAxe_data();
+    void pagesPassAxe();
+    void responsesFilterAndSort_data();
+    void responsesFilterAndSort();
 
 private:
+    void makeHostileClass();
     QTemporaryDir m_class;
+    QTemporaryDir m_hostile; // a class of hostile names and texts, its site in site/
     QMap<QString, QString> m_pages; // the class site's pages by name
 };
 
@@ -437,6 +457,37 @@ QStringList recordLinesOf(const QString &page)
 
 } // namespace
 
+namespace {
+
+using StringMap = QMap<QString, QString>;
+
+/// A student in `folder` who answers question 1 of `assignment` with the
+/// program's own commands, rated `rating`.
+void answerOnce(const QString &folder, const QString &assignment, const QString &answer = QStringLiteral("?"),
+                const QString &rating = QStringLiteral("1"))
+{
+    QDir().mkpath(folder);
+    StudentRun s(QDate(2026, 3, 6), QTime(11, 0, 0), assignment, folder);
+    s.at(11, 0, 5), s.next(), s.respond(answer, rating);
+    inside(*s.form).cmdQuitClick();
+}
+
+/// Runs the report with `--site site` over `root`; the status, and what it said into `said`.
+int writeSite(const QString &site, const QString &root, QString &said)
+{
+    QProcess p;
+    p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, root});
+    if (!p.waitForFinished(60000))
+        return -1;
+    said = QString::fromLocal8Bit(p.readAllStandardError());
+    return p.exitCode();
+}
+
+const QString markerLine = QStringLiteral("calculus-study-report: this folder is a site of pages this program wrote; "
+                                          "its next run replaces them and removes those listed below.\n");
+
+} // namespace
+
 void ReportTest::htmlOfSmallClass()
 {
     QTemporaryDir classDir;
@@ -499,8 +550,8 @@ void ReportTest::htmlOfSmallClass()
     QVERIFY(html.contains(QStringLiteral("<p class=\"rule\">A question is flagged when at least 5 students answered it")));
     QVERIFY(html.contains(QStringLiteral("<p>No question is flagged.</p>")));
     QCOMPARE(tablesOf(html, QStringLiteral("roster")).value(0).mid(1),
-             (QList<QStringList>{{"", "anna", "1 of 1\u25cf", "3", "0 of 1 (0%)", "1 of 2 (50%)", "\u2013", "03-06-2026"},
-                                 {"", "ben", "0 of 1\u25d0", "2", "\u2013", "\u2013", "\u2013", "03-07-2026"}}));
+             (QList<QStringList>{{"", "anna", "1 of 1\u25cf", "3", "0 of 1 (0%)", "1 of 2 (50%)", "\u2013", "2026-03-06"},
+                                 {"", "ben", "0 of 1\u25d0", "2", "\u2013", "\u2013", "\u2013", "2026-03-07"}}));
     // Question 1: Anna's (1, 0) pair, Ben's confidence typed as words; question 2: Anna's 3, no pair.
     const QList<QList<QStringList>> questions = tablesOf(html, QStringLiteral("questions"));
     QCOMPARE(questions.size(), 1);
@@ -570,10 +621,43 @@ void ReportTest::initTestCase()
     p.start(QStringLiteral(REPORT_PROGRAM), {QStringLiteral("--site"), site, root});
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
+    makeHostileClass();
     for (const QString &name : QDir(site).entryList({QStringLiteral("*.html")}, QDir::Files)) {
         QFile f(site + QLatin1Char('/') + name);
         QVERIFY(f.open(QIODevice::ReadOnly));
         m_pages[name] = QString::fromUtf8(f.readAll());
+    }
+}
+
+void ReportTest::makeHostileClass()
+{
+    // Names and texts that a page must show as text, and a later run of
+    // assignment 1 (a second attempt): the pages the accessibility check reads.
+    const QString root = m_hostile.filePath(QStringLiteral("class"));
+    const QString zoe = root + QStringLiteral("/Zo\u00eb \u00d1\u00fa\u00f1ez"), x = root + QStringLiteral("/x<y & \"z\"");
+    QDir().mkpath(zoe);
+    QDir().mkpath(x);
+    for (const int day : {6, 9}) {
+        StudentRun s(QDate(2026, 3, day), QTime(9, 0, 0), QStringLiteral("1"), zoe);
+        s.at(9, 0, 10), s.next(), s.respond(day == 6 ? QStringLiteral("x > 30") : QStringLiteral("x > 30 \u202e<b>"), QStringLiteral("3"));
+        s.at(9, 5, 0), s.next(), s.respond(QStringLiteral("needed the sign]]>&amp;"), day == 6 ? QStringLiteral("1") : QStringLiteral("3"));
+        s.at(9, 6, 0), s.note(QStringLiteral("<script>alert(1)</script> ") + QString(300, QLatin1Char('w')));
+        inside(*s.form).cmdQuitClick();
+    }
+    {
+        StudentRun s(QDate(2026, 3, 6), QTime(10, 0, 0), QStringLiteral("1"), x); // both ratings typed as words
+        s.at(10, 0, 5), s.next(), s.respond(QStringLiteral("x > 30"), QStringLiteral("two"));
+        s.at(10, 1, 0), s.next(), s.respond(QStringLiteral("ok"), QStringLiteral("three"));
+        inside(*s.form).cmdQuitClick();
+    }
+    answerOnce(root + QStringLiteral("/\u00dcnal"), QStringLiteral("1"), QStringLiteral(" X >30 "), QStringLiteral("1"));
+    QString said;
+    const QString site = m_hostile.filePath(QStringLiteral("site"));
+    QCOMPARE(writeSite(site, root, said), 0);
+    for (const QString &name : QDir(site).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        QFile f(site + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        m_pages[QStringLiteral("hostile/") + name] = QString::fromUtf8(f.readAll());
     }
 }
 
@@ -628,27 +712,27 @@ void ReportTest::everyTableOfAClass_data()
         << "index.html" << "roster" << 0
         << QList<QStringList>{{"look at first", "student", "assignments done", "responses", "confident errors", "unsure answers",
                                "over-confidence", "last day worked"},
-                              {"", "anna", "1 of 2" + done + partly, "5", "0 of 1 (0%)", "1 of 3 (33%)", none1, "03-07-2026"},
+                              {"", "anna", "1 of 2" + done + partly, "5", "0 of 1 (0%)", "1 of 3 (33%)", none1, "2026-03-07"},
                               {"", "ben", "0 of 2" + partly + missing, "2", "1 of 1 (100%)", "0 of 1 (0%)", "1 of 1 (100%)",
-                               "03-07-2026"},
-                              {"", "carl", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
-                              {"", "dora", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
-                              {"", "emil", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"},
-                              {"", "fay", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "03-06-2026"}};
+                               "2026-03-07"},
+                              {"", "carl", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "2026-03-06"},
+                              {"", "dora", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "2026-03-06"},
+                              {"", "emil", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "2026-03-06"},
+                              {"", "fay", "0 of 2" + partly + missing, "1", none1, "1 of 1 (100%)", none1, "2026-03-06"}};
     QTest::newRow("Anna: days worked, first and last time")
-        << "student-001.html" << "days" << 0
+        << "anna-55579b55.html" << "days" << 0
         << QList<QStringList>{{"date", "from", "to", "records"},
-                              {"03-06-2026", "09:00:10", "09:20:00", "4"},
-                              {"03-07-2026", "14:00:30", "14:30:00", "2"}};
-    QTest::newRow("Ben: one day") << "student-002.html" << "days" << 0
-                                  << QList<QStringList>{{"date", "from", "to", "records"}, {"03-07-2026", "10:00:05", "10:10:00", "2"}};
+                              {"2026-03-06", "09:00:10", "09:20:00", "4"},
+                              {"2026-03-07", "14:00:30", "14:30:00", "2"}};
+    QTest::newRow("Ben: one day") << "ben-6700869c.html" << "days" << 0
+                                  << QList<QStringList>{{"date", "from", "to", "records"}, {"2026-03-07", "10:00:05", "10:10:00", "2"}};
     QTest::newRow("Anna: per assignment")
-        << "student-001.html" << "assignments" << 0
+        << "anna-55579b55.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "3", "1", spread(0, 1, 0, 1, QString()), spread(1, 0, 0, 0, QString())},
                               {"Assignment 2", "2", "0", spread(0, 0, 1, 0, other), none}};
     QTest::newRow("Ben: per assignment")
-        << "student-002.html" << "assignments" << 0
+        << "ben-6700869c.html" << "assignments" << 0
         << QList<QStringList>{{"assignment", "responses", "notes", "confidence", "self-critique"},
                               {"Assignment 1", "2", "0", spread(0, 0, 0, 1, QString()), spread(0, 1, 0, 0, QString())}};
     // Anna answered assignment 2's question 1 twice, with no self-critique either time.
@@ -659,6 +743,45 @@ void ReportTest::everyTableOfAClass_data()
                               {"latest", "0", "0", "0", "0"}};
     QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
+    // A row per student, their latest attempt: Ben's confident error (3,
+    // then 1) first, then the unsure answers by name; "?" four times.
+    const QStringList responsesHeader{"student", "answer", "confidence", "self-critique", "self-critique said",
+                                      "same answer", "reads as", "attempts"};
+    const QString dash = QStringLiteral("\u2013"), four = QStringLiteral("\u00d74");
+    QTest::newRow("question 1's page: every student's latest answer beside both ratings")
+        << "001-q1.html" << "responses" << 0
+        << QList<QStringList>{responsesHeader,
+                              {"ben", "30", "3", "1", "wrong sign", "", "confident error", "1"},
+                              {"anna", "x > 30", "1", "0", "I got it", "", "unsure", "1"},
+                              {"carl", "?", "0", dash, "", four, "unsure", "1"},
+                              {"dora", "?", "0", dash, "", four, "unsure", "1"},
+                              {"emil", "?", "1", dash, "", four, "unsure", "1"},
+                              {"fay", "?", "0", dash, "", four, "unsure", "1"}};
+    QTest::newRow("question 1's page: identical answers grouped")
+        << "001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"?", four}};
+    // Blanks and case aside, as the first of them (the unsure one) typed it.
+    QTest::newRow("question 1's page of the other class: \"X >30\" and \"x > 30\" one answer")
+        << "hostile/001-q1.html" << "same" << 0 << QList<QStringList>{{"answer", "students"}, {"X >30", QStringLiteral("\u00d72")}};
+    // Ünal unsure first; Zoë's second run (certain, no correction needed)
+    // with her first attempt beneath; a confidence typed as a word.
+    QTest::newRow("the other class's question 1: the latest attempt, the earlier beneath")
+        << "hostile/001-q1.html" << "responses" << 0
+        << QList<QStringList>{responsesHeader,
+                              {QStringLiteral("\u00dcnal"), "X >30", "1", dash, "", QStringLiteral("\u00d72"), "unsure", "1"},
+                              {QStringLiteral("Zo\u00eb \u00d1\u00fa\u00f1ez"),
+                               QStringLiteral("x > 30 \u202e<b>attempt 1, 2026-03-06: \u201cx > 30\u201d \u00b7 confidence 3 \u00b7 self-critique 1"),
+                               "3", "3", "needed the sign]]>&amp;", "", "", "2"},
+                              {"x<y & \"z\"", "x > 30", QStringLiteral("as typed: \u201ctwo\u201d"),
+                               QStringLiteral("as typed: \u201cthree\u201d"), "ok", QStringLiteral("\u00d72"), "", "1"}};
+    // Anna answered assignment 2's question 1 twice: 2, then "2 or 3", no self-critique.
+    const QStringList attemptsHeader{"question", "attempts", "first: confidence", "first: self-critique",
+                                     "latest: confidence", "latest: self-critique"};
+    QTest::newRow("Anna: first attempt and latest per question")
+        << "anna-55579b55.html" << "attempts" << 0
+        << QList<QStringList>{attemptsHeader,
+                              {"Assignment 1, question 1", "1", "1", "0", "1", "0"},
+                              {"Assignment 1, question 2", "1", "3", dash, "3", dash},
+                              {"Assignment 2, question 1", "2", "2", dash, "as typed: \u201c2 or 3\u201d", dash}};
 }
 
 void ReportTest::everyTableOfAClass()
@@ -712,24 +835,24 @@ void ReportTest::everyChartAndLineOfAClass_data()
 
     // Anna: two ratings in each assignment, so each bar is half high; one pair, confidence 1 then 0.
     QTest::newRow("Anna's page")
-        << "student-001.html"
+        << "anna-55579b55.html"
         << QList<QStringList>{bars(true, "2", {"rect fill=#fdb863 width=16 height=63", "rect fill=#0571b0 width=16 height=63",
                                                "text:1", "rect fill=#92c5de width=16 height=63",
                                                "rect fill=#bbbbbb width=16 height=63", "text:2"}),
                               bars(false, "1", {"rect fill=#e66101 width=16 height=126", "text:1", "text:2"}), grid(1, 0)}
         << "5 response(s), 1 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 0; files: masterFile.txt, "
            "send_0306.txt, send_0307.txt, notes_.txt."
-        << QStringList{line("", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
-                       line("", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
-                       line("", "03-06-2026 09:10:00", "Assignment 1 question 2", toQuestion, "confidence 3"),
-                       line("", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", ""),
-                       line("", "03-07-2026 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
-                       line("", "03-07-2026 14:30:00", "Assignment 2 question 1", toQuestion,
+        << QStringList{line("", "2026-03-06 09:00:10", q1, toQuestion, "confidence 1"),
+                       line("", "2026-03-06 09:05:00", q1, toAnswer, "self-critique 0"),
+                       line("", "2026-03-06 09:10:00", "Assignment 1 question 2", toQuestion, "confidence 3"),
+                       line("", "2026-03-06 09:20:00", "Assignment 1 question 2", "note", ""),
+                       line("", "2026-03-07 14:00:30", "Assignment 2 question 1", toQuestion, "confidence 2"),
+                       line("", "2026-03-07 14:30:00", "Assignment 2 question 1", toQuestion,
                             "confidence as typed: \u201c2 or 3\u201d")};
     // Ben: sure (3), then wrong (1): over-confident in the one pair of assignment 1, no unsure pair.
     const QString trend = QStringLiteral("Over- and under-confidence per assignment");
     QTest::newRow("Ben's page")
-        << "student-002.html"
+        << "ben-6700869c.html"
         << QList<QStringList>{bars(true, "1", {"rect fill=#0571b0 width=16 height=126", "text:1"}),
                               bars(false, "1", {"rect fill=#fdb863 width=16 height=126", "text:1"}), grid(3, 1),
                               QStringList{"svg", "title:" + trend, "text:" + trend} + axes
@@ -739,8 +862,8 @@ void ReportTest::everyChartAndLineOfAClass_data()
                                                 "text:over-confidence", "rect fill=#0571b0 width=7 height=7",
                                                 "title:under-confidence", "text:under-confidence"}}
         << "2 response(s), 0 note(s); confident errors (confidence 2 or 3, then a self-critique of 0 to 2): 1; files: masterFile.txt, send_0307.txt."
-        << QStringList{line("", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
-                       line("", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1")};
+        << QStringList{line("", "2026-03-07 10:00:05", q1, toQuestion, "confidence 3"),
+                       line("", "2026-03-07 10:10:00", q1, toAnswer, "self-critique 1")};
     // Question 1's spread bars: confidence 3, 2, 0, 1 of six (80, 53.3, 0, 26.7
     // of 160 pixels), self-critique 1, 1 of two.
     QTest::newRow("question 1's page: its bars, every student's answers")
@@ -751,16 +874,9 @@ void ReportTest::everyChartAndLineOfAClass_data()
                               {"svg", "title:0: 1, 1: 1, 2: 0, 3: 0, other: 0", "rect fill=#eeeeee width=160 height=14",
                                "rect fill=#e66101 width=80 height=14", "rect fill=#fdb863 width=80 height=14"}}
         << "6 student(s) answered; 6 rated it 0 or 1."
-        << QStringList{line("anna", "03-06-2026 09:00:10", q1, toQuestion, "confidence 1"),
-                       line("anna", "03-06-2026 09:05:00", q1, toAnswer, "self-critique 0"),
-                       line("ben", "03-07-2026 10:00:05", q1, toQuestion, "confidence 3"),
-                       line("ben", "03-07-2026 10:10:00", q1, toAnswer, "self-critique 1"),
-                       line("carl", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
-                       line("dora", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0"),
-                       line("emil", "03-06-2026 11:00:05", q1, toQuestion, "confidence 1"),
-                       line("fay", "03-06-2026 11:00:05", q1, toQuestion, "confidence 0")};
+        << QStringList(); // a row per student instead of a card per record (below)
     QTest::newRow("the notes page") << "notes.html" << QList<QStringList>() << "<a href=\"index.html\">The class</a>"
-                                    << QStringList{line("anna", "03-06-2026 09:20:00", "Assignment 1 question 2", "note", "")};
+                                    << QStringList{line("anna", "2026-03-06 09:20:00", "Assignment 1 question 2", "note", "")};
 }
 
 void ReportTest::everyChartAndLineOfAClass()
@@ -976,6 +1092,149 @@ QByteArray contentsOf(const QString &path)
 
 } // namespace
 
+void ReportTest::studentPageNames_data()
+{
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("pages");
+
+    // The hash is the first 8 hex digits of the SHA-256 of the name in UTF-8, worked out apart.
+    QTest::newRow("plain names") << QStringList{"anna", "ben"} << QStringList{"anna-55579b55.html", "ben-6700869c.html"};
+    QTest::newRow("a student added before them: theirs unchanged")
+        << QStringList{"aaron", "anna", "ben"} << QStringList{"aaron-39fdbdb8.html", "anna-55579b55.html", "ben-6700869c.html"};
+    QTest::newRow("case tells names apart, not the slug") << QStringList{"Anna"} << QStringList{"anna-bf4fccd6.html"};
+    QTest::newRow("accents dropped from the slug, kept in the hash")
+        << QStringList{QStringLiteral("Zo\u00eb \u00d1\u00fa\u00f1ez")} << QStringList{"zoe-nunez-eadd386d.html"};
+    QTest::newRow("no Latin letters: a neutral slug") << QStringList{QStringLiteral("\u0418\u0432\u0430\u043d \u041f\u0435\u0442\u0440\u043e\u0432")}
+                                                      << QStringList{"student-2b8929ba.html"};
+    QTest::newRow("a path in the name leads nowhere")
+        << QStringList{"../etc", "a/b", ".."} << QStringList{"etc-f7f9121f.html", "a-b-c14cddc0.html", "student-5ec1f7e7.html"};
+    QTest::newRow("markup and a NUL are only letters to drop")
+        << QStringList{"x<y & \"z\"", QString::fromUtf8("a\0b", 3)} << QStringList{"x-y-z-137800eb.html", "a-b-59b271ae.html"};
+    QTest::newRow("a long name: the slug cut at 40") << QStringList{QString(100, QLatin1Char('a'))}
+                                                     << QStringList{QString(40, QLatin1Char('a')) + "-28165978.html"};
+    QTest::newRow("the same file name twice is told apart, never one over the other")
+        << QStringList{"anna", "anna", "anna"} << QStringList{"anna-55579b55.html", "anna-55579b55-2.html", "anna-55579b55-3.html"};
+}
+
+void ReportTest::studentPageNames()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, pages);
+    const std::vector<QString> names = SiteWriter::studentPages(std::vector<QString>(folders.begin(), folders.end()));
+    QCOMPARE(QStringList(names.begin(), names.end()), pages);
+}
+
+
+void ReportTest::siteFolder_data()
+{
+    QTest::addColumn<QStringList>("earlier"); // students of an earlier --site into the folder ("anna:2": assignment 2)
+    QTest::addColumn<StringMap>("planted"); // then put into it ("@link:" a link to outside/...)
+    QTest::addColumn<QStringList>("now");     // the class written now
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QStringList>("after");   // the folder's entries afterwards
+
+    const QString marker = QStringLiteral(".calculus-study-report");
+    const QStringList carlSite{marker, "001-q1.html", "carl-69bfe1e6.html", "index.html", "notes.html", "style.css"};
+    QTest::newRow("an empty folder") << QStringList() << StringMap() << QStringList{"carl"} << 0 << QString() << carlSite;
+    QTest::newRow("another class's site: its pages removed, a file of the instructor's kept")
+        << QStringList{"anna:2", "ben:2"} << StringMap{{"mine.txt", "mine"}} << QStringList{"carl"} << 0 << QString()
+        << QStringList{marker, "001-q1.html", "carl-69bfe1e6.html", "index.html", "mine.txt", "notes.html", "style.css"};
+    QTest::newRow("a student added: every other page keeps its name")
+        << QStringList{"anna:1", "ben:1"} << StringMap() << QStringList{"aaron", "anna", "ben"} << 0 << QString()
+        << QStringList{marker, "001-q1.html", "aaron-39fdbdb8.html", "anna-55579b55.html", "ben-6700869c.html", "index.html",
+                       "notes.html", "style.css"};
+    const QString refused = QStringLiteral("is not a site this program made");
+    QTest::newRow("the instructor's own folder with an index.html: refused, untouched")
+        << QStringList() << StringMap{{"index.html", "my own page"}} << QStringList{"carl"} << 2 << refused
+        << QStringList{"index.html"};
+    QTest::newRow("a marker planted as a link: refused, nothing removed")
+        << QStringList() << StringMap{{marker, "@link:marker"}, {"old.html", "old"}} << QStringList{"carl"} << 2
+        << refused << QStringList{marker, "old.html"};
+    QTest::newRow("a marker of another first line: refused")
+        << QStringList() << StringMap{{marker, "a site\nold.html\n"}, {"old.html", "old"}} << QStringList{"carl"} << 2
+        << refused << QStringList{marker, "old.html"};
+    QTest::newRow("a marker listing paths out of the folder: only its own old page removed")
+        << QStringList()
+        << StringMap{{marker, markerLine + "../outside/victim.html\nsub/../../outside/victim.html\n..\n.\nold.html\n"},
+                                  {"old.html", "old"}}
+        << QStringList{"carl"} << 0 << QString() << carlSite;
+    QTest::newRow("a page that is a link: refused, the link and what it leads to left")
+        << QStringList() << StringMap{{marker, markerLine + "linked.html\n"}, {"linked.html", "@link:victim.html"}}
+        << QStringList{"carl"} << 2 << "linked.html: it is a symbolic link" << QStringList{marker, "linked.html"};
+}
+
+void ReportTest::siteFolder()
+{
+    QFETCH(QStringList, earlier);
+    QFETCH(StringMap, planted);
+    QFETCH(QStringList, now);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QFETCH(QStringList, after);
+
+    QTemporaryDir dir;
+    const QString site = dir.filePath(QStringLiteral("site")), outside = dir.filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(site) && QDir().mkpath(outside));
+    const auto put = [](const QString &path, const QString &text) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) == text.toUtf8().size();
+    };
+    QVERIFY(put(outside + QStringLiteral("/victim.html"), QStringLiteral("not the report's")));
+    QVERIFY(put(outside + QStringLiteral("/marker"), markerLine + QStringLiteral("../outside/victim.html\nold.html\n")));
+    QString told;
+    if (!earlier.isEmpty()) {
+        for (const QString &student : earlier)
+            answerOnce(dir.filePath(QStringLiteral("earlier/") + student.section(QLatin1Char(':'), 0, 0)),
+                       student.section(QLatin1Char(':'), 1, 1));
+        QCOMPARE(writeSite(site, dir.filePath(QStringLiteral("earlier")), told), 0);
+    }
+    for (auto it = planted.cbegin(); it != planted.cend(); ++it) {
+        const QString path = site + QLatin1Char('/') + it.key();
+        if (it.value().startsWith(QLatin1String("@link:")))
+            QVERIFY(QFile::link(outside + QLatin1Char('/') + it.value().mid(6), path));
+        else
+            QVERIFY(put(path, it.value()));
+    }
+    for (const QString &student : now)
+        answerOnce(dir.filePath(QStringLiteral("now/") + student), QStringLiteral("1"));
+    QCOMPARE(writeSite(site, dir.filePath(QStringLiteral("now")), told), status);
+    QVERIFY2(told.contains(said), qPrintable(told));
+    QCOMPARE(QDir(site).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name), after);
+    // Nothing outside the folder is touched, nor a file of the instructor's.
+    QFile victim(outside + QStringLiteral("/victim.html"));
+    QVERIFY(victim.open(QIODevice::ReadOnly));
+    QCOMPARE(victim.readAll(), QByteArray("not the report's"));
+    for (auto it = planted.cbegin(); it != planted.cend(); ++it) {
+        QFile f(site + QLatin1Char('/') + it.key());
+        if (status != 0 && !it.value().startsWith(QLatin1String("@link:")) && f.open(QIODevice::ReadOnly))
+            QCOMPARE(QString::fromUtf8(f.readAll()), it.value());
+    }
+}
+
+namespace {
+
+/// The lines of the calibration card on a student's page (section "card"), in order.
+QStringList cardOf(const QString &page)
+{
+    QStringList lines;
+    QXmlStreamReader xml(page);
+    bool inCard = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("section"))
+            inCard = xml.attributes().value(QLatin1String("id")) == QLatin1String("card");
+        else if (xml.isStartElement() && inCard
+                 && (xml.name() == QLatin1String("li") || xml.name() == QLatin1String("p") || xml.name() == QLatin1String("h3")))
+            lines.append(xml.readElementText(QXmlStreamReader::IncludeChildElements));
+        else if (xml.isEndElement() && xml.name() == QLatin1String("section"))
+            inCard = false;
+    }
+    return lines;
+}
+
+} // namespace
+
 void ReportTest::rosterOfAClass()
 {
     QTemporaryDir dir;
@@ -1016,7 +1275,8 @@ void ReportTest::rosterOfAClass()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
     QCOMPARE(scripts, 1);
     // Gwen (the seventh student, after the six folders) is the one to look at first.
-    const QString gwen = SiteWriter::studentPage(6);
+    // Her page is named from the roster's folder, as a folder of hers would name it.
+    const QString gwen = QStringLiteral("gwen-e7ddef29.html");
     QVERIFY(QFile::exists(site + QLatin1Char('/') + gwen));
     QVERIFY2(index.contains(QStringLiteral("<tr><td class=\"name\"><a href=\"%1\">Gwen</a></td><td>nothing handed in for "
                                            "assignments 1 and 2</td></tr>").arg(gwen)), qPrintable(index));
@@ -1033,7 +1293,7 @@ void ReportTest::rosterOfAClass()
     QVERIFY(index.contains(QStringLiteral("<tr><td class=\"n\" data-sort=\"0\">1</td><td class=\"name\" data-sort=\"gwen\">"
                                           "<a href=\"%1\">Gwen</a> <span class=\"warn\">nothing handed in</span></td>").arg(gwen)));
     QVERIFY(index.contains(QStringLiteral("<a href=\"%1\">fay</a> <span class=\"warn\">(not on the roster)</span>")
-                               .arg(SiteWriter::studentPage(5))));
+                               .arg(QStringLiteral("fay-92beaa39.html"))));
 }
 
 void ReportTest::windowOfAClass_data()
@@ -1274,6 +1534,217 @@ void ReportTest::boxesShowNamesAsTyped()
     platform.message(QStringLiteral("<img src=\"x\"> <b>ben</b>: a folder without masterFile.txt"));
     QCOMPARE(text, QStringLiteral("<img src=\"x\"> <b>ben</b>: a folder without masterFile.txt"));
     QCOMPARE(format, Qt::PlainText);
+}
+
+void ReportTest::studentCard_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("card");
+
+    const QString basis = QStringLiteral("It is based on your own self-critique ratings in the files of yours this report read: a "
+                                         "self-critique of 3 says you needed no correction, 0 to 2 that you did.");
+    const QString none = QStringLiteral(": no answers yet with a self-critique after them.");
+    // Anna: one pair on a first attempt, some confidence (1) then 0; her
+    // second attempt at assignment 2's question 1 has no self-critique.
+    QTest::newRow("Anna") << "anna-55579b55.html"
+                          << QStringList{basis, "First attempts", "When you were certain" + none, "When you were pretty confident" + none,
+                                         "When you had some confidence, your self-critique said you needed to correct yourself 1 time in 1.",
+                                         "When you had no confidence" + none, "Later attempts (reviews and runs again)",
+                                         "No answers yet with both ratings.",
+                                         "Sure but needing correction: none of first attempts, none of later ones."};
+    // Ben: certain (3), then a self-critique of 1: a confident error.
+    QTest::newRow("Ben") << "ben-6700869c.html"
+                         << QStringList{basis, "First attempts",
+                                        "When you were certain, your self-critique said you needed to correct yourself 1 time in 1.",
+                                        "When you were pretty confident" + none, "When you had some confidence" + none,
+                                        "When you had no confidence" + none, "Later attempts (reviews and runs again)",
+                                        "No answers yet with both ratings.",
+                                        "Sure but needing correction: 100% of first attempts, none of later ones."};
+    // A pair of ratings typed as words is counted apart, and said so.
+    QTest::newRow("a pair typed as words") << "hostile/x-y-z-137800eb.html"
+                                           << QStringList{basis, "First attempts", "No answers yet with both ratings.",
+                                                          "Later attempts (reviews and runs again)", "No answers yet with both ratings.",
+                                                          "Sure but needing correction: none of first attempts, none of later ones.",
+                                                          "1 pair with a rating that is not 0 to 3 is counted apart."};
+}
+
+void ReportTest::studentCard()
+{
+    QFETCH(QString, page);
+    QFETCH(QStringList, card);
+    QCOMPARE(cardOf(m_pages.value(page)), card);
+}
+
+void ReportTest::notesPerQuestion_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("markup"); // the page holds it
+
+    // Anna's note on assignment 1's question 2, the class's second question.
+    QTest::newRow("notes: a section per question, its heading a link to the question")
+        << "notes.html"
+        << "<h2>Assignment 1</h2>\n<section id=\"notes-2\"><h3><a href=\"001-q2.html\">question 2</a>: Section 0.1 solve "
+           "2x^2+1&lt;9x-3</h3>\n<div class=\"record note\">";
+    QTest::newRow("the question's page links to its notes") << "001-q2.html" << "<a href=\"notes.html#notes-2\">Notes on it</a>";
+    QTest::newRow("a question without notes links to none")
+        << "001-q1.html" << "<nav aria-label=\"pages of the report\"><p><a href=\"index.html\">The class</a></p></nav>";
+}
+
+void ReportTest::notesPerQuestion()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, markup);
+    QVERIFY2(m_pages.value(page).contains(markup), qPrintable(markup));
+}
+
+void ReportTest::courseTextAsShown_data()
+{
+    QTest::addColumn<QString>("text"); // as the course text holds it
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("first"); // its first line, as the tables show it
+
+    QTest::newRow("a worked answer's end marker left out") << "x > 30.**" << "x > 30." << "x > 30.**";
+    QTest::newRow("blanks after the marker too") << "x > 30.** \r\n" << "x > 30." << "x > 30.**";
+    QTest::newRow("** within a text stays") << "2**3 is 8" << "2**3 is 8" << "2**3 is 8";
+    QTest::newRow("{} is a line break") << "above it.{}{}Describe the temperatures" << "above it.\n\nDescribe the temperatures"
+                                        << "above it.";
+    QTest::newRow("{} before any text") << "{} T is 18" << "\n T is 18" << "T is 18";
+}
+
+void ReportTest::courseTextAsShown()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QFETCH(QString, first);
+    QCOMPARE(shownText(text), shown);
+    QCOMPARE(firstLine(text), first);
+}
+
+void ReportTest::courseMarkersNeverShown()
+{
+    // The worked answers of assignment 1's questions end with "**" in the
+    // course text; what a student typed is shown as typed.
+    QVERIFY(m_pages.value(QStringLiteral("001-q1.html")).contains(QStringLiteral("The worked answer")));
+    for (auto it = m_pages.cbegin(); it != m_pages.cend(); ++it) {
+        QVERIFY2(!it.value().contains(QStringLiteral("**</pre>")), qPrintable(it.key()));
+        QVERIFY2(!it.value().contains(QStringLiteral("{}")), qPrintable(it.key()));
+    }
+}
+
+void ReportTest::pagesPassAxe_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("the index") << "index.html";
+    QTest::newRow("a question page") << "001-q1.html";
+    QTest::newRow("a student page of a hostile name") << "x-y-z-137800eb.html";
+    QTest::newRow("a student page with a later attempt") << "zoe-nunez-eadd386d.html";
+    QTest::newRow("the notes page") << "notes.html";
+}
+
+namespace {
+
+/// Opens a copy of `page` of `site` in headless Chromium with `script` run
+/// once it is loaded (after axe-core when `withAxe`); what the script puts
+/// into the page's element "result", or why there is none.
+QString runInChromium(const QString &site, const QString &page, const QString &script, bool withAxe, bool &ok)
+{
+    ok = false;
+    QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty())
+        chromium = QStandardPaths::findExecutable(QStringLiteral("chromium-browser"));
+    if (chromium.isEmpty() || (withAxe && !QFile::exists(QStringLiteral(AXE_SCRIPT))))
+        return QStringLiteral("Chromium and axe-core are needed: scripts/setup.sh installs them (axe-core into build/axe, for the tests only)");
+    QFile in(site + QLatin1Char('/') + page);
+    if (!in.open(QIODevice::ReadOnly))
+        return page + QStringLiteral(": no such page");
+    QString html = QString::fromUtf8(in.readAll());
+    const QString axe = withAxe ? QStringLiteral("<script src=\"%1\"></script>").arg(QUrl::fromLocalFile(QStringLiteral(AXE_SCRIPT)).toString())
+                                : QString();
+    html.replace(QStringLiteral("</body>"), axe + QStringLiteral("<script>") + script + QStringLiteral("</script></body>"));
+    const QString copy = site + QStringLiteral("/run-") + page;
+    QFile out(copy);
+    if (!out.open(QIODevice::WriteOnly) || out.write(html.toUtf8()) <= 0)
+        return copy + QStringLiteral(": cannot be written");
+    out.close();
+    QProcess p;
+    p.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
+                       QStringLiteral("--allow-file-access-from-files"), QStringLiteral("--virtual-time-budget=60000"),
+                       QStringLiteral("--dump-dom"), QUrl::fromLocalFile(copy).toString()});
+    if (!p.waitForFinished(120000))
+        return QStringLiteral("Chromium did not end");
+    const QRegularExpressionMatch found = QRegularExpression(QStringLiteral("<pre id=\"result\">(.*?)</pre>"),
+                                                             QRegularExpression::DotMatchesEverythingOption)
+                                              .match(QString::fromUtf8(p.readAllStandardOutput()));
+    if (!found.hasMatch())
+        return QStringLiteral("no result; Chromium said: ") + QString::fromLocal8Bit(p.readAllStandardError()).left(2000);
+    ok = true;
+    QString result = found.captured(1);
+    return result.replace(QStringLiteral("&lt;"), QStringLiteral("<")).replace(QStringLiteral("&gt;"), QStringLiteral(">"))
+        .replace(QStringLiteral("&nbsp;"), QStringLiteral("\u00a0")).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+}
+
+/// Shows what `expression` (a script's text) gives in the element "result".
+QString resultOf(const QString &expression)
+{
+    return QStringLiteral("(function () { var out = document.createElement('pre'); out.id = 'result'; out.textContent = %1; "
+                          "document.body.appendChild(out); })")
+        .arg(expression);
+}
+
+} // namespace
+
+void ReportTest::pagesPassAxe()
+{
+    // WCAG 2.1 A and AA and axe's best practices, in the browser the
+    // instructor opens the pages with.
+    QFETCH(QString, page);
+    const QString script =
+        QStringLiteral("axe.run(document, {runOnly: {type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', "
+                       "'best-practice']}, resultTypes: ['violations']}).then(function (r) { %1(); });")
+            .arg(resultOf(QStringLiteral("JSON.stringify(r.violations.map(function (v) { return v.id + ': ' + "
+                                         "v.nodes.map(function (n) { return n.target.join(' ') + ' ' + n.failureSummary; })"
+                                         ".join(' | '); }))")));
+    bool ok = false;
+    const QString json = runInChromium(m_hostile.filePath(QStringLiteral("site")), page, script, true, ok);
+    QVERIFY2(ok, qPrintable(json));
+    const QJsonDocument found = QJsonDocument::fromJson(json.toUtf8());
+    QVERIFY2(found.isArray(), qPrintable(json.left(500)));
+    QStringList said;
+    for (const QJsonValue &v : found.array())
+        said.append(v.toString());
+    QVERIFY2(said.isEmpty(), qPrintable(said.join(QStringLiteral("\n"))));
+}
+
+void ReportTest::responsesFilterAndSort_data()
+{
+    QTest::addColumn<QString>("clicks"); // the page's buttons clicked, in order, by their text's start
+    QTest::addColumn<QString>("rows");   // then the students of the rows shown, in order
+
+    // Question 1 of the class of six: Ben's confident error, the others unsure.
+    QTest::newRow("as written: confident errors first, then by name") << "" << "ben anna carl dora emil fay";
+    QTest::newRow("confident errors only") << "confident errors" << "ben";
+    QTest::newRow("unsure only") << "unsure" << "anna carl dora emil fay";
+    QTest::newRow("unsure, then all again") << "unsure|all" << "ben anna carl dora emil fay";
+    QTest::newRow("sorted by confidence, lowest first") << "confidence" << "carl dora fay anna emil ben";
+    QTest::newRow("by confidence twice: highest first") << "confidence|confidence" << "ben anna emil carl dora fay";
+}
+
+void ReportTest::responsesFilterAndSort()
+{
+    QFETCH(QString, clicks);
+    QFETCH(QString, rows);
+    const QString script =
+        QStringLiteral("var clicks = '%1'.split('|').filter(function (c) { return c; });"
+                       "clicks.forEach(function (c) { Array.prototype.forEach.call(document.getElementsByTagName('button'), "
+                       "function (b) { if (b.textContent.indexOf(c) === 0) b.click(); }); });"
+                       "var shown = Array.prototype.filter.call(document.getElementById('responses-table').tBodies[0].rows, "
+                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[0].textContent; }).join(' ');"
+                       "%2();")
+            .arg(clicks, resultOf(QStringLiteral("shown")));
+    bool ok = false;
+    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), QStringLiteral("001-q1.html"), script, false, ok);
+    QVERIFY2(ok, qPrintable(shown));
+    QCOMPARE(shown, rows);
 }
 
 QTEST_MAIN(ReportTest)

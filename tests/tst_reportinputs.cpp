@@ -37,6 +37,9 @@ namespace {
 const QByteArray openLine = "......!!!!!!!!...................................\r\n";
 
 /// A SEND file of one run with one response.
+/// The first line of the marker of a site the report wrote.
+const QByteArray markerText = "calculus-study-report: this folder is a site of pages this program wrote; its next run replaces them and removes those listed below.\n";
+
 QByteArray sendFile(const QByteArray &text)
 {
     return "\xfa\xe9\r\nassignment #001\r\n001.  `Query 1\r\nApplied Calculus I\r\n03-06-2026\r\n" + openLine
@@ -429,11 +432,13 @@ void ReportInputsTest::outputs()
         QVERIFY(::symlink(root + "/class/s1/send_0306.txt", root + "/report.json") == 0);
     } else if (output == QLatin1String("sitelink")) {
         QVERIFY(::mkdir(root + "/site", 0755) == 0);
+        QVERIFY(writeTo(root + "/site/.calculus-study-report", markerText));
         QVERIFY(::symlink(root + "/class/s1/send_0306.txt", root + "/site/index.html") == 0);
     } else if (output == QLatin1String("planted")) {
         QVERIFY(::symlink(target, root + "/report.html") == 0);
         QVERIFY(::link(target, root + "/report.csv") == 0);
         QVERIFY(::mkdir(root + "/site", 0755) == 0);
+        QVERIFY(writeTo(root + "/site/.calculus-study-report", markerText));
         QVERIFY(::symlink(target, root + "/site/student-001.html") == 0);
         QVERIFY(writeTo(root + "/old.txt", "the last good output"));
     }
@@ -457,8 +462,11 @@ void ReportInputsTest::outputs()
     QVERIFY(keyFile.open(QIODevice::ReadOnly));
     QCOMPARE(keyFile.readAll(), key);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot), entries);
-    if (QFileInfo(dir.filePath(QStringLiteral("site"))).isDir() && !QFileInfo(dir.filePath(QStringLiteral("site"))).isSymLink())
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("site"))).entryList(QStringList{".*"}, QDir::Files | QDir::Hidden), QStringList());
+    if (QFileInfo(dir.filePath(QStringLiteral("site"))).isDir() && !QFileInfo(dir.filePath(QStringLiteral("site"))).isSymLink()) {
+        QStringList leftovers = QDir(dir.filePath(QStringLiteral("site"))).entryList(QStringList{".*"}, QDir::Files | QDir::Hidden);
+        leftovers.removeAll(QStringLiteral(".calculus-study-report")); // the earlier site's, as it was
+        QCOMPARE(leftovers, QStringList());
+    }
     if (output == QLatin1String("planted")) {
         QFile old(dir.filePath(QStringLiteral("old.txt")));
         QVERIFY(old.open(QIODevice::ReadOnly));
@@ -486,10 +494,10 @@ void ReportInputsTest::outputsKeptThroughAFault_data()
 {
     QTest::addColumn<int>("operation"); // oscalls::Io that fails
     QTest::addColumn<int>("nth");       // the how-manieth of its kind, from 1
-    QTest::newRow("the first page's new file cannot be made") << int(oscalls::Io::Open) << 1;
-    QTest::newRow("a student's page cannot be made") << int(oscalls::Io::Open) << 5;
+    QTest::newRow("the first page's new file cannot be made") << int(oscalls::Io::Open) << 2; // after the marker is read
+    QTest::newRow("a student's page cannot be made") << int(oscalls::Io::Open) << 6;
     QTest::newRow("a write fails half-way") << int(oscalls::Io::Write) << 4;
-    QTest::newRow("the CSV cannot be put on the disk") << int(oscalls::Io::Sync) << 7;
+    QTest::newRow("the CSV cannot be put on the disk") << int(oscalls::Io::Sync) << 8; // after the site's marker
     QTest::newRow("the first rename fails") << int(oscalls::Io::Rename) << 1;
 }
 
@@ -503,6 +511,7 @@ void ReportInputsTest::outputsKeptThroughAFault()
         QVERIFY(::mkdir(root + "/" + s, 0755) == 0 && writeTo(root + "/" + s + "/send_0306.txt", sendFile(s)));
     const QStringList old{"site/index.html", "site/student-001.html", "site/style.css", "report.csv"};
     QVERIFY(::mkdir(root + "/site", 0755) == 0);
+    QVERIFY(writeTo(root + "/site/.calculus-study-report", markerText + "index.html\nstudent-001.html\nstyle.css\n"));
     for (const QString &name : old)
         QVERIFY(writeTo(root + "/" + QFile::encodeName(name), "last run's " + name.toUtf8()));
 
@@ -528,7 +537,7 @@ void ReportInputsTest::outputsKeptThroughAFault()
         QCOMPARE(f.readAll(), "last run's " + name.toUtf8());
     }
     QCOMPARE(QDir(dir.filePath(QStringLiteral("site"))).entryList(QDir::Files | QDir::Hidden),
-             (QStringList{"index.html", "student-001.html", "style.css"}));
+             (QStringList{".calculus-study-report", "index.html", "student-001.html", "style.css"}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.csv"});
 }
 
