@@ -328,12 +328,7 @@ void Finder::dropLeaving()
 
 void Finder::finish()
 {
-    std::vector<QString> names;
-    for (const Student &s : m_data.students)
-        names.push_back(s.name);
-    ClassReader::makeNamesDistinct(names);
-    for (size_t i = 0; i < names.size(); ++i)
-        m_data.students[i].name = names[i];
+    ClassReader::makeNamesDistinct(m_data.students);
     nameShared();
     dropLeaving();
 }
@@ -427,6 +422,16 @@ bool ClassReader::isRecordFileName(const QString &name)
     return name.compare(masterFileName, Qt::CaseInsensitive) == 0
            || name.compare(notesFileName, Qt::CaseInsensitive) == 0
            || (name.startsWith(sendFilePrefix, Qt::CaseInsensitive) && name.endsWith(sendFileSuffix, Qt::CaseInsensitive));
+}
+
+void ClassReader::makeNamesDistinct(std::vector<Student> &students)
+{
+    std::vector<QString> names;
+    for (const Student &s : students)
+        names.push_back(s.name);
+    makeNamesDistinct(names);
+    for (size_t i = 0; i < names.size(); ++i)
+        students[i].name = names[i];
 }
 
 void ClassReader::makeNamesDistinct(std::vector<QString> &names)

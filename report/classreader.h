@@ -109,6 +109,8 @@ public:
     /// that set them apart ("Аnna [U+0410]"), the same name numbered with a
     /// number no other student's name has ("s_2 (3)").
     static void makeNamesDistinct(std::vector<QString> &names);
+    /// The same for the students' names, in place.
+    static void makeNamesDistinct(std::vector<Student> &students);
 
 private:
     const CourseIndex &m_course;

@@ -260,10 +260,5 @@ void applyRoster(ClassData &data, const Roster &roster)
         if (s.enrolment == Student::Enrolment::NotOnRoster)
             data.warn({s.folder, 0, QStringLiteral("folder \u201c%1\u201d is not on the roster").arg(s.folderName)});
     // Two enrolled students of one name stay two in every output.
-    std::vector<QString> names;
-    for (const Student &s : data.students)
-        names.push_back(s.name);
-    ClassReader::makeNamesDistinct(names);
-    for (size_t i = 0; i < names.size(); ++i)
-        data.students[i].name = names[i];
+    ClassReader::makeNamesDistinct(data.students);
 }
