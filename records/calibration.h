@@ -35,11 +35,22 @@ inline bool settled(int confidence, int critique)
 }
 
 /// Whether a response starts a new attempt at its question: a response to
-/// the question itself always does; one to its worked answer only when there
-/// is no attempt yet or the latest already has its self-critique.
-inline bool startsAttempt(bool toWorkedAnswer, bool anyAttempt, bool latestCritiqued)
+/// the question itself always does; one to an entry of its worked answer
+/// when there is no attempt yet, when the latest was made in an earlier run,
+/// or when that entry already has its self-critique in it (the student came
+/// round again). A worked answer of several entries takes a self-critique at
+/// each, all in one attempt.
+inline bool startsAttempt(bool toWorkedAnswer, bool anyAttempt, bool sameRun, bool entryCritiqued)
 {
-    return !toWorkedAnswer || !anyAttempt || latestCritiqued;
+    return !toWorkedAnswer || !anyAttempt || !sameRun || entryCritiqued;
+}
+
+/// The self-critique that stands for an attempt, given the one so far and
+/// the next entry's (values 0 to 3, or -1): the lowest rating, the most
+/// correction needed; a rating that is not 0 to 3 only when there is no other.
+inline int attemptCritique(int sofar, int next)
+{
+    return sofar < 0 ? next : next < 0 ? sofar : (next < sofar ? next : sofar);
 }
 
 /// The pairs of one student (or a class, or some attempts): pairs[c][s]

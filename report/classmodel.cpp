@@ -73,8 +73,12 @@ void addToAttempt(std::vector<AttemptPair> &attempts, const ClassRecord &c, int 
     a.number = c.attempt;
     const int value = ratingValue(c.record.rating);
     if (c.place && c.place->role == CoursePlace::Answer) {
-        a.critique = index;
-        a.selfCritique = c.record.ratingKind == FileRecord::SelfCritique ? value : -1;
+        // A worked answer of several entries: the self-critique most in need of correction stands for them.
+        const int critique = c.record.ratingKind == FileRecord::SelfCritique ? value : -1;
+        const int combined = a.critique < 0 ? critique : calibration::attemptCritique(a.selfCritique, critique);
+        if (a.critique < 0 || combined != a.selfCritique)
+            a.critique = index;
+        a.selfCritique = combined;
     } else {
         a.answer = index;
         a.confidence = c.record.ratingKind == FileRecord::Confidence ? value : -1;

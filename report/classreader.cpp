@@ -768,19 +768,24 @@ private:
 };
 
 /// Numbers a student's responses with their attempt at each question or
-/// prompt, first copies in time order from `base`; each kept copy then takes
-/// its first copy's number.
-void numberAttempts(std::deque<ClassRecord> &records, const std::vector<int> &order, const StudentRecords &read,
+/// prompt, first copies in reading order (the order they were written in:
+/// a header, which has no time of its own, stays before its run's records
+/// when two runs share a day); each kept copy then takes its first copy's number.
+void numberAttempts(std::deque<ClassRecord> &records, std::vector<int> order, const StudentRecords &read,
                     int base, size_t kept)
 {
+    std::sort(order.begin(), order.end());
     struct Seen
     {
         int attempts = 0;
-        bool critiqued = false;
+        int run = 0;                              ///< the run the latest attempt was made in
+        std::vector<const CoursePlace *> entries; ///< the worked answer's entries critiqued in it
     };
     std::unordered_map<quint64, Seen> seen;
+    int run = 0;
     for (const int i : order) {
         ClassRecord &c = records[size_t(i)];
+        run += c.record.kind == FileRecord::Header;
         if (c.record.kind != FileRecord::Response)
             continue;
         const bool toAnswer = c.place && c.place->role == CoursePlace::Answer;
@@ -791,11 +796,14 @@ void numberAttempts(std::deque<ClassRecord> &records, const std::vector<int> &or
                                                                                  : quint64(c.place->question))
                                     : quint64(1) << 62 | quint64(quintptr(c.record.bankText.constData()));
         Seen &s = seen[key];
-        if (calibration::startsAttempt(toAnswer, s.attempts > 0, s.critiqued)) {
+        const bool critiqued = std::find(s.entries.begin(), s.entries.end(), c.place) != s.entries.end();
+        if (calibration::startsAttempt(toAnswer, s.attempts > 0, s.run == run, critiqued)) {
             ++s.attempts;
-            s.critiqued = false;
+            s.run = run;
+            s.entries.clear();
         }
-        s.critiqued = s.critiqued || toAnswer;
+        if (toAnswer)
+            s.entries.push_back(c.place);
         c.attempt = s.attempts;
     }
     for (const auto &[copy, first] : read.copies)

@@ -24,8 +24,9 @@ tr.flagged td { background: #fff1e0; }
 .meta { font-size: .85em; color: #444; margin: .2em 0; }
 .bank { margin: .2em 0; }
 pre { white-space: pre-wrap; overflow-wrap: anywhere; font-family: inherit; background: #fafafa; padding: .3em; margin: .3em 0; }
-h1, h2, h3, li, td, th { overflow-wrap: anywhere; }
-td.name { max-width: 16em; }
+h1, h2, h3, li { overflow-wrap: anywhere; }
+td, th { overflow-wrap: break-word; }
+td.name { max-width: 16em; overflow-wrap: anywhere; }
 .shared { color: #8a3b00; font-size: .85em; }
 pre.course { background: #f3f6fa; }
 .warn { color: #8a3b00; }

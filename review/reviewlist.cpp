@@ -87,7 +87,9 @@ void ReviewList::read(const std::vector<FileRecord> &records, const QStringList 
             byText.insert(course.back().answers.last(), {course.size() - 1, true});
         }
     }
+    int run = 0;
     for (const FileRecord &r : records) {
+        run += r.kind == FileRecord::Header;
         if (r.kind != FileRecord::Response)
             continue;
         // The same text may stand in several assignments: the record's own first.
@@ -100,14 +102,22 @@ void ReviewList::read(const std::vector<FileRecord> &records, const QStringList 
             continue;
         }
         ReviewItem &item = course[found->item];
-        if (calibration::startsAttempt(found->answer, !item.attempts.empty(),
-                                       !item.attempts.empty() && item.attempts.back().critiqued))
+        const bool any = !item.attempts.empty();
+        if (calibration::startsAttempt(found->answer, any, any && item.attempts.back().run == run,
+                                       any && item.attempts.back().entriesCritiqued.contains(r.bankText))) {
             item.attempts.emplace_back();
+            item.attempts.back().run = run;
+        }
         Attempt &attempt = item.attempts.back();
         if (found->answer) {
+            const QString rating = r.ratingKind == FileRecord::SelfCritique ? r.rating : QString();
+            const int sofar = attempt.critiqued ? calibration::ratingValue(attempt.critiqueRating) : -1;
+            const int value = calibration::attemptCritique(sofar, calibration::ratingValue(rating));
+            if (!attempt.critiqued || value != sofar)
+                attempt.critiqueRating = rating;
+            attempt.critique = attempt.critiqued ? attempt.critique + QStringLiteral("\n\n") + r.text : r.text;
             attempt.critiqued = true;
-            attempt.critique = r.text;
-            attempt.critiqueRating = r.ratingKind == FileRecord::SelfCritique ? r.rating : QString();
+            attempt.entriesCritiqued.append(r.bankText);
         } else {
             attempt.answer = r.text;
             attempt.confidence = r.ratingKind == FileRecord::Confidence ? r.rating : QString();

@@ -23,9 +23,13 @@ struct FileRecord;
 struct Attempt
 {
     QString answer, confidence; ///< as typed; confidence empty when none was given
+    /// The self-critique: each entry's text of a worked answer of several,
+    /// and the rating that stands for them all (calibration::attemptCritique), as typed.
     QString critique, critiqueRating;
     bool critiqued = false;
     QDateTime at; ///< when it was last added to
+    int run = 0;  ///< the run of the study program (its header record) it was made in
+    QStringList entriesCritiqued; ///< the worked answer's entries with a self-critique in it
 };
 
 /// A question of the course as the student met it.

@@ -72,6 +72,27 @@ QByteArray selfCritique(int minute, const QString &rating)
                     "self critique assessment: ", rating);
 }
 
+/// A question of the course whose worked answer is two or more entries of
+/// Latin-1 text: the question and the entries, without markers, their
+/// lines joined with CR LF as the program writes them.
+QStringList steppedQuestion()
+{
+    const QStringList entries = courseEntries();
+    const auto plain = [](const QString &t) {
+        return std::all_of(t.begin(), t.end(), [](QChar c) { return c.unicode() < 0x80; });
+    };
+    const auto written = [](QString t) { return t.mid(2).replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\n'), QLatin1String("\r\n")); };
+    for (int i = 1; i + 2 < entries.size(); ++i) {
+        QStringList found;
+        for (int j = i + 1; j < entries.size() && entries[j].startsWith(entrygrammar::answerMarker); ++j)
+            found.append(written(entries[j]));
+        if (entries[i].startsWith(entrygrammar::questionMarker) && found.size() >= 2 && plain(entries[i])
+            && std::all_of(found.begin(), found.end(), plain))
+            return QStringList{written(entries[i])} + found;
+    }
+    return {};
+}
+
 bool writeTo(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(path.section(QLatin1Char('/'), 0, -2));
@@ -176,6 +197,8 @@ private slots:
     void csvInASpreadsheet();
     void copiesMatched_data();
     void copiesMatched();
+    void attemptsOfAWorkedAnswerInSteps_data();
+    void attemptsOfAWorkedAnswerInSteps();
     void charts_data();
     void charts();
     void siteOfSmallClass();
@@ -434,6 +457,62 @@ void ReportClassTest::copiesMatched_data()
                                                            << QStringList{"masterFile.txt", "", ""} << 1;
     QTest::newRow("the same records in forty SEND files are the master file's")
         << QList<int>{1} << 0 << 0 << 2 << QStringList(80, QStringLiteral("masterFile.txt")) << 40;
+}
+
+void ReportClassTest::attemptsOfAWorkedAnswerInSteps_data()
+{
+    // What the student did: "run" (a header), "q 3" (the question, confidence
+    // 3), "a1 2" (the worked answer's first entry, self-critique 2), "a2 …".
+    QTest::addColumn<QStringList>("did");
+    QTest::addColumn<QList<int>>("attempts");  // of each response, in order
+    QTest::addColumn<QList<int>>("critiques"); // the self-critique standing for each attempt
+    QTest::newRow("both entries critiqued in one pass: one attempt, the lower critique stands")
+        << QStringList{"run", "q 3", "a1 3", "a2 1"} << QList<int>{1, 1, 1} << QList<int>{1};
+    QTest::newRow("an entry critiqued twice in one pass: the student came round again")
+        << QStringList{"run", "q 3", "a1 3", "a1 2"} << QList<int>{1, 1, 2} << QList<int>{3, 2};
+    QTest::newRow("the next run critiques an entry alone: a new attempt")
+        << QStringList{"run", "q 3", "a1 3", "run", "a2 1"} << QList<int>{1, 1, 2} << QList<int>{3, 1};
+    QTest::newRow("the next run answers the question again")
+        << QStringList{"run", "q 2", "a1 0", "a2 1", "run", "q 3", "a1 3", "a2 3"} << QList<int>{1, 1, 1, 2, 2, 2}
+        << QList<int>{0, 3};
+    QTest::newRow("a rating typed as a word gives way to a number")
+        << QStringList{"run", "q 2", "a1 sure", "a2 3"} << QList<int>{1, 1, 1} << QList<int>{3};
+}
+
+void ReportClassTest::attemptsOfAWorkedAnswerInSteps()
+{
+    QFETCH(QStringList, did);
+    QFETCH(QList<int>, attempts);
+    QFETCH(QList<int>, critiques);
+    const QStringList stepped = steppedQuestion();
+    QVERIFY(stepped.size() >= 3);
+    QByteArray master;
+    int minute = 0, runs = 0;
+    for (const QString &step : did) {
+        const QString rating = step.section(QLatin1Char(' '), 1);
+        if (step == QLatin1String("run")) // each run with a code line of its own, as the program draws it
+            master += header("002").replace(0, 4, QByteArray::number(1000 + ++runs));
+        else if (step.startsWith(QLatin1Char('q')))
+            master += confidence(++minute, rating, stepped.at(0));
+        else
+            master += response(++minute, stepped.at(step.mid(1, 1).toInt()), QStringLiteral("my critique"),
+                               "self critique assessment: ", rating);
+    }
+    QTemporaryDir dir;
+    QVERIFY(writeTo(dir.filePath(QStringLiteral("ann/masterFile.txt")), master));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.path()});
+    QList<int> numbers;
+    for (int ri : data.students.at(0).records)
+        if (data.records[size_t(ri)].record.kind == FileRecord::Response)
+            numbers.append(data.records[size_t(ri)].attempt);
+    QCOMPARE(numbers, attempts);
+    const ClassSummary sum = summarize(data, course);
+    QCOMPARE(sum.perStudent.at(0).attempts.size(), size_t(1));
+    QList<int> standing;
+    for (const AttemptPair &a : sum.perStudent.at(0).attempts.begin()->second)
+        standing.append(a.selfCritique);
+    QCOMPARE(standing, critiques);
 }
 
 void ReportClassTest::copiesMatched()

@@ -25,6 +25,9 @@ QStringList course()
             entries << QStringLiteral("`qQuestion %1.%2").arg(a).arg(q) << QStringLiteral("`aAnswer %1.%2.**").arg(a).arg(q);
     }
     entries << QStringLiteral("004.  `Query 4");
+    // A worked answer in two entries, each taking a self-critique.
+    entries << QStringLiteral("005.  `Query 5") << QStringLiteral("`qQuestion 5.1") << QStringLiteral("`aStep 5.1.1")
+            << QStringLiteral("`aStep 5.1.2.**");
     return entries;
 }
 
@@ -88,6 +91,8 @@ private slots:
     void cardCountsTheFilesRatings();
     void badMasterFiles_data();
     void badMasterFiles();
+    void steppedAnswerIsOneAttempt_data();
+    void steppedAnswerIsOneAttempt();
 };
 
 void ReviewTest::offersTheWeakQuestionsInOrder_data()
@@ -251,6 +256,45 @@ void ReviewTest::badMasterFiles()
         QVERIFY(steps > 0);
     }
     QCOMPARE(bytesOf(master), bytes.isEmpty() ? QByteArray() : bytes); // read, never written
+}
+
+void ReviewTest::steppedAnswerIsOneAttempt_data()
+{
+    QTest::addColumn<QString>("confidence");
+    QTest::addColumn<QStringList>("critiques"); // at each entry of the worked answer, in one run
+    QTest::addColumn<QString>("offer");
+    QTest::newRow("sure, the second entry needing correction: a confident error")
+        << "3" << QStringList{"3", "1"}
+        << "Your master file holds 1 question to review: 1 confident error (you were sure, and your self-critique said "
+           "you needed to correct yourself), 0 unsure answers and 0 weak self-critiques, in assignment 005.";
+    QTest::newRow("sure, and both entries right: nothing to review")
+        << "2" << QStringList{"3", "3"} << "";
+}
+
+void ReviewTest::steppedAnswerIsOneAttempt()
+{
+    QFETCH(QString, confidence);
+    QFETCH(QStringList, critiques);
+    QFETCH(QString, offer);
+    const QString time = QString(timeIndent, QLatin1Char(' ')) + QStringLiteral("10:01:00");
+    const QString key = questionKeyLine(50000);
+    QByteArray bytes = headerBytes({QStringLiteral("code"), assignmentLabel + QStringLiteral("005"),
+                                    QStringLiteral("005.  `Query 5"), QStringLiteral("03-05-2026")})
+                       + responseOpening(FileKind::Master, {time, key, QStringLiteral("Question 5.1"), QStringLiteral("my answer")})
+                       + responseClosing(Rating::Confidence, confidence);
+    for (int i = 0; i < critiques.size(); ++i)
+        bytes += responseOpening(FileKind::Master, {time, key, i == 0 ? QStringLiteral("Step 5.1.1") : QStringLiteral("Step 5.1.2.**"),
+                                                    QStringLiteral("my critique")})
+                 + responseClosing(Rating::SelfCritique, critiques.at(i));
+    QTemporaryDir dir;
+    const QString master = writeFile(dir, QStringLiteral("masterFile.txt"), bytes);
+    ReviewWalk walk(course());
+    QString nothing;
+    QCOMPARE(walk.offer(master, nothing).section(QLatin1String("  "), 0, 0), offer);
+    // One attempt, whatever the number of entries: the card counts one answer.
+    QVERIFY(walk.card(master).contains(QStringLiteral("When you were %1, your self-critique said you needed to correct yourself %2 in 1.")
+                                           .arg(confidence == QLatin1String("3") ? "certain" : "pretty confident",
+                                                offer.isEmpty() ? "0 times" : "1 time")));
 }
 
 QTEST_MAIN(ReviewTest)
