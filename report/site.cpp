@@ -455,7 +455,9 @@ QString SiteWriter::sameAnswers(const std::vector<ResponseRow> &rows, const QHas
                                "most often first</caption>\n<thead><tr><th scope=\"col\">answer</th><th scope=\"col\">students</th>"
                                "</tr></thead>\n<tbody>\n");
     for (const auto &[count, key] : groups)
-        h += QStringLiteral("<tr><td><pre>%1</pre></td><td class=\"n\">\u00d7%2</td></tr>\n").arg(escapeXml(shown.value(key))).arg(-count);
+        // One arg() for both: an answer holding "%1" is not a place for the count.
+        h += QStringLiteral("<tr><td><pre>%1</pre></td><td class=\"n\">\u00d7%2</td></tr>\n")
+                 .arg(escapeXml(shown.value(key)), QString::number(-count));
     return h + QStringLiteral("</tbody></table>\n");
 }
 

@@ -11,6 +11,7 @@
 #include "report/htmlpages.h"
 #include "report/lookfirst.h"
 #include "report/roster.h"
+#include "report/site.h"
 #include "report/tableexport.h"
 
 #include "csvrows.h"
@@ -183,6 +184,8 @@ private slots:
     void rosterRows();
     void studentsToLookAt_data();
     void studentsToLookAt();
+    void sameAnswersAsTyped_data();
+    void sameAnswersAsTyped();
     void gradebookFields_data();
     void gradebookFields();
 };
@@ -769,6 +772,45 @@ void ReportClassTest::studentsToLookAt()
     const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
     QVERIFY(!data.hasWarnings());
     QCOMPARE(lookFirstLines(data, summarize(data, course)), lines);
+}
+
+void ReportClassTest::sameAnswersAsTyped_data()
+{
+    QTest::addColumn<QStringList>("answers"); // a student each, on question 1
+    QTest::addColumn<QString>("rows");        // the question page's answers given more than once
+
+    const auto row = [](const char *answer, int count) {
+        return QStringLiteral("<tr><td><pre>") + QLatin1String(answer) + QStringLiteral("</pre></td><td class=\"n\">\u00d7")
+               + QString::number(count) + QStringLiteral("</td></tr>\n");
+    };
+    QTest::newRow("plain answers, most often first") << QStringList{"7", "38.5", "38.5", "7", "38.5"} << row("38.5", 3) + row("7", 2);
+    QTest::newRow("answers that look like formats stay as typed, the count beside them")
+        << QStringList{"%1", "%1", "50%2", "50%2", "50%2"} << row("50%2", 3) + row("%1", 2);
+    QTest::newRow("markup in an answer is text") << QStringList{"<b>&amp;", "<b>&amp;"} << row("&lt;b&gt;&amp;amp;", 2);
+}
+
+void ReportClassTest::sameAnswersAsTyped()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, rows);
+    QTemporaryDir dir;
+    for (int s = 0; s < answers.size(); ++s)
+        QVERIFY(writeTo(dir.filePath(QStringLiteral("class/s%1/send_0306.txt").arg(s)),
+                        header() + response(1, question1, answers[s], "confidence assessment:  ", QStringLiteral("2"))));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
+    OutputSet outputs;
+    QString reason;
+    const QString site = dir.filePath(QStringLiteral("site"));
+    QVERIFY2(SiteWriter(data, summarize(data, course), course, QDateTime::currentDateTime()).write(site, outputs, reason)
+                 && outputs.replaceAll(reason), qPrintable(reason));
+    QFile page(site + QStringLiteral("/001-q1.html"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    const qsizetype body = text.indexOf(QLatin1String("<tbody>\n"), text.indexOf(QLatin1String("<table class=\"same\">")));
+    QVERIFY(body > 0);
+    QCOMPARE(text.mid(body + 8, rows.size()), rows);
+    QCOMPARE(text.mid(body + 8 + rows.size(), 16), QStringLiteral("</tbody></table>"));
 }
 
 void ReportClassTest::gradebookFields_data()
