@@ -141,7 +141,7 @@ bool outputsAllowed(const Options &options, const std::set<oscalls::Identity> &i
             return false;
         }
     }
-    const QString refused = options.site.isEmpty() ? QString() : refusedSite(options.site, inputs);
+    const QString refused = options.site.isEmpty() ? QString() : refusedSite(options.site, inputs, options.paths);
     if (!refused.isEmpty())
         say(QStringLiteral("calculus-study-report: will not write %1").arg(refused));
     return refused.isEmpty();

@@ -380,6 +380,15 @@ void ReportInputsTest::outputs_data()
         << "calculus-study-report: will not write report.json: it is one of the files being read" << QStringList{"class", "report.json"};
     QTest::newRow("a site page that is a file being read") << "sitelink" << QStringList{"--site", "site", "class"} << 2
         << "calculus-study-report: will not write site/index.html: it is one of the files being read" << QStringList{"class", "site"};
+    QTest::newRow("a site inside the class: refused, never read as a student next time")
+        << "" << QStringList{"--site", "class/pages", "class"} << 2
+        << "calculus-study-report: will not write class/pages: it is in class, which is being read" << QStringList{"class"};
+    QTest::newRow("a site in a student's folder, named by another way there: refused")
+        << "" << QStringList{"--site", "./class/../class/s1/new/pages", "class"} << 2
+        << "will not write ./class/../class/s1/new/pages: it is in class, which is being read" << QStringList{"class"};
+    QTest::newRow("a site into the class folder itself: refused")
+        << "" << QStringList{"--site", "class/", "class"} << 2 << "will not write class/: it is in class, which is being read"
+        << QStringList{"class"};
     QTest::newRow("a link planted at the output: refused, what it leads to untouched")
         << "planted" << QStringList{"--html", "report.html", "class"} << 2
         << "will not write report.html: it is a symbolic link, and no output is written through a link" << planted;
