@@ -268,8 +268,12 @@ int main(int argc, char *argv[])
 
     const int status = data.records.empty() ? 2 : data.hasWarnings() ? 1 : 0;
     if (data.records.empty()) {
+        // Files read but no record in the window: a different thing to mend.
+        const QString what = data.window.isEmpty() || data.filesRead == 0
+                                 ? QStringLiteral("nothing was read")
+                                 : QStringLiteral("no record read is in the window (%1)").arg(data.window);
         if (options.anyOutput())
-            say(QStringLiteral("calculus-study-report: nothing was read; no output written, the last ones are left as they were"));
+            say(QStringLiteral("calculus-study-report: %1; no output written, the last ones are left as they were").arg(what));
         return status;
     }
     if (!options.anyOutput()) {

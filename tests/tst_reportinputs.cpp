@@ -400,6 +400,11 @@ void ReportInputsTest::outputs_data()
     QTest::newRow("a mistyped class path: the last outputs left as they were")
         << "planted" << QStringList{"--csv", "report.csv", "--json", "old.txt", "clas"} << 2
         << "calculus-study-report: nothing was read; no output written, the last ones are left as they were" << planted;
+    QTest::newRow("a window no record is in: said so, the last outputs left as they were")
+        << "planted" << QStringList{"--csv", "report.csv", "--since", "2030-01-01", "class"} << 2
+        << "calculus-study-report: no record read is in the window (records from 2030-01-01 on); no output written, "
+           "the last ones are left as they were"
+        << planted;
 }
 
 void ReportInputsTest::outputs()
