@@ -143,8 +143,8 @@ private slots:
     void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
-    void responsesFilterAndSort_data();
-    void responsesFilterAndSort();
+    void pageScriptsFilterAndSort_data();
+    void pageScriptsFilterAndSort();
 
 private:
     void makeHostileClass();
@@ -741,7 +741,8 @@ void ReportTest::everyTableOfAClass_data()
         << QList<QStringList>{{"attempt", "pairs", "confident errors", "unsure", "settled (sure, no critique needed)"},
                               {"first", "0", "0", "0", "0"},
                               {"latest", "0", "0", "0", "0"}};
-    QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
+    QTest::newRow("question 1's page: its row")
+        << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
     // A row per student, their latest attempt: Ben's confident error (3,
     // then 1) first, then the unsure answers by name; "?" four times.
@@ -1635,7 +1636,8 @@ void ReportTest::pagesPassAxe_data()
 {
     QTest::addColumn<QString>("page");
     QTest::newRow("the index") << "index.html";
-    QTest::newRow("a question page") << "001-q1.html";
+    QTest::newRow("a question page")
+        << "001-q1.html";
     QTest::newRow("a student page of a hostile name") << "x-y-z-137800eb.html";
     QTest::newRow("a student page with a later attempt") << "zoe-nunez-eadd386d.html";
     QTest::newRow("the notes page") << "notes.html";
@@ -1715,34 +1717,53 @@ void ReportTest::pagesPassAxe()
     QVERIFY2(said.isEmpty(), qPrintable(said.join(QStringLiteral("\n"))));
 }
 
-void ReportTest::responsesFilterAndSort_data()
+void ReportTest::pageScriptsFilterAndSort_data()
 {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("table"); // its id; its students' names in the column "column"
+    QTest::addColumn<int>("column");
     QTest::addColumn<QString>("clicks"); // the page's buttons clicked, in order, by their text's start
     QTest::addColumn<QString>("rows");   // then the students of the rows shown, in order
 
     // Question 1 of the class of six: Ben's confident error, the others unsure.
-    QTest::newRow("as written: confident errors first, then by name") << "" << "ben anna carl dora emil fay";
-    QTest::newRow("confident errors only") << "confident errors" << "ben";
-    QTest::newRow("unsure only") << "unsure" << "anna carl dora emil fay";
-    QTest::newRow("unsure, then all again") << "unsure|all" << "ben anna carl dora emil fay";
-    QTest::newRow("sorted by confidence, lowest first") << "confidence" << "carl dora fay anna emil ben";
-    QTest::newRow("by confidence twice: highest first") << "confidence|confidence" << "ben anna emil carl dora fay";
+    QTest::newRow("as written: confident errors first, then by name")
+        << "001-q1.html" << "responses-table" << 0 << "" << "ben anna carl dora emil fay";
+    QTest::newRow("confident errors only")
+        << "001-q1.html" << "responses-table" << 0 << "confident errors" << "ben";
+    QTest::newRow("unsure only")
+        << "001-q1.html" << "responses-table" << 0 << "unsure" << "anna carl dora emil fay";
+    QTest::newRow("unsure, then all again")
+        << "001-q1.html" << "responses-table" << 0 << "unsure|all" << "ben anna carl dora emil fay";
+    QTest::newRow("sorted by confidence, lowest first")
+        << "001-q1.html" << "responses-table" << 0 << "confidence" << "carl dora fay anna emil ben";
+    QTest::newRow("by confidence twice: highest first")
+        << "001-q1.html" << "responses-table" << 0 << "confidence|confidence" << "ben anna emil carl dora fay";
+    // The roster of the class of six: anna and ben last worked on 2026-03-07, the others the day before.
+    QTest::newRow("the roster as written: by name") << "index.html" << "roster-table" << 1 << "" << "anna ben carl dora emil fay";
+    QTest::newRow("the roster by the last day worked, a date, earliest first")
+        << "index.html" << "roster-table" << 1 << "last day" << "carl dora emil fay anna ben";
+    QTest::newRow("the roster by responses, fewest first")
+        << "index.html" << "roster-table" << 1 << "responses" << "carl dora emil fay ben anna";
 }
 
-void ReportTest::responsesFilterAndSort()
+void ReportTest::pageScriptsFilterAndSort()
 {
+    QFETCH(QString, page);
+    QFETCH(QString, table);
+    QFETCH(int, column);
     QFETCH(QString, clicks);
     QFETCH(QString, rows);
     const QString script =
         QStringLiteral("var clicks = '%1'.split('|').filter(function (c) { return c; });"
                        "clicks.forEach(function (c) { Array.prototype.forEach.call(document.getElementsByTagName('button'), "
                        "function (b) { if (b.textContent.indexOf(c) === 0) b.click(); }); });"
-                       "var shown = Array.prototype.filter.call(document.getElementById('responses-table').tBodies[0].rows, "
-                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[0].textContent; }).join(' ');"
+                       "var shown = Array.prototype.filter.call(document.getElementById('%3').tBodies[0].rows, "
+                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[%4].textContent.split(' ')[0]; })"
+                       ".join(' ');"
                        "%2();")
-            .arg(clicks, resultOf(QStringLiteral("shown")));
+            .arg(clicks, resultOf(QStringLiteral("shown")), table, QString::number(column));
     bool ok = false;
-    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), QStringLiteral("001-q1.html"), script, false, ok);
+    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), page, script, false, ok);
     QVERIFY2(ok, qPrintable(shown));
     QCOMPARE(shown, rows);
 }
