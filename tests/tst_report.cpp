@@ -1261,7 +1261,7 @@ void ReportTest::rosterOfAClass()
                         "Assignment 1 mean confidence,Assignment 1 confident errors,Assignment 2 done,Assignment 2 responses,"
                         "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
                         "\"Lee, Anna\",,00123,anna@example.edu,,1,3,2.0,0,0.5,2,2.0,0\r\n"
-                        "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1,0,0,,0\r\n"
+                        "'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1,0,0,,0\r\n"
                         "\"Carl \"\"C\"\" Day\",,,,,0.5,1,0.0,0,0,0,,0\r\n"
                         "Dora,,789,,,0.5,1,0.0,0,0,0,,0\r\n"
                         "Emil,,0,,,0.5,1,1.0,0,0,0,,0\r\n"
@@ -1312,7 +1312,7 @@ void ReportTest::windowOfAClass_data()
     QTest::newRow("--since: this week's work, with who did nothing")
         << QStringList{"--since", "2026-03-07"}
         << both + "\"Lee, Anna\",,00123,anna@example.edu,," + none + ",0.5,2,2.0,0\r\n"
-                  "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1," + none + "\r\n"
+                  "'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1," + none + "\r\n"
                   "\"Carl \"\"C\"\" Day\",,,,," + none + "," + none + "\r\n"
                   "Dora,,789,,," + none + "," + none + "\r\nEmil,,0,,," + none + "," + none + "\r\n"
                   "Gwen,,0042,gwen@example.edu,," + none + "," + none + "\r\nfay,,,,," + none + "," + none + "\r\n"
@@ -1326,7 +1326,7 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"--assignment", "2"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 2 done,Assignment 2 responses,"
                       "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
-                      "\"Lee, Anna\",,00123,anna@example.edu,,0.5,2,2.0,0\r\n=1+2 Ben,,456,ben@example.edu,,0,0,,0\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0.5,2,2.0,0\r\n'=1+2 Ben,,456,ben@example.edu,,0,0,,0\r\n"
                       "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
                       "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
         << QStringList{"Only records of assignment 2; every student is listed.", "Students to look at first:",
@@ -1337,7 +1337,7 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"--since", "2026-03-07", "--assignment", "1,3"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
                       "Assignment 1 mean confidence,Assignment 1 confident errors\r\n"
-                      "\"Lee, Anna\",,00123,anna@example.edu,,0,0,,0\r\n=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0,0,,0\r\n'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1\r\n"
                       "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
                       "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
         << QStringList{"Only records from 2026-03-07 on, of assignments 1 and 3; every student is listed.",
