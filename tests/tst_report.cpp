@@ -9,6 +9,7 @@
 #include "report/htmlreport.h"
 #include "report/site.h"
 #include "report/tableexport.h"
+#include "report/window.h"
 
 #include "csvrows.h"
 
@@ -992,6 +993,20 @@ void ReportTest::attemptsOfARerun()
     QVERIFY(html.contains(QStringLiteral(
         "<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): 33% (n = 3); under-confidence "
         "(self-critique 3 among the answers rated 0 or 1): 100% (n = 1).</p>")));
+
+    // From 03-08 on, the second run alone: a later attempt of each question
+    // (still numbered 2), none of them answered again in this window.
+    ClassData window = data;
+    keepWindow(window, RecordWindow{QDate(2026, 3, 8), {}});
+    const ClassSummary later = summarize(window, course);
+    QCOMPARE(later.perStudent.at(0).attempts.size(), size_t(2));
+    for (const auto &[qi, list] : later.perStudent.at(0).attempts) {
+        QCOMPARE(list.size(), size_t(1));
+        QCOMPARE(list.front().number, 2);
+    }
+    QCOMPARE(later.reviewedAnswers, 0);
+    QCOMPARE(later.firstGrid.total(), 0);
+    QCOMPARE(later.laterGrid.total(), 2);
 }
 
 void ReportTest::summaryNamesTheFlags()
