@@ -303,6 +303,11 @@ ClassSummary summarize(const ClassData &data, const CourseIndex &course)
         }
         for (auto it = reached.cbegin(); it != reached.cend(); ++it)
             st.assignments[it.key()].questionsReached = int(it.value().size());
+        // Attempts are numbered as read; those a window left out hold no
+        // response here and are no attempt of this report's.
+        for (auto &[qi, list] : st.attempts)
+            list.erase(std::remove_if(list.begin(), list.end(), [](const AttemptPair &a) { return a.answer < 0 && a.critique < 0; }),
+                       list.end());
         addPairs(data, sum, st);
         noteAttempts(data, sum, st, int(si), who, reviewed);
     }

@@ -35,6 +35,10 @@ public:
     {
         put(m_excel ? formulaGuarded(value) : value);
     }
+    /// A student's name, guarded in both dialects: a gradebook for import is
+    /// opened in a spreadsheet too, and the LMS finds students by their IDs,
+    /// never by the name, which may then take an apostrophe.
+    void name(const QString &value) { put(formulaGuarded(value)); }
     /// An ID: for Excel, digits become a formula of a text, so that leading zeros stay.
     void id(const QString &value)
     {
@@ -143,7 +147,7 @@ void writeGradebook(QIODevice &out, const ClassData &data, const ClassSummary &s
         const StudentSummary &st = sum.perStudent[si];
         const bool rostered = s.rosterRow >= 0;
         const auto [name, id] = rostered ? std::pair{s.name, s.rosterId} : nameAndIdOf(s.folderName.isEmpty() ? s.name : s.folderName);
-        w.text(name);
+        w.name(name);
         w.text(QString());
         w.id(id);
         w.text(s.email);

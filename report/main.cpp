@@ -141,7 +141,7 @@ bool outputsAllowed(const Options &options, const std::set<oscalls::Identity> &i
             return false;
         }
     }
-    const QString refused = options.site.isEmpty() ? QString() : refusedSite(options.site, inputs);
+    const QString refused = options.site.isEmpty() ? QString() : refusedSite(options.site, inputs, options.paths);
     if (!refused.isEmpty())
         say(QStringLiteral("calculus-study-report: will not write %1").arg(refused));
     return refused.isEmpty();
@@ -268,8 +268,12 @@ int main(int argc, char *argv[])
 
     const int status = data.records.empty() ? 2 : data.hasWarnings() ? 1 : 0;
     if (data.records.empty()) {
+        // Files read but no record in the window: a different thing to mend.
+        const QString what = data.window.isEmpty() || data.filesRead == 0
+                                 ? QStringLiteral("nothing was read")
+                                 : QStringLiteral("no record read is in the window (%1)").arg(data.window);
         if (options.anyOutput())
-            say(QStringLiteral("calculus-study-report: nothing was read; no output written, the last ones are left as they were"));
+            say(QStringLiteral("calculus-study-report: %1; no output written, the last ones are left as they were").arg(what));
         return status;
     }
     if (!options.anyOutput()) {

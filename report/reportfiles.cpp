@@ -146,8 +146,33 @@ QStringList removeStalePages(const QString &folder, const QStringList &before, c
     return failed;
 }
 
-QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs)
+namespace {
+
+/// `path` absolute, with the links and "." and ".." of the part of it that
+/// exists resolved, as the system would go there.
+QString resolvedPath(const QString &path)
 {
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath()), rest;
+    while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).path()) {
+        rest = QFileInfo(existing).fileName() + (rest.isEmpty() ? QString() : QLatin1Char('/') + rest);
+        existing = QFileInfo(existing).path();
+    }
+    const QString real = QFileInfo(existing).canonicalFilePath();
+    return QDir::cleanPath((real.isEmpty() ? existing : real) + (rest.isEmpty() ? QString() : QLatin1Char('/') + rest));
+}
+
+} // namespace
+
+QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs, const QStringList &read)
+{
+    // A site inside a folder being read would be read as a student's next time.
+    const QString at = resolvedPath(folder);
+    for (const QString &path : read) {
+        const QString readFolder = QFileInfo(path).isDir() ? resolvedPath(path) : QString();
+        if (!readFolder.isEmpty() && (at == readFolder || at.startsWith(readFolder + QLatin1Char('/'))))
+            return QStringLiteral("%1: it is in %2, which is being read; name a folder outside the class's")
+                .arg(QDir::toNativeSeparators(folder), QDir::toNativeSeparators(path));
+    }
     const SiteFolder site = inspectSite(folder);
     if (!site.ours)
         return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(folder), site.reason);

@@ -48,8 +48,9 @@ QString refusedOutput(const QString &path, const std::set<oscalls::Identity> &in
 /// Why the site folder `folder` may not take a site, or an empty text: a
 /// folder with files this program did not mark as its own, or a page or
 /// stylesheet already there that refusedOutput refuses ("site/index.html:
-/// it is one of the files being read").
-QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs);
+/// it is one of the files being read"), or a folder at or inside one of the
+/// folders `read`.
+QString refusedSite(const QString &folder, const std::set<oscalls::Identity> &inputs, const QStringList &read);
 
 /// The file a site's folder holds to say that this program made it: a
 /// first line naming the program, then each page it wrote, a name a line.

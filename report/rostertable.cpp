@@ -106,12 +106,13 @@ QString rosterTable(const ClassData &data, const ClassSummary &sum, const std::f
         h += QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (%1): %2.</p>\n")
                  .arg(QString::number(notOnRoster.size()), notOnRoster.join(QStringLiteral(", ")));
     h += QStringLiteral("<table class=\"roster\" id=\"roster-table\"><caption>Every student</caption><thead><tr>"
-                        "<th scope=\"col\">look at first</th><th scope=\"col\">student</th>"
-                        "<th scope=\"col\">assignments done</th><th scope=\"col\">responses</th>"
-                        "<th scope=\"col\">confident errors</th><th scope=\"col\">unsure answers</th>"
-                        "<th scope=\"col\">over-confidence</th><th scope=\"col\">last day worked</th>");
+                        "<th scope=\"col\" data-type=\"n\">look at first</th><th scope=\"col\">student</th>"
+                        "<th scope=\"col\" data-type=\"n\">assignments done</th><th scope=\"col\" data-type=\"n\">responses</th>"
+                        "<th scope=\"col\" data-type=\"n\">confident errors</th><th scope=\"col\" data-type=\"n\">unsure answers</th>"
+                        "<th scope=\"col\" data-type=\"n\">over-confidence</th><th scope=\"col\">last day worked</th>");
     if (madeUp)
-        h += QStringLiteral("<th scope=\"col\" title=\"records under assignments the course does not have\">other</th>");
+        h += QStringLiteral("<th scope=\"col\" data-type=\"n\" title=\"records under assignments the course does not have\">"
+                            "other</th>");
     h += QStringLiteral("</tr></thead>\n<tbody>\n");
     for (size_t place = 0; place < list.order.size(); ++place) {
         const size_t si = list.order[place];
@@ -167,7 +168,9 @@ QString lookFirstSection(const ClassData &data, const ClassSummary &sum, const s
 QString rosterSortScript()
 {
     // No "<" and no "&" in it, so that the page stays well-formed XML; the
-    // rows are in a sensible order without it.
+    // rows are in a sensible order without it. A column is sorted as numbers
+    // only when its header says so: a date or a name that begins with
+    // digits ("2026-03-07", "00123") is text.
     return QStringLiteral(
         "<script>\n"
         "(function () {\n"
@@ -183,10 +186,10 @@ QString rosterSortScript()
         "      var up = h.getAttribute('aria-sort') !== 'ascending';\n"
         "      [].forEach.call(heads, function (o) { o.removeAttribute('aria-sort'); });\n"
         "      h.setAttribute('aria-sort', up ? 'ascending' : 'descending');\n"
-        "      var body = t.tBodies[0], rows = [].slice.call(body.rows);\n"
+        "      var body = t.tBodies[0], rows = [].slice.call(body.rows), num = h.getAttribute('data-type') === 'n';\n"
         "      rows.sort(function (x, y) {\n"
         "        var a = x.cells[i].getAttribute('data-sort'), c = y.cells[i].getAttribute('data-sort');\n"
-        "        var r = isNaN(parseFloat(a)) || isNaN(parseFloat(c)) ? a.localeCompare(c) : parseFloat(a) - parseFloat(c);\n"
+        "        var r = num ? Number(a) - Number(c) : a.localeCompare(c);\n"
         "        return up ? r : -r;\n"
         "      });\n"
         "      rows.forEach(function (r) { body.appendChild(r); });\n"

@@ -104,29 +104,35 @@ bool SiteWriter::write(const QString &folder, OutputSet &outputs, QString &reaso
     }
     if (!makeSiteFolder(folder, reason))
         return false;
-    const QDir dir(folder);
-    QStringList written;
-    // Each page is handed to its file a block at a time as it is made.
-    auto page = [&](const QString &name, const std::function<void(const Html::Put &)> &make) {
-        written.append(name);
-        return outputs.write(dir.filePath(name), false, [&](QIODevice &out) {
-            make([&out](const QString &text) { out.write(text.toUtf8()); });
-        }, reason);
-    };
+    // Every page's name is known before any is made: the marker listing them
+    // is put in place first, so that a run stopped by a rename that fails
+    // leaves a folder still marked as ours, with every page of it listed.
+    using Make = std::function<void(const Html::Put &)>;
+    std::vector<std::pair<QString, Make>> pages;
     const auto text = [](const QString &whole) { return [whole](const Html::Put &put) { put(whole); }; };
-    if (!page(QStringLiteral("style.css"), text(Html::stylesheet())) || !page(QStringLiteral("index.html"), text(indexPage()))
-        || !page(QStringLiteral("notes.html"), [this](const Html::Put &put) { notesPage(put); }))
-        return false;
+    pages.emplace_back(QStringLiteral("style.css"), text(Html::stylesheet()));
+    pages.emplace_back(QStringLiteral("index.html"), [this](const Html::Put &put) { put(indexPage()); });
+    pages.emplace_back(QStringLiteral("notes.html"), [this](const Html::Put &put) { notesPage(put); });
     for (size_t si = 0; si < m_data.students.size(); ++si)
-        if (!page(studentPage(si), [this, si](const Html::Put &put) { studentPage(si, put); }))
-            return false;
+        pages.emplace_back(studentPage(si), [this, si](const Html::Put &put) { studentPage(si, put); });
     for (size_t qi = 0; qi < m_sum.questions.size(); ++qi)
-        if (m_sum.questions[qi].inCourse
-            && !page(questionPage(m_sum.questions[qi], qi), [this, qi](const Html::Put &put) { questionPage(qi, put); }))
-            return false;
-    if (anyNotInCourse() && !page(notInCourse, [this](const Html::Put &put) { notInCoursePage(put); }))
+        if (m_sum.questions[qi].inCourse)
+            pages.emplace_back(questionPage(m_sum.questions[qi], qi), [this, qi](const Html::Put &put) { questionPage(qi, put); });
+    if (anyNotInCourse())
+        pages.emplace_back(notInCourse, [this](const Html::Put &put) { notInCoursePage(put); });
+    QStringList written;
+    for (const auto &[name, make] : pages)
+        written.append(name);
+    if (!writeMarker(folder, before.pages, written, outputs, reason))
         return false;
-    return writeMarker(folder, before.pages, written, outputs, reason);
+    const QDir dir(folder);
+    // Each page is handed to its file a block at a time as it is made.
+    for (const auto &[name, make] : pages)
+        if (!outputs.write(dir.filePath(name), false, [&make = make](QIODevice &out) {
+                make([&out](const QString &part) { out.write(part.toUtf8()); });
+            }, reason))
+            return false;
+    return true;
 }
 
 bool SiteWriter::writeMarker(const QString &folder, const QStringList &before, const QStringList &written,
@@ -449,7 +455,9 @@ QString SiteWriter::sameAnswers(const std::vector<ResponseRow> &rows, const QHas
                                "most often first</caption>\n<thead><tr><th scope=\"col\">answer</th><th scope=\"col\">students</th>"
                                "</tr></thead>\n<tbody>\n");
     for (const auto &[count, key] : groups)
-        h += QStringLiteral("<tr><td><pre>%1</pre></td><td class=\"n\">\u00d7%2</td></tr>\n").arg(escapeXml(shown.value(key))).arg(-count);
+        // One arg() for both: an answer holding "%1" is not a place for the count.
+        h += QStringLiteral("<tr><td><pre>%1</pre></td><td class=\"n\">\u00d7%2</td></tr>\n")
+                 .arg(escapeXml(shown.value(key)), QString::number(-count));
     return h + QStringLiteral("</tbody></table>\n");
 }
 

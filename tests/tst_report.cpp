@@ -9,6 +9,7 @@
 #include "report/htmlreport.h"
 #include "report/site.h"
 #include "report/tableexport.h"
+#include "report/window.h"
 
 #include "csvrows.h"
 
@@ -143,8 +144,8 @@ private slots:
     void courseMarkersNeverShown();
     void pagesPassAxe_data();
     void pagesPassAxe();
-    void responsesFilterAndSort_data();
-    void responsesFilterAndSort();
+    void pageScriptsFilterAndSort_data();
+    void pageScriptsFilterAndSort();
 
 private:
     void makeHostileClass();
@@ -741,7 +742,8 @@ void ReportTest::everyTableOfAClass_data()
         << QList<QStringList>{{"attempt", "pairs", "confident errors", "unsure", "settled (sure, no critique needed)"},
                               {"first", "0", "0", "0", "0"},
                               {"latest", "0", "0", "0", "0"}};
-    QTest::newRow("question 1's page: its row") << "001-q1.html" << "questions" << 0
+    QTest::newRow("question 1's page: its row")
+        << "001-q1.html" << "questions" << 0
                                                 << QList<QStringList>{questionHeader, q1Row};
     // A row per student, their latest attempt: Ben's confident error (3,
     // then 1) first, then the unsure answers by name; "?" four times.
@@ -991,6 +993,20 @@ void ReportTest::attemptsOfARerun()
     QVERIFY(html.contains(QStringLiteral(
         "<p class=\"rates\">Over-confidence (confident errors among the answers rated 2 or 3): 33% (n = 3); under-confidence "
         "(self-critique 3 among the answers rated 0 or 1): 100% (n = 1).</p>")));
+
+    // From 03-08 on, the second run alone: a later attempt of each question
+    // (still numbered 2), none of them answered again in this window.
+    ClassData window = data;
+    keepWindow(window, RecordWindow{QDate(2026, 3, 8), {}});
+    const ClassSummary later = summarize(window, course);
+    QCOMPARE(later.perStudent.at(0).attempts.size(), size_t(2));
+    for (const auto &[qi, list] : later.perStudent.at(0).attempts) {
+        QCOMPARE(list.size(), size_t(1));
+        QCOMPARE(list.front().number, 2);
+    }
+    QCOMPARE(later.reviewedAnswers, 0);
+    QCOMPARE(later.firstGrid.total(), 0);
+    QCOMPARE(later.laterGrid.total(), 2);
 }
 
 void ReportTest::summaryNamesTheFlags()
@@ -1260,7 +1276,7 @@ void ReportTest::rosterOfAClass()
                         "Assignment 1 mean confidence,Assignment 1 confident errors,Assignment 2 done,Assignment 2 responses,"
                         "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
                         "\"Lee, Anna\",,00123,anna@example.edu,,1,3,2.0,0,0.5,2,2.0,0\r\n"
-                        "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1,0,0,,0\r\n"
+                        "'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1,0,0,,0\r\n"
                         "\"Carl \"\"C\"\" Day\",,,,,0.5,1,0.0,0,0,0,,0\r\n"
                         "Dora,,789,,,0.5,1,0.0,0,0,0,,0\r\n"
                         "Emil,,0,,,0.5,1,1.0,0,0,0,,0\r\n"
@@ -1311,7 +1327,7 @@ void ReportTest::windowOfAClass_data()
     QTest::newRow("--since: this week's work, with who did nothing")
         << QStringList{"--since", "2026-03-07"}
         << both + "\"Lee, Anna\",,00123,anna@example.edu,," + none + ",0.5,2,2.0,0\r\n"
-                  "=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1," + none + "\r\n"
+                  "'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1," + none + "\r\n"
                   "\"Carl \"\"C\"\" Day\",,,,," + none + "," + none + "\r\n"
                   "Dora,,789,,," + none + "," + none + "\r\nEmil,,0,,," + none + "," + none + "\r\n"
                   "Gwen,,0042,gwen@example.edu,," + none + "," + none + "\r\nfay,,,,," + none + "," + none + "\r\n"
@@ -1325,7 +1341,7 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"--assignment", "2"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 2 done,Assignment 2 responses,"
                       "Assignment 2 mean confidence,Assignment 2 confident errors\r\n"
-                      "\"Lee, Anna\",,00123,anna@example.edu,,0.5,2,2.0,0\r\n=1+2 Ben,,456,ben@example.edu,,0,0,,0\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0.5,2,2.0,0\r\n'=1+2 Ben,,456,ben@example.edu,,0,0,,0\r\n"
                       "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
                       "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
         << QStringList{"Only records of assignment 2; every student is listed.", "Students to look at first:",
@@ -1336,7 +1352,7 @@ void ReportTest::windowOfAClass_data()
         << QStringList{"--since", "2026-03-07", "--assignment", "1,3"}
         << QByteArray("Student,ID,SIS User ID,SIS Login ID,Section,Assignment 1 done,Assignment 1 responses,"
                       "Assignment 1 mean confidence,Assignment 1 confident errors\r\n"
-                      "\"Lee, Anna\",,00123,anna@example.edu,,0,0,,0\r\n=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1\r\n"
+                      "\"Lee, Anna\",,00123,anna@example.edu,,0,0,,0\r\n'=1+2 Ben,,456,ben@example.edu,,0.5,2,3.0,1\r\n"
                       "\"Carl \"\"C\"\" Day\",,,,,0,0,,0\r\nDora,,789,,,0,0,,0\r\nEmil,,0,,,0,0,,0\r\n"
                       "Gwen,,0042,gwen@example.edu,,0,0,,0\r\nfay,,,,,0,0,,0\r\n")
         << QStringList{"Only records from 2026-03-07 on, of assignments 1 and 3; every student is listed.",
@@ -1635,7 +1651,8 @@ void ReportTest::pagesPassAxe_data()
 {
     QTest::addColumn<QString>("page");
     QTest::newRow("the index") << "index.html";
-    QTest::newRow("a question page") << "001-q1.html";
+    QTest::newRow("a question page")
+        << "001-q1.html";
     QTest::newRow("a student page of a hostile name") << "x-y-z-137800eb.html";
     QTest::newRow("a student page with a later attempt") << "zoe-nunez-eadd386d.html";
     QTest::newRow("the notes page") << "notes.html";
@@ -1715,34 +1732,53 @@ void ReportTest::pagesPassAxe()
     QVERIFY2(said.isEmpty(), qPrintable(said.join(QStringLiteral("\n"))));
 }
 
-void ReportTest::responsesFilterAndSort_data()
+void ReportTest::pageScriptsFilterAndSort_data()
 {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("table"); // its id; its students' names in the column "column"
+    QTest::addColumn<int>("column");
     QTest::addColumn<QString>("clicks"); // the page's buttons clicked, in order, by their text's start
     QTest::addColumn<QString>("rows");   // then the students of the rows shown, in order
 
     // Question 1 of the class of six: Ben's confident error, the others unsure.
-    QTest::newRow("as written: confident errors first, then by name") << "" << "ben anna carl dora emil fay";
-    QTest::newRow("confident errors only") << "confident errors" << "ben";
-    QTest::newRow("unsure only") << "unsure" << "anna carl dora emil fay";
-    QTest::newRow("unsure, then all again") << "unsure|all" << "ben anna carl dora emil fay";
-    QTest::newRow("sorted by confidence, lowest first") << "confidence" << "carl dora fay anna emil ben";
-    QTest::newRow("by confidence twice: highest first") << "confidence|confidence" << "ben anna emil carl dora fay";
+    QTest::newRow("as written: confident errors first, then by name")
+        << "001-q1.html" << "responses-table" << 0 << "" << "ben anna carl dora emil fay";
+    QTest::newRow("confident errors only")
+        << "001-q1.html" << "responses-table" << 0 << "confident errors" << "ben";
+    QTest::newRow("unsure only")
+        << "001-q1.html" << "responses-table" << 0 << "unsure" << "anna carl dora emil fay";
+    QTest::newRow("unsure, then all again")
+        << "001-q1.html" << "responses-table" << 0 << "unsure|all" << "ben anna carl dora emil fay";
+    QTest::newRow("sorted by confidence, lowest first")
+        << "001-q1.html" << "responses-table" << 0 << "confidence" << "carl dora fay anna emil ben";
+    QTest::newRow("by confidence twice: highest first")
+        << "001-q1.html" << "responses-table" << 0 << "confidence|confidence" << "ben anna emil carl dora fay";
+    // The roster of the class of six: anna and ben last worked on 2026-03-07, the others the day before.
+    QTest::newRow("the roster as written: by name") << "index.html" << "roster-table" << 1 << "" << "anna ben carl dora emil fay";
+    QTest::newRow("the roster by the last day worked, a date, earliest first")
+        << "index.html" << "roster-table" << 1 << "last day" << "carl dora emil fay anna ben";
+    QTest::newRow("the roster by responses, fewest first")
+        << "index.html" << "roster-table" << 1 << "responses" << "carl dora emil fay ben anna";
 }
 
-void ReportTest::responsesFilterAndSort()
+void ReportTest::pageScriptsFilterAndSort()
 {
+    QFETCH(QString, page);
+    QFETCH(QString, table);
+    QFETCH(int, column);
     QFETCH(QString, clicks);
     QFETCH(QString, rows);
     const QString script =
         QStringLiteral("var clicks = '%1'.split('|').filter(function (c) { return c; });"
                        "clicks.forEach(function (c) { Array.prototype.forEach.call(document.getElementsByTagName('button'), "
                        "function (b) { if (b.textContent.indexOf(c) === 0) b.click(); }); });"
-                       "var shown = Array.prototype.filter.call(document.getElementById('responses-table').tBodies[0].rows, "
-                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[0].textContent; }).join(' ');"
+                       "var shown = Array.prototype.filter.call(document.getElementById('%3').tBodies[0].rows, "
+                       "function (r) { return !r.hidden; }).map(function (r) { return r.cells[%4].textContent.split(' ')[0]; })"
+                       ".join(' ');"
                        "%2();")
-            .arg(clicks, resultOf(QStringLiteral("shown")));
+            .arg(clicks, resultOf(QStringLiteral("shown")), table, QString::number(column));
     bool ok = false;
-    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), QStringLiteral("001-q1.html"), script, false, ok);
+    const QString shown = runInChromium(m_class.filePath(QStringLiteral("site")), page, script, false, ok);
     QVERIFY2(ok, qPrintable(shown));
     QCOMPARE(shown, rows);
 }

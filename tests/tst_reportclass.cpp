@@ -11,6 +11,7 @@
 #include "report/htmlpages.h"
 #include "report/lookfirst.h"
 #include "report/roster.h"
+#include "report/site.h"
 #include "report/tableexport.h"
 
 #include "csvrows.h"
@@ -206,6 +207,8 @@ private slots:
     void rosterRows();
     void studentsToLookAt_data();
     void studentsToLookAt();
+    void sameAnswersAsTyped_data();
+    void sameAnswersAsTyped();
     void gradebookFields_data();
     void gradebookFields();
 };
@@ -850,6 +853,45 @@ void ReportClassTest::studentsToLookAt()
     QCOMPARE(lookFirstLines(data, summarize(data, course)), lines);
 }
 
+void ReportClassTest::sameAnswersAsTyped_data()
+{
+    QTest::addColumn<QStringList>("answers"); // a student each, on question 1
+    QTest::addColumn<QString>("rows");        // the question page's answers given more than once
+
+    const auto row = [](const char *answer, int count) {
+        return QStringLiteral("<tr><td><pre>") + QLatin1String(answer) + QStringLiteral("</pre></td><td class=\"n\">\u00d7")
+               + QString::number(count) + QStringLiteral("</td></tr>\n");
+    };
+    QTest::newRow("plain answers, most often first") << QStringList{"7", "38.5", "38.5", "7", "38.5"} << row("38.5", 3) + row("7", 2);
+    QTest::newRow("answers that look like formats stay as typed, the count beside them")
+        << QStringList{"%1", "%1", "50%2", "50%2", "50%2"} << row("50%2", 3) + row("%1", 2);
+    QTest::newRow("markup in an answer is text") << QStringList{"<b>&amp;", "<b>&amp;"} << row("&lt;b&gt;&amp;amp;", 2);
+}
+
+void ReportClassTest::sameAnswersAsTyped()
+{
+    QFETCH(QStringList, answers);
+    QFETCH(QString, rows);
+    QTemporaryDir dir;
+    for (int s = 0; s < answers.size(); ++s)
+        QVERIFY(writeTo(dir.filePath(QStringLiteral("class/s%1/send_0306.txt").arg(s)),
+                        header() + response(1, question1, answers[s], "confidence assessment:  ", QStringLiteral("2"))));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("class"))});
+    OutputSet outputs;
+    QString reason;
+    const QString site = dir.filePath(QStringLiteral("site"));
+    QVERIFY2(SiteWriter(data, summarize(data, course), course, QDateTime::currentDateTime()).write(site, outputs, reason)
+                 && outputs.replaceAll(reason), qPrintable(reason));
+    QFile page(site + QStringLiteral("/001-q1.html"));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(page.readAll());
+    const qsizetype body = text.indexOf(QLatin1String("<tbody>\n"), text.indexOf(QLatin1String("<table class=\"same\">")));
+    QVERIFY(body > 0);
+    QCOMPARE(text.mid(body + 8, rows.size()), rows);
+    QCOMPARE(text.mid(body + 8 + rows.size(), 16), QStringLiteral("</tbody></table>"));
+}
+
 void ReportClassTest::gradebookFields_data()
 {
     QTest::addColumn<QString>("folder");
@@ -863,15 +905,18 @@ void ReportClassTest::gradebookFields_data()
     QTest::newRow("Moodle download folder: its suffix dropped, the comma quoted")
         << "Lee, Ann_0042_assignsubmission_file_" << QByteArray() << QByteArray("\"Lee, Ann\",,0042,,,0.5,1,2.0,0")
         << QByteArray("Lee, Ann;;\"=\"\"0042\"\"\";;;0,5;1;2,0;0");
+    QTest::newRow("a folder name a spreadsheet would run, in either dialect")
+        << "+cmd_123" << QByteArray() << QByteArray("'+cmd,,123,,,0.5,1,2.0,0") << QByteArray("'+cmd;;\"=\"\"123\"\"\";;;0,5;1;2,0;0");
     QTest::newRow("a folder without a number: no ID") << "ann" << QByteArray() << QByteArray("ann,,,,,0.5,1,2.0,0")
                                                      << QByteArray("ann;;;;;0,5;1;2,0;0");
     QTest::newRow("roster: leading zeros, quotes, e-mail")
         << "a1" << QByteArray(rosterHead + "a1,\"Ann \"\"Annie\"\" Lee\",000789,ann@x.edu\n")
         << QByteArray("\"Ann \"\"Annie\"\" Lee\",,000789,ann@x.edu,,0.5,1,2.0,0")
         << QByteArray("\"Ann \"\"Annie\"\" Lee\";;\"=\"\"000789\"\"\";ann@x.edu;;0,5;1;2,0;0");
+    // For import the ID stays as the LMS holds it, the name never runs.
     QTest::newRow("roster: a name a spreadsheet would run, an ID of letters")
         << "a1" << QByteArray(rosterHead + "a1,\"=HYPERLINK(\"\"http://x\"\")\",@id-7,\n")
-        << QByteArray("\"=HYPERLINK(\"\"http://x\"\")\",,@id-7,,,0.5,1,2.0,0")
+        << QByteArray("\"'=HYPERLINK(\"\"http://x\"\")\",,@id-7,,,0.5,1,2.0,0")
         << QByteArray("\"'=HYPERLINK(\"\"http://x\"\")\";;'@id-7;;;0,5;1;2,0;0");
 }
 

@@ -196,6 +196,8 @@ private slots:
     void outputs();
     void outputsKeptThroughAFault_data();
     void outputsKeptThroughAFault();
+    void siteStaysMarkedThroughAFailedRename_data();
+    void siteStaysMarkedThroughAFailedRename();
     void readerRefusesWhatIsNotRegular_data();
     void readerRefusesWhatIsNotRegular();
     void readerReadsAFileThatGivesNoSize();
@@ -378,6 +380,15 @@ void ReportInputsTest::outputs_data()
         << "calculus-study-report: will not write report.json: it is one of the files being read" << QStringList{"class", "report.json"};
     QTest::newRow("a site page that is a file being read") << "sitelink" << QStringList{"--site", "site", "class"} << 2
         << "calculus-study-report: will not write site/index.html: it is one of the files being read" << QStringList{"class", "site"};
+    QTest::newRow("a site inside the class: refused, never read as a student next time")
+        << "" << QStringList{"--site", "class/pages", "class"} << 2
+        << "calculus-study-report: will not write class/pages: it is in class, which is being read" << QStringList{"class"};
+    QTest::newRow("a site in a student's folder, named by another way there: refused")
+        << "" << QStringList{"--site", "./class/../class/s1/new/pages", "class"} << 2
+        << "will not write ./class/../class/s1/new/pages: it is in class, which is being read" << QStringList{"class"};
+    QTest::newRow("a site into the class folder itself: refused")
+        << "" << QStringList{"--site", "class/", "class"} << 2 << "will not write class/: it is in class, which is being read"
+        << QStringList{"class"};
     QTest::newRow("a link planted at the output: refused, what it leads to untouched")
         << "planted" << QStringList{"--html", "report.html", "class"} << 2
         << "will not write report.html: it is a symbolic link, and no output is written through a link" << planted;
@@ -389,6 +400,11 @@ void ReportInputsTest::outputs_data()
     QTest::newRow("a mistyped class path: the last outputs left as they were")
         << "planted" << QStringList{"--csv", "report.csv", "--json", "old.txt", "clas"} << 2
         << "calculus-study-report: nothing was read; no output written, the last ones are left as they were" << planted;
+    QTest::newRow("a window no record is in: said so, the last outputs left as they were")
+        << "planted" << QStringList{"--csv", "report.csv", "--since", "2030-01-01", "class"} << 2
+        << "calculus-study-report: no record read is in the window (records from 2030-01-01 on); no output written, "
+           "the last ones are left as they were"
+        << planted;
 }
 
 void ReportInputsTest::outputs()
@@ -494,7 +510,7 @@ void ReportInputsTest::outputsKeptThroughAFault_data()
 {
     QTest::addColumn<int>("operation"); // oscalls::Io that fails
     QTest::addColumn<int>("nth");       // the how-manieth of its kind, from 1
-    QTest::newRow("the first page's new file cannot be made") << int(oscalls::Io::Open) << 2; // after the marker is read
+    QTest::newRow("the marker's new file cannot be made") << int(oscalls::Io::Open) << 2; // after the marker is read
     QTest::newRow("a student's page cannot be made") << int(oscalls::Io::Open) << 6;
     QTest::newRow("a write fails half-way") << int(oscalls::Io::Write) << 4;
     QTest::newRow("the CSV cannot be put on the disk") << int(oscalls::Io::Sync) << 8; // after the site's marker
@@ -539,6 +555,54 @@ void ReportInputsTest::outputsKeptThroughAFault()
     QCOMPARE(QDir(dir.filePath(QStringLiteral("site"))).entryList(QDir::Files | QDir::Hidden),
              (QStringList{".calculus-study-report", "index.html", "student-001.html", "style.css"}));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"report.csv"});
+}
+
+void ReportInputsTest::siteStaysMarkedThroughAFailedRename_data()
+{
+    QTest::addColumn<QByteArray>("marker"); // the earlier run's, empty for a new folder
+    QTest::addColumn<int>("nth");           // the rename that fails, from 1
+    QTest::newRow("a new folder, the stylesheet's rename fails") << QByteArray() << 2;
+    QTest::newRow("a new folder, a student's page's rename fails") << QByteArray() << 5;
+    QTest::newRow("another class's site, its index's rename fails") << QByteArray(markerText + "index.html\nold-1.html\n") << 3;
+}
+
+void ReportInputsTest::siteStaysMarkedThroughAFailedRename()
+{
+    // Some pages in place and some not: the folder must still be the
+    // report's own, listing each page there, or the next run refuses it and
+    // leaves another class's pages behind.
+    QFETCH(QByteArray, marker);
+    QFETCH(int, nth);
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path());
+    for (const char *s : {"s1", "s2"})
+        QVERIFY(::mkdir(root + "/" + s, 0755) == 0 && writeTo(root + "/" + s + "/send_0306.txt", sendFile(s)));
+    const QString site = dir.filePath(QStringLiteral("site"));
+    QVERIFY(::mkdir(root + "/site", 0755) == 0);
+    if (!marker.isEmpty())
+        QVERIFY(writeTo(root + "/site/.calculus-study-report", marker) && writeTo(root + "/site/index.html", "old")
+                && writeTo(root + "/site/old-1.html", "old"));
+    const CourseIndex course(courseEntries());
+    const ClassData data = ClassReader(course).read({dir.filePath(QStringLiteral("s1")), dir.filePath(QStringLiteral("s2"))});
+    const ClassSummary summary = summarize(data, course);
+    const auto writeSite = [&](QString &reason) {
+        OutputSet outputs;
+        return SiteWriter(data, summary, course, QDateTime::currentDateTime()).write(site, outputs, reason)
+               && outputs.replaceAll(reason);
+    };
+    int seen = 0;
+    oscalls::setFaultInjector([&](oscalls::Io io, const QString &) { return io == oscalls::Io::Rename && ++seen == nth; });
+    QString reason;
+    QVERIFY2(!writeSite(reason), "the fault was never met");
+    oscalls::setFaultInjector(nullptr);
+    const SiteFolder after = inspectSite(site);
+    QVERIFY2(after.ours, qPrintable(after.reason));
+    for (const QString &name : QDir(site).entryList(QDir::Files))
+        QVERIFY2(after.pages.contains(name), qPrintable(name + QStringLiteral(" is not listed")));
+    QVERIFY2(writeSite(reason), qPrintable(reason));
+    QCOMPARE(QDir(site).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{".calculus-study-report", "001-q1.html", "index.html", "notes.html", "s1-e8bc163c.html",
+                          "s2-ad328846.html", "style.css"}));
 }
 
 void ReportInputsTest::readerReadsAFileThatGivesNoSize()
