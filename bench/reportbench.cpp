@@ -9,7 +9,10 @@
 // The class: a few students work through a whole semester (all 29
 // assignments, one run each, on days four days apart) with the student
 // program's own commands and record writers; their folders are then copied
-// until the class has 300 students. Then what a student can flood it with
+// until the class has 300 students; three more semesters, of an unsure
+// student, of a sure one whose work then needed correcting and of one who
+// leaves the self-critiques out, are each copied to three of them. Then
+// what a student can flood it with
 // (63 MiB of bare record starts, four such files, 5 MB of texts the course
 // lacks, made-up assignments in every student's folder), each through the
 // real program with its peak memory and output size, and one student's
@@ -27,6 +30,7 @@
 #include "report/classreader.h"
 #include "report/coursetext.h"
 #include "report/htmlreport.h"
+#include "report/lookfirst.h"
 #include "platform/platform.h"
 
 #include <QApplication>
@@ -53,15 +57,24 @@
 
 namespace {
 
+/// How a student rates: like most of the class, or one of the ways of a
+/// student who needs help, each given to only a few students of the class.
+enum class Rater {
+    Usual,     ///< any of 0 to 3, now and then a blank or a word
+    Unsure,    ///< confidence mostly 0 or 1
+    Sure,      ///< confidence mostly 3, then a self-critique mostly 0 to 2
+    NoCritique ///< most worked answers passed by without a self-critique
+};
+
 /// Answers the start-up boxes from a list and every rating from a seeded
-/// generator (mostly 0 to 3, now and then a blank or a word); its clock is
-/// moved on by the driver.
+/// generator as its rater would; its clock is moved on by the driver.
 class SemesterPlatform : public Platform
 {
 public:
     QStringList answers;
     QDateTime clock;
     quint32 seed = 1;
+    Rater rater = Rater::Usual;
     int exits = 0;
     QStringList messages;
 
@@ -70,10 +83,16 @@ public:
         seed = seed * 1664525u + 1013904223u;
         return seed >> 8;
     }
-    QString inputBox(const QString &) override
+    QString inputBox(const QString &prompt) override
     {
         if (!answers.isEmpty())
             return answers.takeFirst();
+        const bool critique = prompt.startsWith(QLatin1String("Rate the quality of your self-critique"));
+        const quint32 leaning = next() % 10;
+        if (rater == Rater::Unsure && !critique && leaning < 8)
+            return QString::number(leaning % 2);
+        if (rater == Rater::Sure && leaning < 8)
+            return critique ? QString::number(leaning % 3) : QStringLiteral("3");
         const quint32 r = next() % 40;
         return r == 0 ? QString() : r == 1 ? QStringLiteral("not sure") : QString::number(r % 4);
     }
@@ -88,10 +107,11 @@ public:
 };
 
 /// One student's semester with the program's own commands, into `folder`.
-void writeSemester(const QString &folder, quint32 seed)
+void writeSemester(const QString &folder, quint32 seed, Rater rater = Rater::Usual)
 {
     SemesterPlatform platform;
     platform.seed = seed;
+    platform.rater = rater;
     QDir().mkpath(folder);
     QDateTime clock(QDate(2026, 1, 12), QTime(18, 0, 0));
     static const QString words = QStringLiteral(
@@ -113,6 +133,8 @@ void writeSemester(const QString &folder, quint32 seed)
             if (platform.exits)
                 break;
             const quint32 r = platform.next() % 10;
+            if (rater == Rater::NoCritique && inside(form).lastLineKind == QLatin1String("answer") && platform.next() % 10 < 8)
+                continue; // the worked answer read, no self-critique given
             if (r < 7) {
                 // Answers of one to several lines, some long.
                 QString text = words.left(20 + int(platform.next() % words.size()));
@@ -470,9 +492,23 @@ int main(int argc, char *argv[])
     const bool written = QFileInfo::exists(classDir + QStringLiteral("/student-%1").arg(students, 3, 10, QLatin1Char('0')));
     for (int i = 0; !written && i < std::min(distinct, students); ++i)
         writeSemester(root + QStringLiteral("/semester-%1").arg(i), quint32(1000 + i));
+    // A real class is not that uniform: three semesters of students who need
+    // help, each copied to one student in a hundred, for the list of
+    // students to look at first to have someone to name.
+    const Rater struggling[] = {Rater::Unsure, Rater::Sure, Rater::NoCritique};
+    const int strugglingAt[] = {37, 74, 91};
+    for (int i = 0; !written && i < 3; ++i)
+        if (strugglingAt[i] < students)
+            writeSemester(root + QStringLiteral("/semester-%1").arg(distinct + i), quint32(2000 + i), struggling[i]);
     const double writeSeconds = timer.elapsed() / 1000.0;
+    const auto semesterOf = [&](int s) {
+        for (int i = 0; i < 3; ++i)
+            if (s % 100 == strugglingAt[i])
+                return distinct + i;
+        return s % distinct;
+    };
     for (int s = 0; !written && s < students; ++s) {
-        const QString from = root + QStringLiteral("/semester-%1").arg(s % distinct);
+        const QString from = root + QStringLiteral("/semester-%1").arg(semesterOf(s));
         const QString to = classDir + QStringLiteral("/student-%1").arg(s + 1, 3, 10, QLatin1Char('0'));
         QDir().mkpath(to);
         for (const QString &name : QDir(from).entryList(QDir::Files))
@@ -531,8 +567,23 @@ int main(int argc, char *argv[])
         }
         bytes = total;
         records = data.records.size();
-        if (rep == 0)
+        if (rep == 0) {
+            // The students the index names first must be those written as needing help.
+            QStringList named, needing;
+            for (const LookFirstStudent &s : lookFirst(data, summarize(data, course)).students)
+                named.append(data.students[s.student].name);
+            for (int s = 0; s < students; ++s)
+                if (semesterOf(s) >= distinct)
+                    needing.append(QStringLiteral("student-%1").arg(s + 1, 3, 10, QLatin1Char('0')));
+            named.sort();
+            std::printf("students to look at first: %s\n", qPrintable(named.join(QLatin1Char(' '))));
+            if (named != needing) {
+                std::fprintf(stderr, "the students to look at first are not those written as needing help: %s\n",
+                             qPrintable(needing.join(QLatin1Char(' '))));
+                return 2;
+            }
             continue; // the first pass fills the page cache
+        }
         floorMs.push_back(floor);
         readMs.push_back(read);
         floorCpuMs.push_back(floorCpu);
@@ -616,8 +667,14 @@ int main(int argc, char *argv[])
 
     const double f = median(floorMs), r = median(readMs), h = median(reportMs);
     const double fc = median(floorCpuMs), rc = median(readCpuMs);
-    std::printf("class: %d students (%d distinct semesters written in %.1f s), %lld files, %.1f MB, %zu records\n",
-                students, std::min(distinct, students), writeSeconds, qlonglong(files.size()), bytes / 1e6, records);
+    int strugglingStudents = 0, strugglingSemesters = 0;
+    for (int s = 0; s < students; ++s)
+        strugglingStudents += semesterOf(s) >= distinct;
+    for (int at : strugglingAt)
+        strugglingSemesters += at < students;
+    std::printf("class: %d students (%d usual semesters and %d of students who need help, on %d students, written in %.1f s), "
+                "%lld files, %.1f MB, %zu records\n",
+                students, std::min(distinct, students), strugglingSemesters, strugglingStudents, writeSeconds, qlonglong(files.size()), bytes / 1e6, records);
     std::printf("%-40s %10s %10s %7s\n", "figure", "measured", "floor", "ratio");
     std::printf("%-40s %7.0f ms %7.0f ms %7.2f\n", "read the class (records, course, copies)", r, f, r / f);
     std::printf("%-40s %7.0f ms %7.0f ms %7.2f\n", "  its CPU time (every thread, user+sys)", rc, fc, rc / fc);

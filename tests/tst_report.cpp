@@ -125,6 +125,8 @@ private slots:
     void exitStatus_data();
     void exitStatus();
     void rosterOfAClass();
+    void studentsToLookAtOfADrivenClass_data();
+    void studentsToLookAtOfADrivenClass();
     void windowOfAClass_data();
     void windowOfAClass();
     void classReportWindow_data();
@@ -1310,6 +1312,49 @@ void ReportTest::rosterOfAClass()
                                           "<a href=\"%1\">Gwen</a> <span class=\"warn\">nothing handed in</span></td>").arg(gwen)));
     QVERIFY(index.contains(QStringLiteral("<a href=\"%1\">fay</a> <span class=\"warn\">(not on the roster)</span>")
                                .arg(QStringLiteral("fay-92beaa39.html"))));
+}
+
+void ReportTest::studentsToLookAtOfADrivenClass_data()
+{
+    QTest::addColumn<QString>("first"); // s01's four questions of assignment 2: "c s" a rating each, "c -" no self-critique
+    QTest::addColumn<QString>("named");  // s01's reason, as the summary and the index give it
+
+    // Ten students, s02 to s10 sure and right (3, then 3) on four questions:
+    // s01's four are 4 of the class's 40, 10%.
+    QTest::newRow("unsure in every answer") << "0 3" << "unsure answers: 4 of 4 confidence ratings (100%; class 10%)";
+    QTest::newRow("sure, then a self-critique of 2: confident errors")
+        << "3 2" << "confident errors: 4 of 4 pairs (100%; class 10%)";
+    QTest::newRow("the worked answers read, no self-critique given")
+        << "3 -" << "missing or empty self-critiques: 4 of 4 answered questions (100%; class 10%)";
+}
+
+void ReportTest::studentsToLookAtOfADrivenClass()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, named);
+    QTemporaryDir dir;
+    const QString root = dir.filePath(QStringLiteral("class"));
+    for (int i = 1; i <= 10; ++i) {
+        const QString folder = root + QStringLiteral("/s%1").arg(i, 2, 10, QLatin1Char('0'));
+        QDir().mkpath(folder);
+        const QStringList ratings = (i == 1 ? first : QStringLiteral("3 3")).split(QLatin1Char(' '));
+        StudentRun s(QDate(2026, 3, 9), QTime(10, 0, 0), QStringLiteral("2"), folder);
+        for (int q = 0; q < 4; ++q) {
+            s.at(10, q * 10 + 1, 0), s.next(), s.respond(QStringLiteral("my answer"), ratings[0]);
+            s.at(10, q * 10 + 5, 0), s.next();
+            if (ratings[1] != QLatin1String("-"))
+                s.respond(QStringLiteral("I see where I went wrong"), ratings[1]);
+        }
+        inside(*s.form).cmdQuitClick();
+    }
+    QString said;
+    QCOMPARE(runReport({root}, said), 0);
+    QVERIFY2(said.contains(QStringLiteral("Students to look at first:\n  s01: ") + named + QStringLiteral("\nNothing was written")),
+             qPrintable(said));
+    const QString site = dir.filePath(QStringLiteral("site"));
+    QCOMPARE(runReport({QStringLiteral("--site"), site, root}, said), 0);
+    const QString index = QString::fromUtf8(contentsOf(site + QStringLiteral("/index.html")));
+    QVERIFY2(index.contains(QStringLiteral("\">s01</a></td><td>") + named + QStringLiteral("</td></tr>")), qPrintable(index));
 }
 
 void ReportTest::windowOfAClass_data()
