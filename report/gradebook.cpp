@@ -148,8 +148,16 @@ void writeGradebook(QIODevice &out, const ClassData &data, const ClassSummary &s
         const bool rostered = s.rosterRow >= 0;
         const auto [name, id] = rostered ? std::pair{s.name, s.rosterId} : nameAndIdOf(s.folderName.isEmpty() ? s.name : s.folderName);
         w.name(name);
-        w.text(QString());
-        w.id(id);
+        // A roster's ID is the institution's (SIS User ID). A download folder's
+        // number is the LMS's own user number (Canvas's "ID"); under SIS User ID
+        // it could match another student whose institution ID it happens to be.
+        if (rostered) {
+            w.text(QString());
+            w.id(id);
+        } else {
+            w.id(id);
+            w.text(QString());
+        }
         w.text(s.email);
         w.text(QString());
         for (const QString &a : assignments) {

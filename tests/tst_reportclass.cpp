@@ -900,13 +900,13 @@ void ReportClassTest::gradebookFields_data()
     QTest::addColumn<QByteArray>("excel");
 
     const QByteArray rosterHead = "folder,name,id,email\n";
-    QTest::newRow("Canvas download folder: name and ID split")
-        << "Ann Lee_12345" << QByteArray() << QByteArray("Ann Lee,,12345,,,0.5,1,2.0,0") << QByteArray("Ann Lee;;\"=\"\"12345\"\"\";;;0,5;1;2,0;0");
+    QTest::newRow("Canvas download folder: name and Canvas's own ID split")
+        << "Ann Lee_12345" << QByteArray() << QByteArray("Ann Lee,12345,,,,0.5,1,2.0,0") << QByteArray("Ann Lee;\"=\"\"12345\"\"\";;;;0,5;1;2,0;0");
     QTest::newRow("Moodle download folder: its suffix dropped, the comma quoted")
-        << "Lee, Ann_0042_assignsubmission_file_" << QByteArray() << QByteArray("\"Lee, Ann\",,0042,,,0.5,1,2.0,0")
-        << QByteArray("Lee, Ann;;\"=\"\"0042\"\"\";;;0,5;1;2,0;0");
+        << "Lee, Ann_0042_assignsubmission_file_" << QByteArray() << QByteArray("\"Lee, Ann\",0042,,,,0.5,1,2.0,0")
+        << QByteArray("Lee, Ann;\"=\"\"0042\"\"\";;;;0,5;1;2,0;0");
     QTest::newRow("a folder name a spreadsheet would run, in either dialect")
-        << "+cmd_123" << QByteArray() << QByteArray("'+cmd,,123,,,0.5,1,2.0,0") << QByteArray("'+cmd;;\"=\"\"123\"\"\";;;0,5;1;2,0;0");
+        << "+cmd_123" << QByteArray() << QByteArray("'+cmd,123,,,,0.5,1,2.0,0") << QByteArray("'+cmd;\"=\"\"123\"\"\";;;;0,5;1;2,0;0");
     QTest::newRow("a folder without a number: no ID") << "ann" << QByteArray() << QByteArray("ann,,,,,0.5,1,2.0,0")
                                                      << QByteArray("ann;;;;;0,5;1;2,0;0");
     QTest::newRow("roster: leading zeros, quotes, e-mail")
