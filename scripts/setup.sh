@@ -17,9 +17,12 @@ packages=(
     dpkg-dev file                   # CPack's .deb: dpkg-shlibdeps, and file to find the binaries
     appstream desktop-file-utils    # validators of the menu entry and the AppStream data
     lintian                         # the package's policy check
-    chromium npm                    # for the tests only: the one-file report's opening time, and axe-core's accessibility check
+    chromium                        # for the tests only: the one-file report's opening time, and axe-core's accessibility check
 )
 scripts/install-missing.sh "${packages[@]}"
+# npm fetches axe-core. A machine whose Node.js brings its own npm (NodeSource's
+# nodejs conflicts with Debian's npm) keeps it; elsewhere Debian's is installed.
+command -v npm >/dev/null || scripts/install-missing.sh npm
 # axe-core for the tests only (never shipped), at one version, where tst_report looks for it.
 [ -f build/axe/node_modules/axe-core/axe.min.js ] || npm install --prefix build/axe --no-audit --no-fund axe-core@4.10.3 >/dev/null
 [ "${1:-}" = --install-only ] && exit 0
