@@ -70,7 +70,7 @@ QString ratingText(const FileRecord &r)
     const QString kind = r.ratingKind == FileRecord::Confidence ? QStringLiteral("confidence") : QStringLiteral("self-critique");
     if (ratingValue(r.rating) >= 0)
         return QStringLiteral(" \u00b7 %1 %2").arg(kind, r.rating.trimmed());
-    return QStringLiteral(" \u00b7 <span class=\"apart\">%1 as typed: \u201c%2\u201d</span>").arg(kind, escapeXml(r.rating));
+    return QStringLiteral(" \u00b7 <span class=\"apart\">%1 as typed: \u201c%2\u201d</span>").arg(kind, isolated(r.rating));
 }
 
 QString percent(double share)
@@ -273,7 +273,7 @@ QString recordBlock(const ClassRecord &c, const QString &who, const QString &ban
                          r.complete ? QString() : QStringLiteral(" \u00b7 <span class=\"apart\">cut short</span>"),
                          c.sharedWith.isEmpty() ? QString()
                                                 : QStringLiteral(" \u00b7 <span class=\"shared\">the same file as ")
-                                                      + escapeXml(c.sharedWith) + QStringLiteral("'s</span>"));
+                                                      + isolated(c.sharedWith) + QStringLiteral("'s</span>"));
     h += bank;
     return h + QStringLiteral("<pre>%1</pre></div>\n").arg(escapeXml(r.text));
 }
@@ -296,7 +296,7 @@ QString ratingShown(const FileRecord &r)
         return r.rating.trimmed();
     if (r.rating.trimmed().isEmpty())
         return QStringLiteral("<span class=\"apart\">(empty)</span>");
-    return QStringLiteral("<span class=\"apart\">as typed: \u201c%1\u201d</span>").arg(escapeXml(r.rating));
+    return QStringLiteral("<span class=\"apart\">as typed: \u201c%1\u201d</span>").arg(isolated(r.rating));
 }
 
 void studentBody(const ClassData &data, const ClassSummary &sum, size_t si,
@@ -354,7 +354,7 @@ QString warningList(const ClassData &data)
     QString h = QStringLiteral("<section id=\"warnings\"><h2>What could not be read</h2>\n<ul>\n");
     for (const ReadWarning &w : data.warnings)
         h += QStringLiteral("<li class=\"warn\">%1%2: %3</li>\n")
-                 .arg(escapeXml(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), escapeXml(w.message));
+                 .arg(isolated(w.file), w.line > 0 ? QStringLiteral(":%1").arg(w.line) : QString(), isolated(w.message));
     if (data.unlistedWarnings > 0)
         h += QStringLiteral("<li class=\"warn\">%1 more warning(s) not listed</li>\n").arg(data.unlistedWarnings);
     return h + QStringLiteral("</ul></section>\n");

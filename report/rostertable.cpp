@@ -101,7 +101,7 @@ QString rosterTable(const ClassData &data, const ClassSummary &sum, const std::f
     QStringList notOnRoster;
     for (const Student &s : data.students)
         if (s.enrolment == Student::Enrolment::NotOnRoster)
-            notOnRoster.append(escapeXml(s.folderName));
+            notOnRoster.append(isolated(s.folderName));
     if (!notOnRoster.isEmpty())
         h += QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (%1): %2.</p>\n")
                  .arg(QString::number(notOnRoster.size()), notOnRoster.join(QStringLiteral(", ")));

@@ -66,3 +66,8 @@ QString escapeXml(const QString &text)
     }
     return out;
 }
+
+QString isolated(const QString &text)
+{
+    return QStringLiteral("<bdi>") + escapeXml(text) + QStringLiteral("</bdi>");
+}

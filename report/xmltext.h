@@ -11,3 +11,7 @@ QString xmlSafe(const QString &text);
 /// xmlSafe, then &, <, > and " escaped (every attribute is written in
 /// double quotes); a CR LF or a lone CR becomes one line feed.
 QString escapeXml(const QString &text);
+
+/// escapeXml in a <bdi> element: a right-to-left mark or override in what a
+/// file holds stays inside it, never turning the words around it.
+QString isolated(const QString &text);

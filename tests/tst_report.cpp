@@ -1333,7 +1333,7 @@ void ReportTest::rosterOfAClass()
         "self-critiques (among the questions they answered) is among the highest tenth of the class and at least 1.5 "
         "times the class's share; a share counts only with at least 4 answers behind it. Most reasons first, then the "
         "furthest above the class; at most 3 students (a tenth of the class, at least 3).</p>")));
-    QVERIFY(index.contains(QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (1): fay.</p>")));
+    QVERIFY(index.contains(QStringLiteral("<p class=\"warn\" id=\"not-on-roster\">Folders not on the roster (1): <bdi>fay</bdi>.</p>")));
     // The roster: Gwen first (the list), then by name; her row says she handed in nothing.
     QVERIFY(index.contains(QStringLiteral("<tr><td class=\"n\" data-sort=\"0\">1</td><td class=\"name\" data-sort=\"gwen\">"
                                           "<a href=\"%1\">Gwen</a> <span class=\"warn\">nothing handed in</span></td>").arg(gwen)));

@@ -202,6 +202,8 @@ private slots:
     void attemptsOfAWorkedAnswerInSteps();
     void charts_data();
     void charts();
+    void rightToLeftTextsIsolated_data();
+    void rightToLeftTextsIsolated();
     void siteOfSmallClass();
     void rosterRows_data();
     void rosterRows();
@@ -516,6 +518,43 @@ void ReportClassTest::attemptsOfAWorkedAnswerInSteps()
     for (const AttemptPair &a : sum.perStudent.at(0).attempts.begin()->second)
         standing.append(a.selfCritique);
     QCOMPARE(standing, critiques);
+}
+
+void ReportClassTest::rightToLeftTextsIsolated_data()
+{
+    QTest::addColumn<QString>("markup");
+    // Each holds a right-to-left override (U+202E) from a file: it must stand
+    // inside a <bdi>, which keeps it from turning the page's own words around.
+    const QChar rlo(0x202E);
+    ClassData data;
+    data.warn({QStringLiteral("class/s") + rlo + QStringLiteral("1/masterFile.txt"), 3,
+               QStringLiteral("folder \u201c") + rlo + QStringLiteral("x\u201d is not on the roster")});
+    QTest::newRow("a warning's file and message") << Html::warningList(data);
+    ClassRecord c;
+    c.record.ratingKind = FileRecord::Confidence;
+    c.record.rating = rlo + QStringLiteral("two");
+    c.sharedWith = QStringLiteral("b") + rlo + QStringLiteral("ob");
+    QTest::newRow("a rating typed as a word, and who shares the file") << Html::recordBlock(c, QStringLiteral("ann"), QString());
+}
+
+void ReportClassTest::rightToLeftTextsIsolated()
+{
+    QFETCH(QString, markup);
+    QXmlStreamReader xml(QStringLiteral("<div>") + markup + QStringLiteral("</div>"));
+    int inBdi = 0, overrides = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("bdi"))
+            ++inBdi;
+        else if (xml.isEndElement() && xml.name() == QLatin1String("bdi"))
+            --inBdi;
+        else if (xml.isCharacters() && xml.text().contains(QChar(0x202E))) {
+            QVERIFY2(inBdi > 0, qPrintable(xml.text().toString()));
+            ++overrides;
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(overrides, 2);
 }
 
 void ReportClassTest::copiesMatched()
